@@ -1,0 +1,34 @@
+# GoogleTest for both builds: the system's package natively, built from its sources for the Windows build.
+enable_testing()
+include(GoogleTest)
+
+if(WIN32 OR NOT EXISTS /usr/lib/x86_64-linux-gnu/libgtest.a)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(ORVIK_GTEST_LIBS GTest::gtest GTest::gmock)
+  if(NOT TARGET GTest::gtest)
+    set(ORVIK_GTEST_LIBS gtest gmock)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+  set(ORVIK_GTEST_LIBS GTest::gtest GTest::gmock)
+endif()
+
+# orvik_add_test(NAME name SOURCES ... LIBS ...)
+# One GoogleTest executable; its cases are discovered when ctest runs (under Wine for the Windows build),
+# so building never needs a display or a Wine prefix.
+function(orvik_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ORVIK_GTEST_LIBS})
+  if(NOT WIN32)
+    target_link_libraries(${T_NAME} PRIVATE pthread)
+  endif()
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR})
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "ORVIK_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+endfunction()
