@@ -1,0 +1,39 @@
+#pragma once
+// The decompressors of every method of the format's generation. Each reads one member's compressed bytes
+// from a ByteSource and writes exactly the decoded bytes to an OutputSink. None of them allocates more than
+// a fixed amount of memory, whatever sizes the archive declares.
+#include "unzip/streams.h"
+
+#include <cstdint>
+
+namespace orvik::unzip {
+
+enum class DecodeStatus {
+    Ok,
+    BadData,     // the compressed stream is invalid or ends too early
+    NoMemory,    // the decoder's tables could not be allocated
+    WriteFailed, // the sink refused output (write error or more output than declared)
+};
+
+struct DecodeResult {
+    DecodeStatus status = DecodeStatus::Ok;
+    uint64_t bytesConsumed = 0; // compressed bytes the decoder used
+};
+
+// Method 0: the data as it stands.
+DecodeResult Unstore(ByteSource& in, OutputSink& out);
+
+// Method 1: dynamic LZW, 9- to 13-bit codes, with partial clearing. Stops at `size` output bytes.
+DecodeResult Unshrink(ByteSource& in, OutputSink& out, uint64_t size);
+
+// Methods 2-5: follower-set expansion then run-length/back-reference expansion, factor 1-4.
+DecodeResult Unreduce(ByteSource& in, OutputSink& out, uint64_t size, int factor);
+
+// Method 6: sliding dictionary (4 KiB or 8 KiB) with Shannon-Fano coded lengths, distances and,
+// optionally, literals.
+DecodeResult Explode(ByteSource& in, OutputSink& out, uint64_t size, bool dictionary8k, bool literalTree);
+
+// Method 8: raw deflate through zlib.
+DecodeResult Inflate(ByteSource& in, OutputSink& out);
+
+} // namespace orvik::unzip

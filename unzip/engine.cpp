@@ -1,0 +1,653 @@
+#include "unzip/engine.h"
+
+#include "unzip/crc32.h"
+#include "unzip/decoders.h"
+#include "unzip/names.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_set>
+
+namespace orvik::unzip {
+namespace {
+
+const char kBinaryModeHint[] = "  (please check that you have transferred or created the zipfile in the\n"
+                               "  appropriate BINARY mode and that you have compiled unzip properly)\n";
+
+const char kNoEndRecord[] = "  End-of-central-directory signature not found.  Either this file is not\n"
+                            "  a zipfile, or it constitutes one disk of a multi-part archive.  In the\n"
+                            "  latter case the central directory and zipfile comment will be found on\n"
+                            "  the last disk(s) of this archive.\n\n";
+
+// Longest directory path and longest file path the engine creates (the Windows path limit).
+constexpr size_t kMaxDirectoryPath = 258;
+constexpr size_t kMaxFilePath = 260;
+
+constexpr size_t kInputBufferSize = 64 * 1024;
+constexpr size_t kOutputBufferSize = 32 * 1024;
+
+// Collects one member's output: counts it, keeps its CRC, refuses more than the declared size and
+// writes it to the file in 32 KiB pieces.
+class MemberSink : public OutputSink {
+public:
+    MemberSink(fs::OutputFile& file, uint64_t declaredSize, std::vector<uint8_t>& buffer)
+        : file_(file), limit_(declaredSize), buffer_(buffer) {}
+
+    bool Write(const uint8_t* data, size_t length) override {
+        if (length > limit_ - written_) {
+            overflow_ = true;
+            return false;
+        }
+        crc_.Update(data, length);
+        written_ += length;
+        if (used_ + length > buffer_.size() && !Flush())
+            return false;
+        if (length >= buffer_.size())
+            return WriteThrough(data, length);
+        std::copy(data, data + length, buffer_.begin() + static_cast<std::ptrdiff_t>(used_));
+        used_ += length;
+        return true;
+    }
+
+    bool Flush() {
+        size_t n = used_;
+        used_ = 0;
+        return n == 0 || WriteThrough(buffer_.data(), n);
+    }
+
+    uint32_t Crc() const { return crc_.Value(); }
+    bool Overflowed() const { return overflow_; }
+    bool WriteFailed() const { return writeFailed_; }
+
+private:
+    bool WriteThrough(const uint8_t* data, size_t length) {
+        if (!file_.Write(data, length))
+            writeFailed_ = true;
+        return !writeFailed_;
+    }
+
+    fs::OutputFile& file_;
+    uint64_t limit_;
+    std::vector<uint8_t>& buffer_;
+    size_t used_ = 0;
+    uint64_t written_ = 0;
+    Crc32 crc_;
+    bool overflow_ = false;
+    bool writeFailed_ = false;
+};
+
+bool AskOnStandardInput(Messages& messages, const std::string& question) {
+    messages.Out("%s", question.c_str());
+    std::fflush(stdout);
+    char answer[16];
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+std::string Join(const std::string& base, const std::string& component) {
+    if (base.empty())
+        return component;
+    if (base.back() == '/' || base.back() == '\\')
+        return base + component;
+    return base + "/" + component;
+}
+
+} // namespace
+
+// Extracts single entries for one Extract() call: owns the reusable buffers and remembers the
+// directories already known to exist.
+class ZipArchive::MemberExtractor {
+public:
+    MemberExtractor(ZipArchive& archive, const std::string& directory, const ExtractOptions& options)
+        : archive_(archive), messages_(archive.messages_), directory_(directory), options_(options),
+          input_(kInputBufferSize), output_(kOutputBufferSize), fatVolume_(fs::IsFatVolume(directory)) {}
+
+    enum class Outcome { Completed, Skipped, Failed };
+    struct Result {
+        Outcome outcome;
+        int code;
+    };
+
+    Result Extract(const ZipEntry& entry, size_t number);
+
+private:
+    Result Skip(int code = kWarning) { return {Outcome::Skipped, code}; }
+    Result Fail(int code) { return {Outcome::Failed, code}; }
+    bool PassesEntryChecks(const ZipEntry& entry);
+    bool LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart, uint32_t& crc,
+                    uint32_t& compressedSize, uint32_t& uncompressedSize, int& code);
+    bool EnsureDirectory(const std::string& path, const std::string& memberName);
+    Result WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart, uint32_t crc,
+                       uint32_t compressedSize, uint32_t uncompressedSize);
+    int ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status);
+
+    ZipArchive& archive_;
+    Messages& messages_;
+    const std::string& directory_;
+    const ExtractOptions& options_;
+    std::vector<uint8_t> input_;
+    std::vector<uint8_t> output_;
+    bool fatVolume_;
+    std::unordered_set<std::string> knownDirectories_;
+};
+
+bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
+    const char* name = entry.name.c_str();
+    const unsigned host = entry.Host();
+    const bool vms = host == 2;
+    const unsigned needed = entry.versionNeeded & 0xFF;
+    const unsigned canDo = vms ? 42 : 20;
+    if (needed > canDo) {
+        messages_.Err("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", name,
+                      vms ? "VMS" : "PK", needed / 10, needed % 10, canDo / 10, canDo % 10);
+        return false;
+    }
+    if (vms) {
+        char question[400];
+        std::snprintf(question, sizeof question, "\n%s:  stored in VMS format.  Extract anyway? (y/n) ",
+                      name);
+        bool yes = options_.confirmVmsMember ? options_.confirmVmsMember(question)
+                                             : AskOnStandardInput(messages_, question);
+        if (!yes)
+            return false;
+    }
+    if (entry.method == 7 || entry.method > 8) {
+        messages_.Err("   skipping: %-22s  compression method %d\n", name, entry.method);
+        return false;
+    }
+    if (entry.IsEncrypted()) {
+        messages_.Err("   skipping: %-22s  encrypted (not supported)\n", name);
+        return false;
+    }
+    return true;
+}
+
+bool ZipArchive::MemberExtractor::LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart,
+                                             uint32_t& crc, uint32_t& compressedSize,
+                                             uint32_t& uncompressedSize, int& code) {
+    uint8_t header[kLocalHeaderSize];
+    auto readHeader = [&](int64_t shift) {
+        int64_t at = static_cast<int64_t>(entry.localHeaderOffset) + shift;
+        if (at < 0)
+            return size_t(0);
+        return archive_.file_.ReadAt(static_cast<uint64_t>(at), header, sizeof header);
+    };
+    size_t got = readHeader(archive_.shift_);
+    bool found = got >= 4 && Get32(header) == kLocalHeaderSignature;
+    if (!found && archive_.shift_ != 0 && !archive_.recompensated_ && !archive_.localHeaderSeen_) {
+        size_t retry = readHeader(0);
+        if (retry >= 4 && Get32(header) == kLocalHeaderSignature) {
+            messages_.Err("  (attempting to re-compensate)\n");
+            archive_.shift_ = 0;
+            archive_.recompensated_ = true;
+            got = retry;
+            found = true;
+        }
+    }
+    const int64_t offset = static_cast<int64_t>(entry.localHeaderOffset) + archive_.shift_;
+    if (!found) {
+        messages_.Err("file #%zu:  bad zipfile offset (%s):  %lld\n", number, "local header sig",
+                      static_cast<long long>(offset));
+        code = kStructureError;
+        return false;
+    }
+    if (got < sizeof header) {
+        messages_.Err("\nfile #%zu:  bad local header\n", number);
+        code = kMemberError;
+        return false;
+    }
+    archive_.localHeaderSeen_ = true;
+    if (entry.HasDataDescriptor()) {
+        crc = entry.crc;
+        compressedSize = entry.compressedSize;
+        uncompressedSize = entry.uncompressedSize;
+    } else {
+        crc = Get32(header + 14);
+        compressedSize = Get32(header + 18);
+        uncompressedSize = Get32(header + 22);
+    }
+    dataStart = static_cast<uint64_t>(offset) + kLocalHeaderSize + Get16(header + 26) + Get16(header + 28);
+    return true;
+}
+
+bool ZipArchive::MemberExtractor::EnsureDirectory(const std::string& path, const std::string& memberName) {
+    if (knownDirectories_.count(path))
+        return true;
+    if (path.size() > kMaxDirectoryPath) {
+        messages_.Err("checkdir error:  path too long: %s\n", path.c_str());
+        return false;
+    }
+    switch (fs::Stat(path)) {
+    case fs::PathKind::Directory:
+        break;
+    case fs::PathKind::Missing:
+        if (!fs::MakeDirectory(path)) {
+            messages_.Err("checkdir error:  can't create %s\n                 unable to process %s.\n",
+                          path.c_str(), memberName.c_str());
+            return false;
+        }
+        break;
+    default:
+        messages_.Err(
+            "checkdir error:  %s exists but is not directory\n                 unable to process %s.\n",
+            path.c_str(), memberName.c_str());
+        return false;
+    }
+    knownDirectories_.insert(path);
+    return true;
+}
+
+ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const ZipEntry& entry,
+                                                                         size_t number) {
+    const char* name = entry.name.c_str();
+    if (!PassesEntryChecks(entry))
+        return Skip();
+    const unsigned host = entry.Host();
+    if ((entry.externalAttributes & 0x08) && (host == 0 || host == 5 || host == 6 || host == 11)) {
+        if (options_.quiet < 2)
+            messages_.Out("   skipping: %-22s  %svolume label\n", name, "");
+        return {Outcome::Completed, kOk};
+    }
+    std::vector<std::string> components;
+    if (MapMemberPath(entry.name, fatVolume_, components) != PathVerdict::Safe) {
+        messages_.Err("   skipping: %-22s  unsafe path\n", name);
+        return Skip();
+    }
+
+    uint64_t dataStart = 0;
+    uint32_t crc = 0, compressedSize = 0, uncompressedSize = 0;
+    int code = kOk;
+    if (!LocateData(entry, number, dataStart, crc, compressedSize, uncompressedSize, code))
+        return Fail(code);
+
+    // Directories on the way: every component of a directory member, all but the last of a file.
+    const size_t directoryCount = entry.IsDirectory() ? components.size() : components.size() - 1;
+    std::string path = directory_;
+    for (size_t i = 0; i < directoryCount; ++i) {
+        path = Join(path, components[i]);
+        if (!EnsureDirectory(path, entry.name))
+            return Fail(kMemberError);
+    }
+    if (entry.IsDirectory()) {
+        if (options_.quiet == 0)
+            messages_.Out("   creating: %-22s\n", name);
+        return {Outcome::Completed, kOk};
+    }
+    path = Join(path, components.back());
+    if (path.size() > kMaxFilePath) {
+        std::string cut = path.substr(0, kMaxFilePath);
+        messages_.Err(
+            "checkdir warning:  path too long; truncating\n                   %s\n                -> %s\n",
+            path.c_str(), cut.c_str());
+        path = cut;
+        code = kWarning;
+    }
+    Result written = WriteMember(entry, path, dataStart, crc, compressedSize, uncompressedSize);
+    written.code = std::max(written.code, code);
+    return written;
+}
+
+int ZipArchive::MemberExtractor::ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status) {
+    const bool quiet = options_.quiet > 0;
+    const char* name = entry.name.c_str();
+    const bool noMemory = status == DecodeStatus::NoMemory;
+    if (entry.method == 1 && noMemory) {
+        if (quiet)
+            messages_.Err("  error:  not enough memory to unshrink %s\n", name);
+        else
+            messages_.Err("\n  error:  not enough memory for unshrink operation\n");
+        return kDecoderMemory;
+    }
+    const char* quietText = nullptr;
+    const char* fullText = nullptr;
+    if (entry.method == 6) {
+        quietText = noMemory ? "not enough memory to explode " : "invalid compressed (imploded) data for ";
+        fullText = noMemory ? "not enough memory for explode operation"
+                            : "invalid compressed data for explode format";
+    } else if (entry.method == 8) {
+        quietText = noMemory ? "not enough memory to inflate " : "invalid compressed (deflated) data for ";
+        fullText = noMemory ? "not enough memory for inflate operation"
+                            : "invalid compressed data for inflate format";
+    } else {
+        quietText = noMemory ? "not enough memory to expand " : "invalid compressed data for ";
+        fullText = noMemory ? "not enough memory for expand operation" : "invalid compressed data";
+    }
+    if (quiet)
+        messages_.Err("  error:  %s%s\n", quietText, name);
+    else
+        messages_.Err("\n  error:  %s\n", fullText);
+    return noMemory ? kDecoderMemory : kMemberError;
+}
+
+ZipArchive::MemberExtractor::Result
+ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart,
+                                         uint32_t crc, uint32_t compressedSize, uint32_t uncompressedSize) {
+    const char* name = entry.name.c_str();
+    fs::OutputFile file;
+    if (!file.Create(path)) {
+        // An existing read-only file is replaced: lift the protection and try once more.
+        if (!(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
+            messages_.Err("error:  cannot create %s\n", path.c_str());
+            return Fail(kWriteError);
+        }
+    }
+    if (options_.quiet == 0)
+        messages_.Out(" extracting: %-22s\n", name);
+
+    FileRangeSource source(archive_.file_, dataStart, compressedSize, input_);
+    MemberSink sink(file, uncompressedSize, output_);
+    DecodeResult decoded;
+    switch (entry.method) {
+    case 0:
+        decoded = Unstore(source, sink);
+        break;
+    case 1:
+        decoded = Unshrink(source, sink, uncompressedSize);
+        break;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        decoded = Unreduce(source, sink, uncompressedSize, entry.method - 1);
+        break;
+    case 6:
+        decoded = Explode(source, sink, uncompressedSize, entry.flags & 0x02, entry.flags & 0x04);
+        break;
+    default:
+        decoded = Inflate(source, sink);
+        break;
+    }
+    bool flushed = sink.Flush();
+    if (sink.WriteFailed() || !flushed) {
+        messages_.Err("error:  cannot write %s\n", path.c_str());
+        return Fail(kWriteError);
+    }
+    if (source.Truncated()) {
+        messages_.Err("error:  unexpected end of zipfile while reading %s\n", name);
+        return Fail(kUnexpectedEnd);
+    }
+    DecodeStatus status = sink.Overflowed() ? DecodeStatus::BadData : decoded.status;
+    // Shrink and reduce streams carry no check of their own: a damaged one shows as a CRC mismatch.
+    const bool selfChecking = entry.method == 0 || entry.method == 6 || entry.method == 8;
+    if (status == DecodeStatus::NoMemory || (status == DecodeStatus::BadData && selfChecking))
+        return Fail(ReportDecodeFailure(entry, status));
+
+    int code = kOk;
+    if (entry.method == 6 && status == DecodeStatus::Ok && decoded.bytesConsumed != compressedSize) {
+        const bool fewer = decoded.bytesConsumed < compressedSize;
+        messages_.Err("%s  %s:  %lld bytes required to uncompress to %lu bytes;\n"
+                      "       %s   supposed to require %lu bytes%s%s%s\n",
+                      fewer ? "error" : "warning", name, static_cast<long long>(decoded.bytesConsumed),
+                      static_cast<unsigned long>(uncompressedSize), fewer ? "  " : "    ",
+                      static_cast<unsigned long>(compressedSize), "", "", "");
+        code = fewer ? kMemberError : kWarning;
+    }
+
+    if (!file.SetModificationTime(entry.dosDate, entry.dosTime))
+        messages_.Err("\nCreateFile error %d when trying set file time\n", file.LastError());
+    if (!file.Close()) {
+        messages_.Err("error:  cannot write %s\n", path.c_str());
+        return Fail(kWriteError);
+    }
+    // Keep hidden and system, always set archive, never read-only.
+    unsigned attributes = ((entry.externalAttributes & 0xFF) | 0x20) & ~0x01u & 0x27u;
+    if (!fs::SetAttributes(path, attributes))
+        messages_.Err("\nwarning (%d): could not set file attributes\n", fs::LastSystemError());
+
+    if (sink.Crc() != crc) {
+        if (options_.quiet > 0)
+            messages_.Err("%-22s ", name);
+        messages_.Err(" bad CRC %08lx  (should be %08lx)\n", static_cast<unsigned long>(sink.Crc()),
+                      static_cast<unsigned long>(crc));
+        return Fail(kMemberError);
+    }
+    if (code >= kMemberError)
+        return Fail(code);
+    return {Outcome::Completed, code};
+}
+
+int ZipArchive::Open(const std::string& path, int quiet) {
+    std::string actual = path;
+    if (fs::Stat(actual) == fs::PathKind::Missing && fs::Stat(path + ".zip") != fs::PathKind::Missing)
+        actual = path + ".zip";
+    if (fs::Stat(actual) == fs::PathKind::Directory) {
+        messages_.Err("error:  %s is a directory\n", actual.c_str());
+        return openCode_ = kArchiveIsDirectory;
+    }
+    if (!file_.Open(actual)) {
+        messages_.Err("error:  cannot find or open %s or %s.zip\n", path.c_str(), path.c_str());
+        return openCode_ = kNoArchive;
+    }
+    path_ = actual;
+    const char* name = path_.c_str();
+
+    EndRecord end;
+    if (!FindEndRecord(file_, end)) {
+        if (quiet == 0)
+            messages_.Err("[%s]\n", name);
+        messages_.Err("%s", kNoEndRecord);
+        return openCode_ = kNoArchive;
+    }
+    int code = kOk;
+    if (end.thisDisk == 1 && end.directoryDisk == 1) {
+        messages_.Err("\n     Warning:  zipfile claims to be second disk of a two-part archive;\n"
+                      "     attempting to process anyway.  If further errors occur, the archive\n"
+                      "     really is one part of a multi-part set.\n\n");
+        code = kWarning;
+    } else if (end.thisDisk != 0) {
+        messages_.Err("\nerror [%s]:  zipfile is part of multi-disk archive\n  (sorry, not yet supported).\n",
+                      name);
+        return openCode_ = kMultiDisk;
+    }
+
+    // Bytes before the archive proper (a self-extractor stub) shift every offset the archive records.
+    uint64_t directoryOffset = end.directoryOffset;
+    const int64_t extra =
+        static_cast<int64_t>(end.position) - (static_cast<int64_t>(end.directoryOffset) + end.directorySize);
+    if (extra < 0) {
+        messages_.Err("error [%s]:  missing %lld bytes in zipfile\n  (attempting to process anyway)\n", name,
+                      static_cast<long long>(-extra));
+        code = std::max<int>(code, kMemberError);
+    } else if (extra > 0) {
+        if (end.directoryOffset != 0 || end.directorySize == 0) {
+            messages_.Err("warning [%s]:  extra %lld bytes at beginning or within zipfile\n"
+                          "  (attempting to process anyway)\n",
+                          name, static_cast<long long>(extra));
+            shift_ = extra;
+            code = std::max<int>(code, kWarning);
+        } else {
+            messages_.Err("error [%s]:  NULL central directory offset\n  (attempting to process anyway)\n",
+                          name);
+            directoryOffset = static_cast<uint64_t>(extra);
+            code = std::max<int>(code, kMemberError);
+        }
+    }
+    if (end.directoryOffset == 0 && end.directorySize == 0) {
+        messages_.Err("warning [%s]:  zipfile is empty\n", name);
+        usable_ = true;
+        return openCode_ = std::max<int>(code, kWarning);
+    }
+
+    auto centralSignatureAt = [&](int64_t at) {
+        uint8_t signature[4];
+        return at >= 0 && file_.ReadAt(static_cast<uint64_t>(at), signature, 4) == 4 &&
+               Get32(signature) == kCentralHeaderSignature;
+    };
+    const int64_t shifted = static_cast<int64_t>(directoryOffset) + shift_;
+    if (!centralSignatureAt(shifted)) {
+        if (shift_ != 0 && centralSignatureAt(static_cast<int64_t>(directoryOffset))) {
+            messages_.Err("error [%s]:  reported length of central directory is\n"
+                          "  %lld bytes too long (made by an archiver that miscounts the\n"
+                          "  directory?).  Compensating...\n",
+                          name, static_cast<long long>(shift_));
+            shift_ = 0;
+            code = std::max<int>(code, kMemberError);
+        } else {
+            messages_.Err("error [%s]:  start of central directory not found;\n  zipfile corrupt.\n%s", name,
+                          kBinaryModeHint);
+            return openCode_ = std::max<int>(code, kStructureError);
+        }
+    }
+    code = std::max(code, ReadCentralDirectory(end, static_cast<uint64_t>(directoryOffset + shift_)));
+    usable_ = true;
+    return openCode_ = code;
+}
+
+int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
+    SequentialReader reader(file_, start);
+    entries_.reserve(end.totalEntries);
+    int code = kOk;
+    for (unsigned i = 0; i < end.totalEntries; ++i) {
+        uint8_t h[kCentralHeaderSize];
+        if (!reader.Read(h, 4) || Get32(h) != kCentralHeaderSignature) {
+            messages_.Err("error:  expected central file header signature not found (file #%u).\n", i + 1);
+            messages_.Err("%s", kBinaryModeHint);
+            return kStructureError;
+        }
+        ZipEntry e;
+        const bool headerRead = reader.Read(h + 4, kCentralHeaderSize - 4);
+        const uint16_t nameLength = Get16(h + 28);
+        std::string raw(nameLength, '\0');
+        if (!headerRead || !reader.Read(&raw[0], nameLength) ||
+            !reader.Skip(size_t(Get16(h + 30)) + Get16(h + 32))) {
+            messages_.Err("error:  unexpected end of zipfile in the central directory (file #%u).\n", i + 1);
+            return kUnexpectedEnd;
+        }
+        e.versionMadeBy = Get16(h + 4);
+        e.versionNeeded = Get16(h + 6);
+        e.flags = Get16(h + 8);
+        e.method = Get16(h + 10);
+        e.dosTime = Get16(h + 12);
+        e.dosDate = Get16(h + 14);
+        e.crc = Get32(h + 16);
+        e.compressedSize = Get32(h + 20);
+        e.uncompressedSize = Get32(h + 24);
+        e.externalAttributes = Get32(h + 38);
+        e.localHeaderOffset = Get32(h + 42);
+        if (raw.size() > kMaxNameLength) {
+            raw.resize(kMaxNameLength);
+            messages_.Err("warning:  filename too long--truncating.\n");
+            messages_.Err("[ %s ]\n", raw.c_str());
+            code = std::max<int>(code, kWarning);
+        }
+        e.name = NormalizeMemberName(raw, e.Host());
+        entries_.push_back(std::move(e));
+    }
+    uint8_t signature[4];
+    if (!reader.Read(signature, 4) || Get32(signature) != kEndRecordSignature) {
+        messages_.Err("\nnote:  didn't find end-of-central-dir signature at end of central dir.\n");
+        code = std::max<int>(code, kWarning);
+    }
+    return code;
+}
+
+void ZipArchive::IndexNames() const {
+    if (indexed_)
+        return;
+    exactIndex_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].IgnoresCase())
+            foldedIndex_.emplace(ToLowerAscii(entries_[i].name), i);
+        else
+            exactIndex_.emplace(entries_[i].name, i);
+    }
+    indexed_ = true;
+}
+
+std::vector<size_t> ZipArchive::Select(const std::vector<std::string>& patterns, bool exactNames,
+                                       std::vector<bool>& patternUsed) const {
+    std::vector<size_t> selected;
+    patternUsed.assign(patterns.size(), false);
+    if (patterns.empty()) {
+        selected.resize(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i)
+            selected[i] = i;
+        return selected;
+    }
+    for (size_t p = 0; p < patterns.size(); ++p) {
+        const std::string& pattern = patterns[p];
+        const size_t before = selected.size();
+        if (exactNames || !HasWildcards(pattern)) {
+            // A plain name: look it up instead of walking the whole directory.
+            IndexNames();
+            auto exact = exactIndex_.equal_range(pattern);
+            for (auto it = exact.first; it != exact.second; ++it)
+                selected.push_back(it->second);
+            auto folded = foldedIndex_.equal_range(ToLowerAscii(pattern));
+            for (auto it = folded.first; it != folded.second; ++it)
+                selected.push_back(it->second);
+        } else {
+            for (size_t i = 0; i < entries_.size(); ++i)
+                if (WildcardMatch(pattern, entries_[i].name, entries_[i].IgnoresCase()))
+                    selected.push_back(i);
+        }
+        patternUsed[p] = selected.size() > before;
+    }
+    // Archive order, each member once.
+    std::sort(selected.begin(), selected.end());
+    selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+    return selected;
+}
+
+int ZipArchive::List(const std::vector<std::string>& patterns, Listing& listing) const {
+    int code = openCode_;
+    std::vector<bool> used;
+    for (size_t i : Select(patterns, false, used)) {
+        listing.entries.push_back({entries_[i].name, entries_[i].uncompressedSize});
+        listing.total += entries_[i].uncompressedSize;
+    }
+    for (size_t p = 0; p < patterns.size(); ++p) {
+        if (!used[p]) {
+            messages_.Err("caution: filename not matched:  %s\n", patterns[p].c_str());
+            code = std::max<int>(code, kWarning);
+        }
+    }
+    return code;
+}
+
+ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool exactNames,
+                                  const std::string& directory, const ExtractOptions& options) {
+    ExtractReport report;
+    report.code = openCode_;
+    if (!usable_)
+        return report;
+    std::vector<bool> used;
+    std::vector<size_t> selected = Select(patterns, exactNames, used);
+    for (size_t p = 0; p < patterns.size(); ++p) {
+        if (!used[p]) {
+            messages_.Err("caution: filename not matched:  %s\n", patterns[p].c_str());
+            report.code = std::max<int>(report.code, kWarning);
+            ++report.unmatchedPatterns;
+        }
+    }
+    if (selected.empty())
+        return report;
+    if (!directory.empty() && fs::Stat(directory) != fs::PathKind::Directory) {
+        // Create the whole chain: the caller's parents may be missing too.
+        bool created = true;
+        for (size_t i = 1; i <= directory.size() && created; ++i) {
+            if (i == directory.size() || directory[i] == '/' || directory[i] == '\\') {
+                std::string prefix = directory.substr(0, i);
+                if (!(prefix.size() == 2 && prefix[1] == ':') && fs::Stat(prefix) != fs::PathKind::Directory)
+                    created = fs::MakeDirectory(prefix);
+            }
+        }
+        if (!created) {
+            messages_.Err("checkdir:  can't create extraction directory: %s\n", directory.c_str());
+            report.code = std::max<int>(report.code, kWriteError);
+            return report;
+        }
+    }
+    MemberExtractor extractor(*this, directory, options);
+    report.matched = selected.size();
+    for (size_t index : selected) {
+        MemberExtractor::Result result = extractor.Extract(entries_[index], index + 1);
+        report.code = std::max(report.code, result.code);
+        if (result.outcome == MemberExtractor::Outcome::Completed)
+            ++report.completed;
+    }
+    return report;
+}
+
+} // namespace orvik::unzip

@@ -1,0 +1,104 @@
+#pragma once
+// The extraction engine: one archive opened once, its central directory parsed once and kept, then listed
+// and extracted any number of times. UnzipRun (unziprun.h) drives it from an argument vector.
+#include "unzip/fs.h"
+#include "unzip/messages.h"
+#include "unzip/zipformat.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orvik::unzip {
+
+// Result codes of the engine; the largest one met is the result of a run.
+enum ResultCode : int {
+    kOk = 0,
+    kWarning = 1,        // something skipped or tolerated
+    kMemberError = 2,    // bad CRC, bad data, bad local header, tolerated structural fault
+    kStructureError = 3, // central directory not found, bad header signature
+    kNoBuffers = 4,      // the engine's buffers could not be allocated
+    kDecoderMemory = 5,  // not enough memory in a decompressor
+    kUsage = 10,         // unknown option (also: memory failure while building a path)
+    kNoArchive = 9,      // archive missing or without an end record
+    kMultiDisk = 11,     // part of a multi-disk archive
+    kWriteError = 50,    // output file could not be opened or written
+    kUnexpectedEnd = 51, // the archive file ends too early
+    kArchiveIsDirectory = 76,
+};
+
+struct ListingEntry {
+    std::string name;
+    uint64_t size = 0;
+};
+
+// Every listed member (no fixed number of slots) and the sum of their sizes.
+struct Listing {
+    std::vector<ListingEntry> entries;
+    uint64_t total = 0;
+};
+
+struct ExtractOptions {
+    int quiet = 0; // 0 progress lines, 1 and 2 (-q, -qq) fewer
+    // The question asked before extracting a member stored in VMS format; true extracts it.
+    // Unset: the question is asked on standard input.
+    std::function<bool(const std::string& question)> confirmVmsMember;
+};
+
+// What became of the members that a request matched.
+struct ExtractReport {
+    int code = kOk;
+    size_t matched = 0;   // members the patterns selected
+    size_t completed = 0; // written with a correct CRC, or directories / volume labels handled
+    size_t unmatchedPatterns = 0;
+    // True when every selected member was extracted correctly, whatever archive-level warnings came with it.
+    bool AllMatchedCompleted() const { return matched > 0 && completed == matched && unmatchedPatterns == 0; }
+};
+
+class ZipArchive {
+public:
+    explicit ZipArchive(Messages& messages) : messages_(messages) {}
+
+    // Opens the archive (trying `path` + ".zip" too) and reads its central directory. Returns the code
+    // of doing so: 0, a warning or error about the structure, or a fatal code after which IsUsable() is
+    // false. Entries read before a fault in the directory are kept.
+    int Open(const std::string& path, int quiet);
+    bool IsUsable() const { return usable_; }
+    int OpenCode() const { return openCode_; }
+    const std::string& Path() const { return path_; }
+    const std::vector<ZipEntry>& Entries() const { return entries_; }
+
+    // Lists the members matching `patterns` (all when empty) into `listing`.
+    int List(const std::vector<std::string>& patterns, Listing& listing) const;
+
+    // Extracts the members matching `patterns` (all when empty) below `directory`. With `exactNames`
+    // the patterns are member names as listed, compared without wildcards.
+    ExtractReport Extract(const std::vector<std::string>& patterns, bool exactNames,
+                          const std::string& directory, const ExtractOptions& options);
+
+private:
+    class MemberExtractor;
+
+    int ReadCentralDirectory(const EndRecord& end, uint64_t start);
+    std::vector<size_t> Select(const std::vector<std::string>& patterns, bool exactNames,
+                               std::vector<bool>& patternUsed) const;
+    void IndexNames() const;
+
+    Messages& messages_;
+    std::string path_;
+    fs::InputFile file_;
+    std::vector<ZipEntry> entries_;
+    int64_t shift_ = 0; // bytes before the archive proper (a self-extractor stub, say)
+    bool recompensated_ = false;
+    bool localHeaderSeen_ = false;
+    bool usable_ = false;
+    int openCode_ = kOk;
+    // Name -> entry indexes, built on first use so that extracting one member does not scan the directory.
+    mutable std::unordered_multimap<std::string, size_t> exactIndex_;
+    mutable std::unordered_multimap<std::string, size_t> foldedIndex_;
+    mutable bool indexed_ = false;
+};
+
+} // namespace orvik::unzip

@@ -1,0 +1,150 @@
+#include "unzip/fs.h"
+
+#include <windows.h>
+
+namespace orvik::unzip::fs {
+namespace {
+
+HANDLE AsHandle(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+} // namespace
+
+int LastSystemError() {
+    return static_cast<int>(GetLastError());
+}
+
+PathKind Stat(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
+}
+
+bool MakeDirectory(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr))
+        return true;
+    return Stat(path) == PathKind::Directory;
+}
+
+bool IsFatVolume(const std::string& directory) {
+    char full[MAX_PATH + 1];
+    DWORD n = GetFullPathNameA(directory.c_str(), sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full)
+        return false;
+    char root[MAX_PATH + 1];
+    if (!GetVolumePathNameA(full, root, sizeof root))
+        return false;
+    char fileSystem[MAX_PATH + 1] = "";
+    if (!GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, sizeof fileSystem))
+        return false;
+    return fileSystem[0] == 'F' && fileSystem[1] == 'A' && fileSystem[2] == 'T';
+}
+
+bool MakeWritable(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    // Hidden and system files cannot be replaced either while they keep those attributes.
+    const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (!(attributes & blocking))
+        return true;
+    return SetFileAttributesA(path.c_str(), attributes & ~blocking) != 0;
+}
+
+bool SetAttributes(const std::string& path, unsigned attributes) {
+    // A newly written file already carries exactly the archive bit; spare the call in that common case.
+    if (attributes == FILE_ATTRIBUTE_ARCHIVE)
+        return true;
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
+InputFile::~InputFile() {
+    if (handle_ != kInvalid)
+        CloseHandle(AsHandle(handle_));
+}
+
+bool InputFile::Open(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size)) {
+        CloseHandle(h);
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(h);
+    size_ = static_cast<uint64_t>(size.QuadPart);
+    return true;
+}
+
+size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < length) {
+        OVERLAPPED at = {};
+        uint64_t position = offset + done;
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        DWORD chunk = static_cast<DWORD>(length - done > 0x40000000u ? 0x40000000u : length - done);
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), out + done, chunk, &got, &at) || got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+OutputFile::~OutputFile() {
+    Close();
+}
+
+bool OutputFile::Create(const std::string& path) {
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError_ = static_cast<int>(GetLastError());
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(h);
+    return true;
+}
+
+bool OutputFile::Write(const void* data, size_t length) {
+    const auto* p = static_cast<const char*>(data);
+    while (length > 0) {
+        DWORD chunk = static_cast<DWORD>(length > 0x40000000u ? 0x40000000u : length);
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(handle_), p, chunk, &written, nullptr) || written == 0) {
+            lastError_ = static_cast<int>(GetLastError());
+            return false;
+        }
+        p += written;
+        length -= written;
+    }
+    return true;
+}
+
+bool OutputFile::SetModificationTime(uint16_t dosDate, uint16_t dosTime) {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(dosDate, dosTime, &local) || !LocalFileTimeToFileTime(&local, &utc) ||
+        !SetFileTime(AsHandle(handle_), nullptr, nullptr, &utc)) {
+        lastError_ = static_cast<int>(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::Close() {
+    if (handle_ == kInvalid)
+        return true;
+    BOOL ok = CloseHandle(AsHandle(handle_));
+    handle_ = kInvalid;
+    if (!ok)
+        lastError_ = static_cast<int>(GetLastError());
+    return ok != 0;
+}
+
+} // namespace orvik::unzip::fs

@@ -1,0 +1,35 @@
+#pragma once
+// Member names: normalisation, pattern matching and the mapping of a name to a safe relative path.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvik::unzip {
+
+// Longest member name the engine keeps; longer names are cut.
+constexpr size_t kMaxNameLength = 260;
+
+// Hosts whose file systems ignore case: names are lower-cased and matched without regard to case.
+bool HostIgnoresCase(unsigned host);
+
+// "\" becomes "/" (archivers on Windows used it as a separator); lower case for case-ignoring hosts.
+std::string NormalizeMemberName(const std::string& raw, unsigned host);
+
+std::string ToLowerAscii(std::string text);
+
+// "*", "?" and bracketed sets ("[a-z]", "[!0-9]", "[^x]"); "*" also matches "/".
+bool WildcardMatch(const std::string& pattern, const std::string& name, bool ignoreCase);
+bool HasWildcards(const std::string& pattern);
+
+// Windows device names that must never become file names: CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+// with or without an extension.
+bool IsDeviceName(const std::string& component);
+
+enum class PathVerdict { Safe, Unsafe, Empty };
+
+// Splits a member name into the components of a path below the extraction directory, applying the
+// character mapping of the target file system. Refuses ("Unsafe") any name that would leave the
+// directory: a "..", a leading "/", a drive or UNC prefix, a device name.
+PathVerdict MapMemberPath(const std::string& name, bool fatVolume, std::vector<std::string>& components);
+
+} // namespace orvik::unzip

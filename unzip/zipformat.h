@@ -1,0 +1,84 @@
+#pragma once
+// The on-disk records of the archive format: end of central directory, central and local headers.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvik::unzip {
+
+namespace fs {
+class InputFile;
+}
+
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;   // "PK\3\4"
+constexpr uint32_t kCentralHeaderSignature = 0x02014B50; // "PK\1\2"
+constexpr uint32_t kEndRecordSignature = 0x06054B50;     // "PK\5\6"
+
+constexpr size_t kEndRecordSize = 22;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+
+inline uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t Get32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+struct EndRecord {
+    uint64_t position = 0; // where the record starts in the file
+    uint16_t thisDisk = 0;
+    uint16_t directoryDisk = 0;
+    uint16_t entriesOnDisk = 0;
+    uint16_t totalEntries = 0;
+    uint32_t directorySize = 0;
+    uint32_t directoryOffset = 0;
+    uint16_t commentLength = 0;
+};
+
+// Finds the last end record in the final 66,000 bytes of the file. False if there is none.
+bool FindEndRecord(const fs::InputFile& file, EndRecord& record);
+
+// One central directory entry, as the engine keeps it for the whole session.
+struct ZipEntry {
+    std::string name; // normalised: "/" separators, lower case for case-ignoring hosts, at most 260 bytes
+    uint16_t versionMadeBy = 0;
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint32_t crc = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    uint32_t externalAttributes = 0;
+    uint32_t localHeaderOffset = 0;
+
+    unsigned Host() const {
+        unsigned host = versionMadeBy >> 8;
+        return host > 11 ? 12 : host;
+    }
+    bool IgnoresCase() const;
+    bool IsDirectory() const { return !name.empty() && name.back() == '/'; }
+    bool IsEncrypted() const { return flags & 0x0001; }
+    bool HasDataDescriptor() const { return flags & 0x0008; }
+};
+
+// Sequential reads through a buffer, for walking the central directory.
+class SequentialReader {
+public:
+    SequentialReader(const fs::InputFile& file, uint64_t offset);
+    bool Read(void* destination, size_t length);
+    bool Skip(size_t length);
+
+private:
+    bool Fill();
+
+    const fs::InputFile& file_;
+    uint64_t fileOffset_;
+    std::vector<uint8_t> buffer_;
+    size_t position_ = 0;
+    size_t end_ = 0;
+};
+
+} // namespace orvik::unzip
