@@ -1,0 +1,422 @@
+// The portable part of the application root: command-line splitting, argument acquisition and queries,
+// language choice, folders, the application clock, message reflow and the exit routine.
+#include "lib/approot.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "lib/appglobals.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+#if defined(_WIN32)
+constexpr char PATH_SEPARATOR = '\\';
+#else
+constexpr char PATH_SEPARATOR = '/';
+#endif
+
+// Case-insensitive comparison of the first n characters (n < 0: whole texts).
+bool EqualNoCase(const char* a, const char* b, int n = -1) {
+    for (int i = 0; n < 0 || i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return false;
+        if (ca == 0)
+            return true;
+    }
+    return true;
+}
+
+bool EndsWithNoCase(const STRING& text, const char* ending) {
+    const int n = static_cast<int>(std::strlen(ending));
+    return text.Length() >= n && EqualNoCase(text.c_str() + text.Length() - n, ending);
+}
+
+STRING JoinPath(const STRING& directory, const char* name) {
+    STRING path(directory);
+    if (path.IsEmpty() || !IsSeparator(path[path.Length() - 1]))
+        path.Append(&PATH_SEPARATOR, 1);
+    path.Append(name);
+    return path;
+}
+
+// The file name part of a path.
+const char* FileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (IsSeparator(*p) || *p == ':')
+            name = p + 1;
+    return name;
+}
+
+bool FileExists(const STRING& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+// The program arguments: command line first, then argument-file lines.
+std::vector<STRING>& Arguments() {
+    static std::vector<STRING> arguments;
+    return arguments;
+}
+
+// The non-empty lines of an argument file, trimmed of blanks and tabs; an unreadable file has none.
+std::vector<STRING> ReadArgumentFile(const STRING& name) {
+    std::vector<STRING> lines;
+    FILE* f = std::fopen(name.c_str(), "r");
+    if (!f)
+        return lines;
+    STRING line("");
+    int c;
+    auto finish = [&]() {
+        line.Strip('B', " \t\r");
+        if (line.NotEmpty())
+            lines.push_back(line);
+        line = "";
+    };
+    while ((c = std::fgetc(f)) != EOF) {
+        if (c == '\n') {
+            finish();
+        } else {
+            const char ch = static_cast<char>(c);
+            line.Append(&ch, 1);
+        }
+    }
+    finish();
+    std::fclose(f);
+    return lines;
+}
+
+// "/" or "-" followed by a text beginning with name.
+bool IsSwitchWithPrefix(const STRING& argument, const char* name, int namelength) {
+    return argument.Length() >= 1 + namelength && (argument[0] == '/' || argument[0] == '-') &&
+           EqualNoCase(argument.c_str() + 1, name, namelength);
+}
+
+} // namespace
+
+// ---- Command line -----------------------------------------------------------------------------------------
+
+int SplitCommandLine(char* text, const char* programpath, char** slots, int maximum) {
+    if (!slots || maximum <= 0)
+        return 0;
+    int count = 0;
+    if (text) {
+        while (*text == ' ')
+            ++text;
+        for (size_t n = std::strlen(text); n > 0 && text[n - 1] == ' '; --n)
+            text[n - 1] = '\0';
+
+        char* p = text;
+        while (count < maximum - 2) {
+            const bool quoted = *p == '"';
+            char* start = quoted ? p + 1 : p;
+            char* end = std::strchr(start, quoted ? '"' : ' ');
+            if (!end)
+                break;
+            slots[count++] = start;
+            *end++ = '\0';
+            while (*end == ' ')
+                *end++ = '\0';
+            p = end;
+        }
+        // The last argument has no end character; one that opened with a quote is taken without it.
+        if (*p && count < maximum - 1)
+            slots[count++] = *p == '"' ? p + 1 : p;
+    }
+    if (programpath && maximum >= 2) {
+        slots[0] = const_cast<char*>(programpath);
+        if (count == 0)
+            count = 1;
+    }
+    slots[count] = nullptr;
+    return count;
+}
+
+// ---- Argument queries -------------------------------------------------------------------------------------
+
+int GetArgCount() {
+    return static_cast<int>(Arguments().size());
+}
+
+STRING GetArg(int index) {
+    if (index < 0 || index >= GetArgCount())
+        return STRING();
+    return Arguments()[static_cast<size_t>(index)];
+}
+
+void SetArgs(int count, const char* const* arguments) {
+    Arguments().clear();
+    for (int i = 0; i < count; ++i)
+        Arguments().emplace_back(arguments[i]);
+}
+
+bool TestArg(const char* name) {
+    bool found = false;
+    for (const STRING& argument : Arguments()) {
+        if (argument.Length() >= 1 && (argument[0] == '/' || argument[0] == '-') &&
+            EqualNoCase(argument.c_str() + 1, name)) {
+            found = true;
+            break;
+        }
+    }
+    LogPrintf("TestArg(\"%s\") returned %d\n", name, found);
+    return found;
+}
+
+bool TestArgValue(const char* name, int index) {
+    const int namelength = static_cast<int>(std::strlen(name));
+    int matches = 0;
+    for (const STRING& argument : Arguments()) {
+        if (!IsSwitchWithPrefix(argument, name, namelength))
+            continue;
+        const char* rest = argument.c_str() + 1 + namelength;
+        if ((argument[0] == '-' && *rest == '\0') || (argument[0] == '/' && *rest == ':'))
+            ++matches;
+    }
+    const bool found = matches > index;
+    LogPrintf("TestArgValue(\"%s\", %d) returned %d\n", name, index, found);
+    return found;
+}
+
+STRING GetArgValue(const char* name, int index) {
+    const int namelength = static_cast<int>(std::strlen(name));
+    const std::vector<STRING>& arguments = Arguments();
+    STRING value;
+    int matches = 0;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (!IsSwitchWithPrefix(arguments[i], name, namelength) || matches++ != index)
+            continue;
+        if (arguments[i][0] == '/') {
+            const char* rest = arguments[i].c_str() + 1 + namelength;
+            value = *rest == ':' ? rest + 1 : rest;
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[i + 1];
+        }
+        break;
+    }
+    LogPrintf("GetArgValue(\"%s\", %d) returned %s\n", name, index, value.Text());
+    return value;
+}
+
+// ---- Language ---------------------------------------------------------------------------------------------
+
+int LanguageFromName(const STRING& value, int defaultlanguage) {
+    if (value.IsEmpty())
+        return defaultlanguage;
+    static const struct {
+        const char* Name;
+        int Language;
+    } names[] = {{"GER", LANG_ID_GERMAN},
+                 {"ENGL", LANG_ID_ENGLISH},
+                 {"FRENCH", LANG_ID_FRENCH},
+                 {"HUNGARIAN", LANG_ID_HUNGARIAN}};
+    for (const auto& n : names)
+        if (EqualNoCase(value.c_str(), n.Name))
+            return n.Language;
+    return defaultlanguage;
+}
+
+const char* LanguageLibrarySuffix(int language) {
+    switch (language) {
+    case LANG_ID_GERMAN:
+        return "german.dll";
+    case LANG_ID_FRENCH:
+        return "french.dll";
+    case LANG_ID_HUNGARIAN:
+        return "hungarian.dll";
+    default:
+        return "english.dll";
+    }
+}
+
+// ---- Folders ----------------------------------------------------------------------------------------------
+
+STRING DirectoryOf(const char* path) {
+    if (!path)
+        return STRING(".");
+    const char* name = FileNameOf(path);
+    if (name == path)
+        return STRING(".");
+    // Keep the colon of a bare drive ("C:"), drop a separator.
+    const int length = static_cast<int>(name - path) - (IsSeparator(name[-1]) ? 1 : 0);
+    if (length == 0) {
+        const char root[] = {PATH_SEPARATOR, '\0'};
+        return STRING(root);
+    }
+    STRING directory("");
+    directory.Append(path, length);
+    return directory;
+}
+
+STRING AdjustDevelopmentDir(const STRING& directory) {
+    if (directory.IsEmpty())
+        return directory;
+    const char up[] = {PATH_SEPARATOR, '.', '.', PATH_SEPARATOR, '\0'};
+    if (!FileExists(directory || up || "main.cpp") && !FileExists(directory || up || "approot.cpp"))
+        return directory;
+    for (const char* output : {"Debug", "Debug2", "Release", "Release2"}) {
+        const int n = static_cast<int>(std::strlen(output));
+        if (directory.Length() > n && IsSeparator(directory[directory.Length() - n - 1]) &&
+            EndsWithNoCase(directory, output))
+            return directory.Left(directory.Length() - n - 1);
+    }
+    return directory;
+}
+
+ARGUMENTFILES ArgumentFileNames(const char* programpath, const STRING& appdir, const STRING& startdir) {
+    STRING self(programpath ? programpath : "");
+    while (self.NotEmpty() && (self[self.Length() - 1] == '/' || self[self.Length() - 1] == '.'))
+        self.Truncate(self.Length() - 1);
+    STRING alternative;
+    if (EndsWithNoCase(self, ".exe") || EndsWithNoCase(self, ".app")) {
+        STRING name(FileNameOf(self.c_str()));
+        alternative = name.Left(name.Length() - 4) || "_" || "commandline.ini";
+    }
+
+    ARGUMENTFILES files;
+    auto add = [&files, &alternative](const STRING& directory) {
+        files.Names[files.Count++] = JoinPath(directory, "commandline.ini");
+        if (alternative.NotNull())
+            files.Names[files.Count++] = JoinPath(directory, alternative.c_str());
+    };
+    add(appdir);
+    if (!EqualNoCase(startdir.Text(), appdir.Text()))
+        add(startdir);
+    return files;
+}
+
+// ---- Acquisition ------------------------------------------------------------------------------------------
+
+void AcquireArguments(const ARGUMENTSOURCE& source) {
+    const char* programpath = source.ProgramPath.Text();
+    gMainThreadId = OSYS::GetCurrentThreadId();
+
+    gStartDir = OSYS::GetCurrentDir();
+    gAppDir = AdjustDevelopmentDir(DirectoryOf(programpath));
+    OSYS::SetCurrentDir(gAppDir.c_str());
+
+    // A service has no user to start it with logging switches in a file beside it.
+    const char* filename = FileNameOf(programpath);
+    const bool service = EqualNoCase(filename, "service.exe");
+    const char* dot = std::strchr(filename, '.');
+    gAppName = "";
+    gAppName.Append(filename, dot ? static_cast<int>(dot - filename) : -1);
+
+    std::vector<STRING>& arguments = Arguments();
+    arguments.clear();
+    for (int i = 0; i < source.Count && source.Vector && source.Vector[i]; ++i) {
+        LogitOption(source.Vector[i]);
+        arguments.emplace_back(source.Vector[i]);
+    }
+
+    const ARGUMENTFILES files = ArgumentFileNames(programpath, gAppDir, gStartDir);
+    for (int f = 0; f < files.Count; ++f) {
+        if (!FileExists(files.Names[f]))
+            continue;
+        for (const STRING& line : ReadArgumentFile(files.Names[f])) {
+            if (!service)
+                LogitOption(line.c_str());
+            arguments.push_back(line);
+        }
+        LogPrintf("ORVIKAPP processing of %s done\n", files.Names[f].Text());
+    }
+
+    LogPrintf("ORVIKAPP arguments acquired\n");
+    for (size_t i = 0; i < arguments.size(); ++i)
+        LogPrintf("ORVIKAPP program argument %d= '%s'\n", static_cast<int>(i), arguments[i].Text());
+
+    if (TestArgValue("STARTUPDELAY", 0)) {
+        LogPrintf("ORVIKAPP sleeping for startupdelay\n");
+        const int seconds = GetArgValue("STARTUPDELAY", 0).ToInt();
+        // A negative delay would otherwise turn into an almost endless wait.
+        if (seconds > 0)
+            OSYS::Sleep(static_cast<unsigned long>(seconds) * 1000UL);
+    }
+
+    gLocale = LanguageFromName(GetArgValue("LANG", 0), source.DefaultLanguage);
+    LogPrintf("ORVIKAPP gLocale= %d\n", gLocale);
+}
+
+// ---- Start and end ----------------------------------------------------------------------------------------
+
+int64_t ElapsedMilliseconds(bool reset) {
+    static bool started = false;
+    static int64_t base = 0;
+    int64_t counter = 0, frequency = 0;
+    if (!OSYS::ReadHighResCounter(&counter, &frequency) || frequency < 1000)
+        return 0;
+    const int64_t now = counter / (frequency / 1000);
+    if (!started || reset) {
+        base = now;
+        started = true;
+    }
+    return now - base;
+}
+
+void SetApplicationIdentity(const char* name, const char* version, const char* displayname) {
+    gAppName = displayname ? displayname : name;
+    if (gAppName.NotEmpty())
+        gAppName[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(gAppName[0])));
+    gAppVersion = version;
+}
+
+STRING ReflowMessageText(const char* text, int width, bool breaklonglines) {
+    if (!text)
+        return STRING();
+    STRING in(text);
+    in.Replace("\r\n", "\r");
+    in.Replace("\n", "\r");
+
+    const int n = in.Length();
+    STRING out("");
+    int column = 0;
+    auto put = [&](char c) {
+        if (c == '\r') {
+            column = 0;
+        } else if (c == ' ' && breaklonglines && width != -1 && column >= width) {
+            c = '\r';
+            column = 0;
+        } else {
+            ++column;
+        }
+        out.Append(&c, 1);
+    };
+    for (int i = 0; i < n; ++i) {
+        const char c = in[i];
+        if (c != '\r' || i == 0 || i == n - 1) {
+            put(c);
+            continue;
+        }
+        const char before = in[i - 1];
+        const char after = in[i + 1];
+        if (before == '\r' || after == '\r' || after == ' ' || after == '\t')
+            put('\r');
+        else if (before != ' ')
+            put(' ');
+    }
+    return out;
+}
+
+void ApplicationExit(int exitcode) {
+    LogPrintf("\n");
+    LogPrintf("Welcome back %s, you have safely returned to ORVIKAPP with exit code %d\n", gAppName.Text(),
+              exitcode);
+    LogPrintf("Taxi to your hangar and have a pleasant stay.\n");
+    LogPrintf("Over and out.\n");
+    LogitOption("/LOGITCLOSE");
+    StringCacheShutdown();
+    // The character-set, keyboard and help-file services are not part of this program: nothing to release.
+}
