@@ -14,15 +14,17 @@ bool LogPrintfLevel(uint32_t level, const char* format, ...) ORVIK_PRINTF_FORMAT
 // Interprets one program argument as a logging switch ("/LOGIT", "-logit:FILE", "/LOG:3", "/D:256",
 // "/NOASSERT", ...). True when it was one.
 bool LogitOption(const char* argument);
-// Key combinations of window procedures: Ctrl+Shift+F5..F9 (WM_KEYDOWN, or a list-view LVN_KEYDOWN
-// notification whose NMLVKEYDOWN is passed as param2).
+#if defined(_WIN32)
+// Key combinations of window procedures: Ctrl+Shift+F5..F9 (WM_KEYDOWN with the key in param1, or WM_NOTIFY
+// with a list-view LVN_KEYDOWN notification whose NMLVKEYDOWN is passed as param2).
 void LogitHotkey(unsigned message, uintptr_t param1, intptr_t param2);
+#endif
 
 // State queries for callers that must decide before doing expensive work.
 bool LogitActive();
 uint32_t GetLogitLevel();
 // Name of the open log file; empty when the log is closed or goes to a handle.
-const char* LogitFileName();
+STRING LogitFileName();
 
 // Crash dumps requested by "/LOGITHARD" or "/CRASHDUMP[:n]". The crash handler registers itself here; a
 // request made before that is remembered and reported by LogitCrashDumpLevel.

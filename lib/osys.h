@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "lib/strings.h"
 
@@ -36,6 +37,10 @@ bool ReadHighResCounter(int64_t* counter, int64_t* frequency);
 uint32_t GetCurrentThreadId();
 uint32_t GetCurrentProcessId();
 void Sleep(unsigned long ms);
+// fopen that lets other processes read and write the file meanwhile (Windows: _fsopen without denial).
+FILE* OpenSharedFile(const char* name, const char* mode);
+// Size of the file in bytes; -1 when it cannot be determined.
+int64_t GetFileSize(const char* name);
 
 // Threads: CreateThread starts routine(argument) with a 32 KB stack and returns a handle that belongs to
 // the caller until WaitThread has seen the thread end (it then releases the handle). Null on failure.

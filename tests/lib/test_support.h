@@ -1,0 +1,53 @@
+// Helpers shared by the library tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "lib/orvik.h"
+#include "lib/strings.h"
+
+// Counts the assertions that fail while it lives.
+class ASSERTWATCH {
+public:
+    ASSERTWATCH() : Before(LastAssertFailure().Count) {}
+    unsigned long Failures() const { return LastAssertFailure().Count - Before; }
+    std::string LastCondition() const { return LastAssertFailure().Condition.Text(); }
+    std::string LastInfo() const { return LastAssertFailure().Info.Text(); }
+
+private:
+    unsigned long Before;
+};
+
+// A fresh directory that is the working directory while the object lives.
+class SCRATCHDIR {
+public:
+    SCRATCHDIR();
+    ~SCRATCHDIR();
+    SCRATCHDIR(const SCRATCHDIR&) = delete;
+    SCRATCHDIR& operator=(const SCRATCHDIR&) = delete;
+    std::string File(const char* name) const { return (Dir / name).string(); }
+
+private:
+    std::filesystem::path Dir;
+    std::filesystem::path Previous;
+};
+
+// Writes the log to a file of its own while it lives.
+class LOGCAPTURE {
+public:
+    explicit LOGCAPTURE(const std::string& file, const char* switchname = "/LOGIT:");
+    ~LOGCAPTURE();
+    // Closes the log and returns everything written.
+    std::string Finish();
+
+private:
+    std::string File;
+    bool Closed = false;
+};
+
+std::string ReadWholeFile(const std::string& name);
+void WriteWholeFile(const std::string& name, const std::string& contents);
+int CountOccurrences(const std::string& text, const std::string& what);
+// Sets (value non-null) or removes an environment variable of this process.
+void TestSetEnv(const char* name, const char* value);
