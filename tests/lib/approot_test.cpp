@@ -6,14 +6,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
+#include "tests/lib/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -32,34 +31,6 @@ struct SPLIT {
     char Sentinel = 0;
     std::vector<char*> Slots; // one slot more than allowed, to catch writes beyond the maximum
     int Count = 0;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// A fresh folder under the temporary folder, removed afterwards.
-class TEMPFOLDER {
-public:
-    TEMPFOLDER() {
-        static int counter = 0;
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        Path = fs::temp_directory_path() / ("approot_test_" + std::to_string(stamp) + "_" + std::to_string(++counter));
-        fs::create_directories(Path);
-    }
-    ~TEMPFOLDER() {
-        std::error_code ignored;
-        fs::remove_all(Path, ignored);
-    }
-    fs::path Path;
 };
 
 void SetArguments(const std::vector<const char*>& arguments) {
@@ -221,8 +192,8 @@ class ArgumentAcquisition : public ::testing::Test {
 protected:
     void SetUp() override {
         Saved = fs::current_path();
-        AppDir = Root.Path / "app";
-        StartDir = Root.Path / "start";
+        AppDir = Scratch.File("app");
+        StartDir = Scratch.File("start");
         fs::create_directories(AppDir);
         fs::create_directories(StartDir);
         fs::current_path(StartDir);
@@ -253,7 +224,7 @@ protected:
         return args;
     }
 
-    TEMPFOLDER Root;
+    SCRATCHDIR Scratch;
     fs::path Saved, AppDir, StartDir;
     std::string Program;
     std::vector<const char*> Vector;
@@ -285,11 +256,11 @@ TEST_F(ArgumentAcquisition, LanguageFromArgumentsOrDefault) {
 }
 
 TEST_F(ArgumentAcquisition, ArgumentFilesFollowTheCommandLineInOrderTrimmed) {
-    WriteFile(AppDir / "commandline.ini", "  /FIRST  \n\n\t-SECOND\t\r\n   \nlast line without end");
-    WriteFile(AppDir / "setup_commandline.ini", "/THIRD\n");
-    WriteFile(StartDir / "commandline.ini", "/FOURTH\n");
-    WriteFile(StartDir / "setup_commandline.ini", "/FIFTH\n");
-    WriteFile(AppDir / "other_commandline.ini", "/NOT-MINE\n");
+    WriteWholeFile((AppDir / "commandline.ini").string(), "  /FIRST  \n\n\t-SECOND\t\r\n   \nlast line without end");
+    WriteWholeFile((AppDir / "setup_commandline.ini").string(), "/THIRD\n");
+    WriteWholeFile((StartDir / "commandline.ini").string(), "/FOURTH\n");
+    WriteWholeFile((StartDir / "setup_commandline.ini").string(), "/FIFTH\n");
+    WriteWholeFile((AppDir / "other_commandline.ini").string(), "/NOT-MINE\n");
     Acquire({"/CMD"});
     EXPECT_EQ(Args(), (std::vector<std::string>{Program, "/CMD", "/FIRST", "-SECOND", "last line without end",
                                                 "/THIRD", "/FOURTH", "/FIFTH"}));
@@ -298,7 +269,7 @@ TEST_F(ArgumentAcquisition, ArgumentFilesFollowTheCommandLineInOrderTrimmed) {
 
 TEST_F(ArgumentAcquisition, StartFolderFilesReadOnceWhenItIsTheApplicationFolder) {
     fs::current_path(AppDir);
-    WriteFile(AppDir / "commandline.ini", "/ONCE\n");
+    WriteWholeFile((AppDir / "commandline.ini").string(), "/ONCE\n");
     Acquire({});
     EXPECT_EQ(Args(), (std::vector<std::string>{Program, "/ONCE"}));
 }
@@ -329,8 +300,8 @@ TEST_F(ArgumentAcquisition, FileNameCandidates) {
 }
 
 TEST_F(ArgumentAcquisition, LoggingSwitchesInFilesExceptForAService) {
-    const fs::path log = Root.Path / "from-file.log";
-    WriteFile(AppDir / "commandline.ini", "/LOGIT:" + log.string() + "\n");
+    const fs::path log = Scratch.File("from-file.log");
+    WriteWholeFile((AppDir / "commandline.ini").string(), "/LOGIT:" + log.string() + "\n");
 
     Acquire({}, "service.exe");
     EXPECT_FALSE(fs::exists(log)) << "a service takes no logging switches from files";
@@ -339,7 +310,7 @@ TEST_F(ArgumentAcquisition, LoggingSwitchesInFilesExceptForAService) {
     Acquire({}, "setup.exe");
     EXPECT_TRUE(LogitActive());
     LogitOption("/LOGITCLOSE");
-    const std::string text = ReadFile(log);
+    const std::string text = ReadWholeFile(log.string());
     EXPECT_NE(text.find("ORVIKAPP processing of "), std::string::npos) << text;
     EXPECT_NE(text.find("ORVIKAPP arguments acquired"), std::string::npos) << text;
     EXPECT_NE(text.find("ORVIKAPP program argument 1= '/LOGIT:"), std::string::npos) << text;
@@ -368,8 +339,8 @@ TEST(DirectoryOf, FolderPartOfAPath) {
 }
 
 TEST(AdjustDevelopmentDir, BuildOutputFolderBesideTheSources) {
-    TEMPFOLDER root;
-    const fs::path project = root.Path / "project";
+    SCRATCHDIR scratch;
+    const fs::path project = scratch.File("project");
     for (const char* output : {"Debug", "Debug2", "Release", "release2", "Releasex", "x"})
         fs::create_directories(project / output);
     const auto adjust = [](const fs::path& p) { return fs::path(AdjustDevelopmentDir(p.string().c_str()).Text()); };
@@ -377,7 +348,7 @@ TEST(AdjustDevelopmentDir, BuildOutputFolderBesideTheSources) {
     // Without sources in the parent nothing changes.
     EXPECT_EQ(adjust(project / "Release"), project / "Release");
 
-    WriteFile(project / "main.cpp", "int main() {}\n");
+    WriteWholeFile((project / "main.cpp").string(), "int main() {}\n");
     EXPECT_EQ(adjust(project / "Release"), project);
     EXPECT_EQ(adjust(project / "Debug"), project);
     EXPECT_EQ(adjust(project / "Debug2"), project);
@@ -386,7 +357,7 @@ TEST(AdjustDevelopmentDir, BuildOutputFolderBesideTheSources) {
     EXPECT_EQ(adjust(project / "x"), project / "x");
 
     fs::remove(project / "main.cpp");
-    WriteFile(project / "approot.cpp", "\n");
+    WriteWholeFile((project / "approot.cpp").string(), "\n");
     EXPECT_EQ(adjust(project / "Debug"), project);
 }
 
@@ -430,8 +401,8 @@ TEST(SetApplicationIdentity, DisplayNameWinsFirstLetterUpperCase) {
 }
 
 TEST(ApplicationExit, WritesTheClosingLinesAndClosesTheLog) {
-    TEMPFOLDER folder;
-    const fs::path log = folder.Path / "exit.log";
+    SCRATCHDIR scratch;
+    const fs::path log = scratch.File("exit.log");
     ASSERT_TRUE(LogitOption(("/LOGIT:" + log.string()).c_str()));
     ASSERT_TRUE(LogitActive());
     gAppName = "Setup";
@@ -439,7 +410,7 @@ TEST(ApplicationExit, WritesTheClosingLinesAndClosesTheLog) {
     ApplicationExit(42);
 
     EXPECT_FALSE(LogitActive());
-    const std::string text = ReadFile(log);
+    const std::string text = ReadWholeFile(log.string());
     const size_t welcome = text.find("Welcome back Setup, you have safely returned to ORVIKAPP with exit code 42\r\n");
     const size_t taxi = text.find("Taxi to your hangar and have a pleasant stay.\r\n");
     const size_t over = text.find("Over and out.\r\n");
