@@ -325,12 +325,13 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
                                          uint32_t crc, uint32_t compressedSize, uint32_t uncompressedSize) {
     const char* name = entry.name.c_str();
     fs::OutputFile file;
+    // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
+    // one loses that protection first.
+    if (fs::Stat(path) == fs::PathKind::File)
+        fs::MakeWritable(path);
     if (!file.Create(path)) {
-        // An existing read-only file is replaced: lift the protection and try once more.
-        if (!(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
-            messages_.Err("error:  cannot create %s\n", path.c_str());
-            return Fail(kWriteError);
-        }
+        messages_.Err("error:  cannot create %s\n", path.c_str());
+        return Fail(kWriteError);
     }
     if (options_.quiet == 0)
         messages_.Out(" extracting: %-22s\n", name);

@@ -1,0 +1,44 @@
+#pragma once
+// Helpers of the archive engine tests: test data, scratch folders, file contents and SHA-256 digests.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace unziptest {
+
+// <repo>/tests/data/zip/<relative>, through ORVIK_TEST_DATA.
+std::string ZipData(const std::string& relative);
+
+// A fresh, empty folder that is removed again with everything in it.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string Path() const { return dir_.string(); }
+    std::string File(const std::string& relative) const { return (dir_ / relative).string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+bool Exists(const std::string& path);
+// Every regular file below `root`, as paths relative to it with "/" separators, sorted.
+std::vector<std::string> FilesBelow(const std::string& root);
+
+std::string Sha256Hex(const std::string& data);
+
+// One line of a SHA256SUMS file beside the sample archives: digest, size, archive, member.
+struct Checksum {
+    std::string digest;
+    uint64_t size = 0;
+    std::string archive;
+    std::string member;
+};
+std::vector<Checksum> ReadChecksums(const std::string& path);
+
+} // namespace unziptest
