@@ -133,17 +133,25 @@ bool LOGIT::Write(const char* format, va_list args) {
     int used = std::snprintf(Line, LineBufferSize, "[%07.3lf:%04x] ", now - TimeBase,
                              static_cast<unsigned>(OSYS::GetCurrentThreadId() & 0xFFFF));
     const int room = LineTextLimit - used;
+    bool cut;
     if (std::strchr(format, '%') != nullptr) {
         int n = std::vsnprintf(Line + used, static_cast<size_t>(room) + 1, format, args);
-        used += n < 0 ? 0 : (n > room ? room : n);
+        cut = n > room;
+        used += n < 0 ? 0 : (cut ? room : n);
     } else {
         size_t n = std::strlen(format);
-        n = n > static_cast<size_t>(room) ? static_cast<size_t>(room) : n;
+        cut = n > static_cast<size_t>(room);
+        n = cut ? static_cast<size_t>(room) : n;
         std::memcpy(Line + used, format, n);
         used += static_cast<int>(n);
     }
     Line[used] = '\0';
-    if (used > 0 && Line[used - 1] == '\n' && (used < 2 || Line[used - 2] != '\r')) {
+    if (cut) {
+        // A cut line still ends, so that the next one starts on a line of its own.
+        Line[used++] = '\r';
+        Line[used++] = '\n';
+        Line[used] = '\0';
+    } else if (used > 0 && Line[used - 1] == '\n' && (used < 2 || Line[used - 2] != '\r')) {
         Line[used - 1] = '\r';
         Line[used++] = '\n';
         Line[used] = '\0';
