@@ -5,11 +5,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <initializer_list>
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+
+STRINGARRAY gArgs(STRINGARRAY::DefaultGrowBy);
 
 namespace {
 
@@ -66,36 +68,18 @@ bool FileExists(const STRING& path) {
     return true;
 }
 
-// The program arguments: command line first, then argument-file lines.
-std::vector<STRING>& Arguments() {
-    static std::vector<STRING> arguments;
-    return arguments;
-}
-
 // The non-empty lines of an argument file, trimmed of blanks and tabs; an unreadable file has none.
-std::vector<STRING> ReadArgumentFile(const STRING& name) {
-    std::vector<STRING> lines;
-    FILE* f = std::fopen(name.c_str(), "r");
-    if (!f)
-        return lines;
-    STRING line("");
-    int c;
-    auto finish = [&]() {
+STRINGARRAY ReadArgumentFile(const STRING& name) {
+    STRINGARRAY lines;
+    STRINGARRAY file;
+    file.Load(name.c_str());
+    for (int i = 0; i < file.Count(); ++i) {
+        STRING line(*file.Get(i));
+        // A line of blanks would otherwise become an empty argument.
         line.Strip('B', " \t\r");
         if (line.NotEmpty())
-            lines.push_back(line);
-        line = "";
-    };
-    while ((c = std::fgetc(f)) != EOF) {
-        if (c == '\n') {
-            finish();
-        } else {
-            const char ch = static_cast<char>(c);
-            line.Append(&ch, 1);
-        }
+            lines.Append(line);
     }
-    finish();
-    std::fclose(f);
     return lines;
 }
 
@@ -148,24 +132,28 @@ int SplitCommandLine(char* text, const char* programpath, char** slots, int maxi
 // ---- Argument queries -------------------------------------------------------------------------------------
 
 int GetArgCount() {
-    return static_cast<int>(Arguments().size());
+    return gArgs.Count();
 }
 
 STRING GetArg(int index) {
-    if (index < 0 || index >= GetArgCount())
+    DYNARRAYLOCK lock(gArgs);
+    if (index < 0 || index >= gArgs.Count())
         return STRING();
-    return Arguments()[static_cast<size_t>(index)];
+    return *gArgs.Get(index);
 }
 
 void SetArgs(int count, const char* const* arguments) {
-    Arguments().clear();
+    DYNARRAYLOCK lock(gArgs);
+    gArgs.Clear();
     for (int i = 0; i < count; ++i)
-        Arguments().emplace_back(arguments[i]);
+        gArgs.Append(arguments[i]);
 }
 
 bool TestArg(const char* name) {
     bool found = false;
-    for (const STRING& argument : Arguments()) {
+    DYNARRAYLOCK lock(gArgs);
+    for (int i = 0; i < gArgs.Count(); ++i) {
+        const STRING& argument = *gArgs.Get(i);
         if (argument.Length() >= 1 && (argument[0] == '/' || argument[0] == '-') &&
             EqualNoCase(argument.c_str() + 1, name)) {
             found = true;
@@ -179,7 +167,9 @@ bool TestArg(const char* name) {
 bool TestArgValue(const char* name, int index) {
     const int namelength = static_cast<int>(std::strlen(name));
     int matches = 0;
-    for (const STRING& argument : Arguments()) {
+    DYNARRAYLOCK lock(gArgs);
+    for (int i = 0; i < gArgs.Count(); ++i) {
+        const STRING& argument = *gArgs.Get(i);
         if (!IsSwitchWithPrefix(argument, name, namelength))
             continue;
         const char* rest = argument.c_str() + 1 + namelength;
@@ -193,17 +183,18 @@ bool TestArgValue(const char* name, int index) {
 
 STRING GetArgValue(const char* name, int index) {
     const int namelength = static_cast<int>(std::strlen(name));
-    const std::vector<STRING>& arguments = Arguments();
     STRING value;
     int matches = 0;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        if (!IsSwitchWithPrefix(arguments[i], name, namelength) || matches++ != index)
+    DYNARRAYLOCK lock(gArgs);
+    for (int i = 0; i < gArgs.Count(); ++i) {
+        const STRING& argument = *gArgs.Get(i);
+        if (!IsSwitchWithPrefix(argument, name, namelength) || matches++ != index)
             continue;
-        if (arguments[i][0] == '/') {
-            const char* rest = arguments[i].c_str() + 1 + namelength;
+        if (argument[0] == '/') {
+            const char* rest = argument.c_str() + 1 + namelength;
             value = *rest == ':' ? rest + 1 : rest;
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[i + 1];
+        } else if (i + 1 < gArgs.Count()) {
+            value = *gArgs.Get(i + 1);
         }
         break;
     }
@@ -315,28 +306,28 @@ void AcquireArguments(const ARGUMENTSOURCE& source) {
     gAppName = "";
     gAppName.Append(filename, dot ? static_cast<int>(dot - filename) : -1);
 
-    std::vector<STRING>& arguments = Arguments();
-    arguments.clear();
+    gArgs.Clear();
     for (int i = 0; i < source.Count && source.Vector && source.Vector[i]; ++i) {
         LogitOption(source.Vector[i]);
-        arguments.emplace_back(source.Vector[i]);
+        gArgs.Append(source.Vector[i]);
     }
 
     const ARGUMENTFILES files = ArgumentFileNames(programpath, gAppDir, gStartDir);
     for (int f = 0; f < files.Count; ++f) {
         if (!FileExists(files.Names[f]))
             continue;
-        for (const STRING& line : ReadArgumentFile(files.Names[f])) {
+        const STRINGARRAY lines = ReadArgumentFile(files.Names[f]);
+        for (int i = 0; i < lines.Count(); ++i) {
             if (!service)
-                LogitOption(line.c_str());
-            arguments.push_back(line);
+                LogitOption(lines.Get(i)->c_str());
+            gArgs.Append(*lines.Get(i));
         }
         LogPrintf("ORVIKAPP processing of %s done\n", files.Names[f].Text());
     }
 
     LogPrintf("ORVIKAPP arguments acquired\n");
-    for (size_t i = 0; i < arguments.size(); ++i)
-        LogPrintf("ORVIKAPP program argument %d= '%s'\n", static_cast<int>(i), arguments[i].Text());
+    for (int i = 0; i < gArgs.Count(); ++i)
+        LogPrintf("ORVIKAPP program argument %d= '%s'\n", i, gArgs.Get(i)->Text());
 
     if (TestArgValue("STARTUPDELAY", 0)) {
         LogPrintf("ORVIKAPP sleeping for startupdelay\n");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "lib/stringarray.h"
 #include "lib/strings.h"
 
 // The argument vector built from the command line: 255 arguments and the terminating null.
@@ -35,6 +36,9 @@ struct ARGUMENTSOURCE {
 // arguments (command line, then "commandline.ini" and "<program>_commandline.ini" in gAppDir and gStartDir),
 // applies logging switches, the "STARTUPDELAY" and the "LANG" choice (gLocale).
 void AcquireArguments(const ARGUMENTSOURCE& source);
+
+// All program arguments: the command line first, then the argument-file lines.
+extern STRINGARRAY gArgs;
 
 // The program arguments collected so far.
 int GetArgCount();
