@@ -1,0 +1,131 @@
+// SETUPDIALOGBOX: the wizard frame of the installer and the uninstaller. It walks a table of steps and shows
+// one page at a time in its placeholder area, under a white header with title, subtitle and icon.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "lib/strings.h"
+#include "lib/win/datadialogs.h"
+#include "lib/win/hline3d.h"
+
+class SETUPDIALOGBOX;
+
+// The hook entry point of the hook library: (code, value, p1..p4), each p a window handle, a pointer or a
+// number depending on the code. Its result is not used.
+using NEWSETUPHOOK = int (*)(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4);
+
+// A page function: fills and runs the page (RunPage) and returns where the wizard goes next.
+using SETUPPAGEFUNCTION = int (*)(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+
+// Page results.
+constexpr int PAGE_NEXT = 149;
+constexpr int PAGE_BACK = 148;
+constexpr int PAGE_CLOSE = 0;
+constexpr int PAGE_REPEAT_DIRECTION = -1; // go on in the direction of the previous step
+
+// Step ids.
+constexpr intptr_t STEPWELCOME = 1;
+constexpr intptr_t STEPLICENCE = 2;
+constexpr intptr_t STEPDESTINATION = 3;
+constexpr intptr_t STEPCOPY = 4;
+constexpr intptr_t STEPSHORTCUTS = 5;
+constexpr intptr_t STEPADV = 6;
+constexpr intptr_t STEPFINISH = 7;
+constexpr intptr_t STEPEND = 9;
+
+// Hook codes the wizard sends around each page.
+constexpr int HOOK_BEFORE_PAGE = 5;
+constexpr int HOOK_AFTER_PAGE = 6;
+
+// One step of the wizard. Every field is a machine word: hook libraries read and rewrite the table.
+struct SETUPSTEP {
+    intptr_t idstep;        // 0 is not allowed in a step that is reached
+    intptr_t title;         // message number of the header title
+    intptr_t subtitle;      // message number of the header subtitle
+    intptr_t templ;         // dialog template of the page
+    void* module;           // module holding the template; null = gResourceModule
+    SETUPPAGEFUNCTION page; // the page function
+    intptr_t extra;         // passed to the hook before the page runs
+};
+
+// Controls of the frame template.
+constexpr int IDC_WIZARD_TITLE = 666;
+constexpr int IDC_WIZARD_SUBTITLE = 667;
+constexpr int IDC_WIZARD_ICON = 916;
+constexpr int IDC_WIZARD_HEADER = 915;
+constexpr int IDC_WIZARD_PAGEAREA = 914;
+constexpr int IDC_WIZARD_SPARE = 901;
+constexpr int IDC_WIZARD_BACK = 148;
+constexpr int IDC_WIZARD_NEXT = 149;
+constexpr int IDC_WIZARD_CANCEL = IDCANCEL;
+constexpr int IDC_WIZARD_LINE_HEADER = 100;
+constexpr int IDC_WIZARD_LINE_BUTTONS = 101;
+
+// Sent to the wizard with a control id in wParam: moves the keyboard focus to that control (also from
+// worker threads, which may not set the focus themselves).
+constexpr UINT WM_WIZARD_FOCUSCONTROL = WM_USER + 9;
+
+// A GDI object deleted with its owner.
+class GDIOBJECT {
+public:
+    GDIOBJECT() = default;
+    explicit GDIOBJECT(HGDIOBJ object) : Object(object) {}
+    ~GDIOBJECT() { Reset(); }
+    GDIOBJECT(const GDIOBJECT&) = delete;
+    GDIOBJECT& operator=(const GDIOBJECT&) = delete;
+    void Reset(HGDIOBJ object = nullptr) {
+        if (Object)
+            DeleteObject(Object);
+        Object = object;
+    }
+    HGDIOBJ Get() const { return Object; }
+    explicit operator bool() const { return Object != nullptr; }
+
+private:
+    HGDIOBJ Object = nullptr;
+};
+
+class SETUPDIALOGBOX : public DATADIALOGBOX {
+public:
+    // Creates the frame from template 10702 of gResourceModule. subtitlefontsize -1 keeps the template's
+    // font for the subtitle; confirmation is asked when the user closes a page before the finishing step.
+    SETUPDIALOGBOX(const char* caption, const char* confirmation, int subtitlefontsize, HWND owner = nullptr);
+    ~SETUPDIALOGBOX() override;
+
+    // Runs the steps from index 0 until the finishing step is closed (1) or the user quits (0).
+    int RunSteps(SETUPSTEP* steps, intptr_t finishingstep);
+    // Shows the page of template (from module, null = gResourceModule) in the page area with the header
+    // texts; the page belongs to the wizard until DestroyPage.
+    DATADIALOG* CreatePage(int templ, HMODULE module, const char* title, const char* subtitle);
+    // Runs the current page until a button ends it: Next 149, Back 148, 0 for Cancel or close.
+    int RunPage();
+    void DestroyPage();
+    DATADIALOG* GetPage() const { return pSubDlg.get(); }
+
+    void SetHook(NEWSETUPHOOK hook) { Hook = hook; }
+    NEWSETUPHOOK GetHook() const { return Hook; }
+
+    INT_PTR DlgProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    static LRESULT HeaderColourHook(WINDOW* window, UINT message, WPARAM wparam, LPARAM lparam);
+    void LayOut();
+    void SetFonts();
+    void PrepareButtons(bool first, bool finishing);
+    void FocusFirstPageControl();
+    int CallHook(int code, const SETUPSTEP& step, intptr_t last);
+    bool ConfirmQuit();
+
+    GDIOBJECT TitleFont;
+    GDIOBJECT SubtitleFont;
+    std::unique_ptr<DATADIALOG> pSubDlg;
+    int SubtitleFontSize;
+    STRING Confirmation;
+    NEWSETUPHOOK Hook = nullptr;
+    std::unique_ptr<HLINE3D> HeaderLine;
+    std::unique_ptr<HLINE3D> ButtonLine;
+    GDIOBJECT HeaderBrush; // white background of the header texts, made on first use
+};
