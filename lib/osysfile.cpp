@@ -260,6 +260,14 @@ bool FILENAME::Exists() const {
     return false;
 }
 
+#if defined(_WIN32)
+uint32_t FILENAME::GetAttributes() const { return OSYSFILE::GetAttributes(c_str()); }
+
+bool FILENAME::SetAttributes(uint32_t attributes) const {
+    return NotEmpty() && OSYSFILE::SetAttributes(c_str(), attributes);
+}
+#endif
+
 bool FILENAME::SetReadOnly(bool readonly) const { return NotEmpty() && OSYSFILE::SetReadOnly(c_str(), readonly); }
 
 bool FILENAME::Delete() const { return NotEmpty() && OSYSFILE::DeleteFile(c_str()); }

@@ -39,6 +39,10 @@ bool MoveFile(const char* from, const char* to);
 // Both names reach the same file on disk (so copying or replacing one by the other would destroy it).
 bool IsSameFile(const char* a, const char* b);
 bool SetReadOnly(const char* name, bool readonly);
+#if defined(_WIN32)
+uint32_t GetAttributes(const char* name);
+bool SetAttributes(const char* name, uint32_t attributes);
+#endif
 // Shared open with one of the FSOPEN_ share modes (ignored where the system has none).
 FILE* OpenShared(const char* name, const char* mode, int share);
 int FileDescriptor(FILE* file);

@@ -90,6 +90,10 @@ bool IsSameFile(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+uint32_t GetAttributes(const char* name) { return ::GetFileAttributesA(name); }
+
+bool SetAttributes(const char* name, uint32_t attributes) { return ::SetFileAttributesA(name, attributes) != 0; }
+
 bool SetReadOnly(const char* name, bool readonly) {
     DWORD attributes = ::GetFileAttributesA(name);
     if (attributes == INVALID_FILE_ATTRIBUTES)
