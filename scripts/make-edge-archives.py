@@ -155,6 +155,8 @@ def main():
         Member("console.txt", hello),
         Member("name:stream.txt", hello),
     ])
+    archives["policies.zip"] = build([Member("setup.ini", b"[new]\n"), Member("conf/user.ini", b"[new user]\n"),
+                                      Member("docs/readme.txt", readme), Member("program.exe", b"MZ new")])
     archives["brackets.zip"] = build([Member("a[1].txt", b"bracketed\n"), Member("a1.txt", b"plain\n")])
     # Declares 100 bytes but holds a stream that expands to 3,000: the engine must stop at 100.
     archives["understated-size.zip"] = build([Member("bomb.txt", b"x" * 100, compressed=deflated)])

@@ -1,0 +1,201 @@
+// UNZIPPER as the copy step drives it: list once, walk the names, extract member by member under the
+// overwrite policies.
+#include "unzip/unzipper.h"
+
+#include "lib/orvik.h"
+#include "tests/unzip/unzip_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace unziptest;
+
+namespace {
+
+std::string Edge(const std::string& name) {
+    return ZipData("edge/" + name);
+}
+
+// Answers the overwrite question and remembers what it was asked.
+struct Answerer {
+    bool answer = false;
+    std::vector<std::string> asked;
+    UNZIPPER::ASKOVERWRITE Callback() {
+        return [this](const STRING& subject) {
+            asked.push_back(subject.Text());
+            return answer;
+        };
+    }
+};
+
+unsigned long AssertionCount() {
+    return LastAssertFailure().Count;
+}
+
+} // namespace
+
+TEST(UnzipperListing, WalksEveryMemberThenAnEmptyName) {
+    UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
+    EXPECT_EQ(zip.GetTotalSize(), 3000 + 9000 + 5120);
+    char name[UNZIPPER::NAMESIZE];
+    EXPECT_EQ(zip.GetFirstFile(name), 3000);
+    EXPECT_STREQ(name, "readme.txt");
+    EXPECT_EQ(zip.GetNextFile(name), 9000);
+    EXPECT_STREQ(name, "docs/guide.txt");
+    EXPECT_EQ(zip.GetNextFile(name), 5120);
+    EXPECT_STREQ(name, "bin/tool.dat");
+    EXPECT_EQ(zip.GetNextFile(name), 0);
+    EXPECT_STREQ(name, "");
+    // GetFirstFile starts over.
+    EXPECT_EQ(zip.GetFirstFile(name), 3000);
+    EXPECT_STREQ(name, "readme.txt");
+}
+
+TEST(UnzipperListing, HasNoFixedNumberOfSlots) {
+    UNZIPPER zip(Edge("many-members.zip").c_str(), "", "");
+    char name[UNZIPPER::NAMESIZE];
+    int count = 0;
+    for (zip.GetFirstFile(name); name[0]; zip.GetNextFile(name))
+        ++count;
+    EXPECT_EQ(count, 300);
+}
+
+TEST(UnzipperListing, AFailedListingFiresTheAssertion) {
+    unsigned long before = AssertionCount();
+    UNZIPPER zip(Edge("truncated-file.zip").c_str(), "", "");
+    EXPECT_EQ(AssertionCount(), before + 1);
+    EXPECT_STREQ(LastAssertFailure().Condition.Text(), "error==FALSE");
+    char name[UNZIPPER::NAMESIZE];
+    zip.GetFirstFile(name);
+    EXPECT_STREQ(name, "");
+    ScratchDir dir;
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 0);
+}
+
+TEST(UnzipperListing, MsDosNamesAreListedInLowerCase) {
+    UNZIPPER zip(Edge("msdos.zip").c_str(), "", "");
+    char name[UNZIPPER::NAMESIZE];
+    zip.GetFirstFile(name);
+    EXPECT_STREQ(name, "readme.txt");
+    ScratchDir dir;
+    EXPECT_EQ(zip.ExtractFile(name, dir.Path().c_str()), 1);
+    EXPECT_TRUE(Exists(dir.File("readme.txt")));
+}
+
+TEST(UnzipperExtract, CreatesTheDestinationChainAndTheMembersDirectories) {
+    ScratchDir dir;
+    UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
+    int extracted = -1;
+    const std::string destination = dir.File("Prog/App");
+    EXPECT_EQ(zip.ExtractFile("docs/guide.txt", destination.c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 1);
+    EXPECT_EQ(ReadFile(dir.File("Prog/App/docs/guide.txt")).size(), 9000u);
+}
+
+TEST(UnzipperExtract, ThePerMemberLoopOfTheCopyStepExtractsEverything) {
+    ScratchDir dir;
+    UNZIPPER zip(Edge("many-members.zip").c_str(), "", "");
+    char name[UNZIPPER::NAMESIZE];
+    int64_t done = 0;
+    for (int64_t size = zip.GetFirstFile(name); name[0]; size = zip.GetNextFile(name)) {
+        ASSERT_EQ(zip.ExtractFile(name, dir.Path().c_str()), 1) << name;
+        done += size;
+    }
+    EXPECT_EQ(done, zip.GetTotalSize());
+    EXPECT_EQ(FilesBelow(dir.Path()).size(), 300u);
+}
+
+TEST(UnzipperExtract, MembersOfAPrefixedArchiveSucceedDespiteTheArchiveWarning) {
+    ScratchDir dir;
+    unsigned long before = AssertionCount();
+    UNZIPPER zip(Edge("prefix.zip").c_str(), "", "");
+    EXPECT_EQ(AssertionCount(), before + 1) << "the listing's warning still fires the assertion";
+    EXPECT_EQ(zip.GetTotalSize(), 3032);
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("data/one.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(ReadFile(dir.File("data/one.txt")), "Hello from the product archive.\n");
+}
+
+TEST(UnzipperExtract, MembersTheEngineSkipsOrDamagesGiveZero) {
+    ScratchDir dir;
+    UNZIPPER encrypted(Edge("encrypted.zip").c_str(), "", "");
+    EXPECT_EQ(encrypted.ExtractFile("secret.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(encrypted.ExtractFile("plain.txt", dir.Path().c_str()), 1);
+    UNZIPPER damaged(Edge("bad-crc.zip").c_str(), "", "");
+    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(damaged.ExtractFile("nothere.txt", dir.Path().c_str()), 0);
+    UNZIPPER unsafe(Edge("unsafe.zip").c_str(), "", "");
+    EXPECT_EQ(unsafe.ExtractFile("../escape.txt", dir.Path().c_str()), 0);
+    EXPECT_FALSE(Exists(dir.File("../escape.txt")));
+    UNZIPPER method(Edge("unknown-method.zip").c_str(), "", "");
+    EXPECT_EQ(method.ExtractFile("bzip.bin", dir.Path().c_str()), 0);
+}
+
+TEST(UnzipperPolicies, ProtectedFilesThatExistAreNeverTouched) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.File("conf"));
+    WriteFile(dir.File("setup.ini"), "[old]\n");
+    WriteFile(dir.File("conf/user.ini"), "[old user]\n");
+    UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.INI|CONF\\USER.INI;ignored field");
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 0);
+    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
+    EXPECT_EQ(zip.ExtractFile("conf/user.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 0);
+    EXPECT_EQ(ReadFile(dir.File("conf/user.ini")), "[old user]\n");
+    // Not protected: replaced.
+    WriteFile(dir.File("program.exe"), "MZ old");
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 1);
+    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
+}
+
+TEST(UnzipperPolicies, ProtectedFilesThatAreMissingAreExtracted) {
+    ScratchDir dir;
+    UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.ini");
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 1);
+    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[new]\n");
+}
+
+TEST(UnzipperPolicies, AskOverwriteUsesTheDescriptionAndHonoursNo) {
+    ScratchDir dir;
+    WriteFile(dir.File("setup.ini"), "[old]\n");
+    Answerer no;
+    UNZIPPER zip(Edge("policies.zip").c_str(), "other.txt|SETUP.INI;your settings", "", no.Callback());
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 0);
+    EXPECT_EQ(no.asked, (std::vector<std::string>{"your settings"}));
+    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
+}
+
+TEST(UnzipperPolicies, AskOverwriteYesReplacesAndMemberNameStandsInForAMissingDescription) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.File("docs"));
+    WriteFile(dir.File("docs/readme.txt"), "old");
+    Answerer yes;
+    yes.answer = true;
+    UNZIPPER zip(Edge("policies.zip").c_str(), "docs\\readme.txt;", "", yes.Callback());
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("docs/readme.txt", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 1);
+    EXPECT_EQ(yes.asked, (std::vector<std::string>{"docs/readme.txt"}));
+    EXPECT_EQ(ReadFile(dir.File("docs/readme.txt")).size(), 3000u);
+}
+
+TEST(UnzipperPolicies, NoQuestionWhenTheFileDoesNotExistOrIsProtected) {
+    ScratchDir dir;
+    Answerer asker;
+    UNZIPPER zip(Edge("policies.zip").c_str(), "setup.ini;settings", "*.ini", asker.Callback());
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str()), 1);
+    EXPECT_TRUE(asker.asked.empty()) << "missing file: extracted without asking";
+    // Now it exists and is protected: kept without asking either.
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(extracted, 0);
+    EXPECT_TRUE(asker.asked.empty());
+}

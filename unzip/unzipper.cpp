@@ -1,0 +1,155 @@
+#include "unzip/unzipper.h"
+
+#include "lib/orvik.h"
+#include "unzip/engine.h"
+#include "unzip/fs.h"
+#include "unzip/names.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace orvik::unzip;
+
+namespace {
+
+// Engine messages go to the standard streams as always, and into the log, where a windowed installer
+// can still show them.
+class LoggedMessages : public Messages {
+protected:
+    void Emit(Stream stream, const std::string& text) override {
+        Messages::Emit(stream, text);
+        LogPrintf("UNZIPPER: %s", text.c_str());
+    }
+};
+
+STRING WithForwardSlashes(const STRING& text) {
+    STRING copy = text;
+    copy.Replace("\\", "/");
+    return copy;
+}
+
+// destination + separator + name, the separator only when the destination does not end in one.
+std::string MemberPath(const STRING& destination, const STRING& name) {
+    std::string path = destination.c_str() ? destination.c_str() : "";
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path += '/';
+    return path + name.Text();
+}
+
+bool HasPatternCharacters(const STRING& text) {
+    return text.Pos("*") >= 0 || text.Pos("?") >= 0;
+}
+
+// The parents of the destination; the engine creates its last component. The separator right after a
+// drive letter and colon is no cut point.
+void CreateParentDirectories(const STRING& destination) {
+    std::string path = destination.Text();
+    for (size_t i = 1; i < path.size(); ++i) {
+        if ((path[i] == '\\' || path[i] == '/') && i != 2)
+            fs::MakeDirectory(path.substr(0, i));
+    }
+}
+
+} // namespace
+
+UNZIPPER::UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRING& protectedfiles,
+                   ASKOVERWRITE ask)
+    : AskOverwriteList(WithForwardSlashes(askoverwrite)), ProtectedList(WithForwardSlashes(protectedfiles)),
+      Ask(ask ? std::move(ask) : ASKOVERWRITE(UnzipperAskOverwrite)), EngineMessages(new LoggedMessages),
+      Archive(new ZipArchive(*EngineMessages)), Table(new Listing) {
+    std::snprintf(ArchiveName, sizeof ArchiveName, "%s", archive.Text());
+    LogPrintf("UNZIPPER::UNZIPPER(%s)\n", ArchiveName);
+    std::string path = ArchiveName;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    int error = Archive->Open(path, 0);
+    if (Archive->IsUsable())
+        error = std::max(error, Archive->List({}, *Table));
+    Assert(error == 0, "error==FALSE", "unzipper", __LINE__, nullptr, false);
+    LogPrintf("UNZIPPER::~UNZIPPER() %d members, %lld bytes, result %d\n",
+              static_cast<int>(Table->entries.size()), static_cast<long long>(Table->total), error);
+}
+
+UNZIPPER::~UNZIPPER() = default;
+
+int64_t UNZIPPER::GetTotalSize() const {
+    return static_cast<int64_t>(Table->total);
+}
+
+int64_t UNZIPPER::GetFirstFile(char* name) {
+    Cursor = 0;
+    return GetNextFile(name);
+}
+
+int64_t UNZIPPER::GetNextFile(char* name) {
+    if (Cursor >= static_cast<int>(Table->entries.size())) {
+        name[0] = '\0';
+        return 0;
+    }
+    const ListingEntry& entry = Table->entries[static_cast<size_t>(Cursor++)];
+    std::snprintf(name, NAMESIZE, "%s", entry.name.c_str());
+    return static_cast<int64_t>(entry.size);
+}
+
+bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const {
+    bool keep = false;
+    for (int i = 0;; ++i) {
+        STRING item = ProtectedList.Word(i, "|");
+        if (!item.NotNull())
+            break;
+        STRING pattern = item.Word(0, ";", WORD_NOTNULL);
+        if (pattern.IsEmpty())
+            continue;
+        bool matches = HasPatternCharacters(pattern) ? WildcardMatch(pattern.Text(), name.Text(), true)
+                                                     : StringCompareNoCase(pattern.Text(), name.Text()) == 0;
+        if (matches && fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
+            LogPrintf("UNZIPPER::ExtractFile() %s is protected and exists\n", name.Text());
+            keep = true;
+        }
+    }
+    return keep;
+}
+
+bool UNZIPPER::MayOverwrite(const STRING& name, const STRING& destination) const {
+    for (int i = 0;; ++i) {
+        STRING item = AskOverwriteList.Word(i, "|");
+        if (!item.NotNull())
+            break;
+        STRING member = item.Word(0, ";", WORD_NOTNULL);
+        if (member.IsEmpty() || StringCompareNoCase(member.Text(), name.Text()) != 0)
+            continue;
+        if (fs::Stat(MemberPath(destination, name)) == fs::PathKind::Missing)
+            continue;
+        STRING description = item.Word(1, ";", WORD_NOTNULL);
+        bool yes = Ask(description.NotEmpty() ? description : name);
+        LogPrintf("UNZIPPER::ExtractFile() overwrite %s: %s\n", name.Text(), yes ? "yes" : "no");
+        return yes;
+    }
+    return true;
+}
+
+int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extracted) {
+    STRING member(name);
+    STRING target(destination);
+    LogPrintf("UNZIPPER::ExtractFile(%s, %s)\n", member.Text(), target.Text());
+    if (target.NotEmpty() && fs::Stat(target.Text()) != fs::PathKind::Directory)
+        CreateParentDirectories(target);
+
+    bool run = !IsProtected(member, target) && MayOverwrite(member, target);
+    int result = 1;
+    if (run) {
+        ExtractOptions options;
+        options.quiet = 2;
+        // The installer has no console to ask on: members stored in VMS format are not extracted.
+        options.confirmVmsMember = [](const std::string&) { return false; };
+        ExtractReport report =
+            Archive->Extract({member.Text()}, true, WithForwardSlashes(target).Text(), options);
+        // A member written completely with a correct CRC counts as extracted, even when the archive as a
+        // whole drew a warning (a self-extractor prefix, say).
+        result = report.AllMatchedCompleted() ? 1 : 0;
+        LogPrintf("UNZIPPER::~ExtractFile() engine result %d, %s\n", report.code,
+                  result ? "extracted" : "failed");
+    }
+    if (extracted)
+        *extracted = run ? 1 : 0;
+    return result;
+}

@@ -1,0 +1,61 @@
+#pragma once
+// UNZIPPER: the copy step's view of one product archive. The constructor lists the archive once; the
+// caller walks the listing with GetFirstFile/GetNextFile (an empty name ends it) and extracts member by
+// member with ExtractFile, which applies the "ProtectedFiles" and "AskOverwrite" policies of setup.cfg.
+// The archive stays open and its directory parsed for the object's lifetime, so each extraction costs only
+// the member's own data.
+#include "lib/strings.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace orvik::unzip {
+class ZipArchive;
+class Messages;
+struct Listing;
+} // namespace orvik::unzip
+
+class UNZIPPER {
+public:
+    // Size of the name buffers of GetFirstFile and GetNextFile.
+    static constexpr int NAMESIZE = 260;
+
+    // Asked before an "AskOverwrite" member replaces an existing file; subject is the item's description
+    // or the member name. True replaces the file. Unset: the platform's question (a Yes/No message box on
+    // Windows, string resources 2992 and 2993).
+    using ASKOVERWRITE = std::function<bool(const STRING& subject)>;
+
+    UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRING& protectedfiles,
+             ASKOVERWRITE ask = nullptr);
+    ~UNZIPPER();
+    UNZIPPER(const UNZIPPER&) = delete;
+    UNZIPPER& operator=(const UNZIPPER&) = delete;
+
+    // Sum of the uncompressed sizes of all listed members.
+    int64_t GetTotalSize() const;
+    // Copies the first member's name into name (NAMESIZE bytes) and returns its size.
+    int64_t GetFirstFile(char* name);
+    // The member at the cursor; the name is empty after the last member.
+    int64_t GetNextFile(char* name);
+    // 1 when the member was extracted correctly or a policy list kept it back, else 0. *extracted (if
+    // given) is 1 when the engine ran, 0 when a policy kept the existing file.
+    int ExtractFile(const char* name, const char* destination, int* extracted = nullptr);
+
+private:
+    bool IsProtected(const STRING& name, const STRING& destination) const;
+    bool MayOverwrite(const STRING& name, const STRING& destination) const;
+
+    char ArchiveName[NAMESIZE];
+    STRING AskOverwriteList;
+    STRING ProtectedList;
+    int Cursor = 0;
+    ASKOVERWRITE Ask;
+    std::unique_ptr<orvik::unzip::Messages> EngineMessages;
+    std::unique_ptr<orvik::unzip::ZipArchive> Archive;
+    std::unique_ptr<orvik::unzip::Listing> Table;
+};
+
+// The platform's overwrite question (unzipper_win32.cpp / unzipper_posix.cpp).
+bool UnzipperAskOverwrite(const STRING& subject);
