@@ -270,7 +270,7 @@ bool FILENAME::SetAttributes(uint32_t attributes) const {
 
 bool FILENAME::SetReadOnly(bool readonly) const { return NotEmpty() && OSYSFILE::SetReadOnly(c_str(), readonly); }
 
-bool FILENAME::Delete() const { return NotEmpty() && OSYSFILE::DeleteFile(c_str()); }
+bool FILENAME::Delete() const { return NotEmpty() && OSYSFILE::RemoveFile(c_str()); }
 
 bool FILENAME::MakeDir() const { return NotEmpty() && OSYSFILE::MakeDir(c_str()); }
 
@@ -307,10 +307,10 @@ bool FILENAME::Rename(const char* newname, bool overwrite) const {
     const FILENAME target(Path().c_str(), FILENAME(newname).Name().c_str());
     // Replacing a file by itself would delete it before the move.
     if (OSYSFILE::IsSameFile(c_str(), target.c_str()))
-        return std::strcmp(c_str(), target.c_str()) == 0 || OSYSFILE::MoveFile(c_str(), target.c_str());
+        return std::strcmp(c_str(), target.c_str()) == 0 || OSYSFILE::MoveEntry(c_str(), target.c_str());
     if (overwrite && target.Exists())
         target.Delete();
-    return OSYSFILE::MoveFile(c_str(), target.c_str());
+    return OSYSFILE::MoveEntry(c_str(), target.c_str());
 }
 
 bool FILENAME::Copy(const char* target, bool overwrite) const {

@@ -31,11 +31,11 @@ bool Exists(const char* name, int* error);
 bool IsDirectory(const char* name);
 // A symbolic link, junction or other reparse point.
 bool IsLink(const char* name);
-bool DeleteFile(const char* name);
+bool RemoveFile(const char* name);
 bool MakeDir(const char* name);
 bool RemoveDir(const char* name);
 // Moves a file or directory; never replaces an existing target.
-bool MoveFile(const char* from, const char* to);
+bool MoveEntry(const char* from, const char* to);
 // Both names reach the same file on disk (so copying or replacing one by the other would destroy it).
 bool IsSameFile(const char* a, const char* b);
 bool SetReadOnly(const char* name, bool readonly);

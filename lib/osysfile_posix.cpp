@@ -52,13 +52,13 @@ bool IsLink(const char* name) {
     return ::lstat(DiskPath(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool DeleteFile(const char* name) { return ::unlink(DiskPath(name).c_str()) == 0; }
+bool RemoveFile(const char* name) { return ::unlink(DiskPath(name).c_str()) == 0; }
 
 bool MakeDir(const char* name) { return ::mkdir(DiskPath(name).c_str(), 0777) == 0; }
 
 bool RemoveDir(const char* name) { return ::rmdir(DiskPath(name).c_str()) == 0; }
 
-bool MoveFile(const char* from, const char* to) {
+bool MoveEntry(const char* from, const char* to) {
     // rename() would silently replace the target; the Windows move never does.
     const STRING target = DiskPath(to);
     struct stat st;

@@ -75,13 +75,13 @@ bool IsLink(const char* name) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool DeleteFile(const char* name) { return ::DeleteFileA(name) != 0; }
+bool RemoveFile(const char* name) { return ::DeleteFileA(name) != 0; }
 
 bool MakeDir(const char* name) { return ::CreateDirectoryA(name, nullptr) != 0; }
 
 bool RemoveDir(const char* name) { return ::RemoveDirectoryA(name) != 0; }
 
-bool MoveFile(const char* from, const char* to) { return ::MoveFileA(from, to) != 0; }
+bool MoveEntry(const char* from, const char* to) { return ::MoveFileA(from, to) != 0; }
 
 bool IsSameFile(const char* a, const char* b) {
     BY_HANDLE_FILE_INFORMATION ia;

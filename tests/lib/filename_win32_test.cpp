@@ -30,8 +30,9 @@ TEST(ShellStringsWin32, PlaceholdersComeFromTheShellFolders) {
 }
 
 TEST(ShellStringsWin32, AddedPlaceholdersJoinTheRegistryOnes) {
-    FILENAME::ShellStringSet("%ORVIKTEST%", "%USERDESKTOP%\\Orvik\\");
-    EXPECT_EQ(std::string(FILENAME("%ORVIKTEST%\\x").Text()), Expected(8, "Orvik\\x"));
+    // Longer than "%USERDESKTOP%", so it comes first and its value is expanded further.
+    FILENAME::ShellStringSet("%ORVIKTESTFOLDER%", "%USERDESKTOP%\\Orvik\\");
+    EXPECT_EQ(std::string(FILENAME("%ORVIKTESTFOLDER%\\x").Text()), Expected(8, "Orvik\\x"));
 }
 
 class FilenameWin32Files : public ::testing::Test {
