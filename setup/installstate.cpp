@@ -1,0 +1,6 @@
+#include "setup/installstate.h"
+
+INSTALLSTATE& Install() {
+    static INSTALLSTATE state;
+    return state;
+}
