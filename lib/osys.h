@@ -79,8 +79,13 @@ constexpr int START_EXITCODE_UNREAD = -8;
 bool StartProgram(const char* program, const char* arguments, const char* directory, const char* title,
                   int flags, PROCESSINFO* info, int* exitcode);
 bool StartProgram(const char* program, const char* arguments, const char* title, bool synchronous);
-// The command line StartProgram builds (at most 1023 characters).
-STRING BuildCommandLine(const char* program, const char* arguments);
+// What StartProgram hands to CreateProcessA: the command line (at most 1023 characters) and the show state
+// (an SW_ value) from the flags and a leading "*" or "#" of the program text.
+struct STARTCOMMAND {
+    STRING CommandLine;
+    int ShowState;
+};
+STARTCOMMAND PrepareStart(const char* program, const char* arguments, int flags);
 bool OpenDocument(const char* file, void* window);
 bool CloseHandle(void* handle);
 #endif
