@@ -1,0 +1,124 @@
+#include "tests/robot/window_finder.h"
+
+#include "tests/robot/robot_error.h"
+#include "tests/robot/robot_process.h"
+
+namespace uirobot {
+
+namespace {
+
+struct EnumState {
+    DWORD processId;
+    std::vector<Window>* windows;
+};
+
+BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
+    auto* state = reinterpret_cast<EnumState*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    // Hidden helper windows (IME, DDE, message-only) are no part of what a person sees.
+    if (owner == state->processId && IsWindowVisible(window))
+        state->windows->emplace_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+WindowQuery WindowQuery::titled(std::string title) {
+    WindowQuery query;
+    query.titleMatch_ = TitleMatch::Exact;
+    query.title_ = std::move(title);
+    return query;
+}
+
+WindowQuery WindowQuery::titleContaining(std::string words) {
+    WindowQuery query;
+    query.titleMatch_ = TitleMatch::Contains;
+    query.title_ = std::move(words);
+    return query;
+}
+
+WindowQuery WindowQuery::ofClass(std::string className) {
+    WindowQuery query;
+    query.className_ = std::move(className);
+    return query;
+}
+
+WindowQuery WindowQuery::ofClassTitled(std::string className, std::string title) {
+    WindowQuery query = titled(std::move(title));
+    query.className_ = std::move(className);
+    return query;
+}
+
+bool WindowQuery::matches(const Window& window) const {
+    if (!className_.empty() && window.className() != className_)
+        return false;
+    switch (titleMatch_) {
+    case TitleMatch::Any:
+        return true;
+    case TitleMatch::Exact:
+        return window.text() == title_;
+    case TitleMatch::Contains:
+        return window.text().find(title_) != std::string::npos;
+    }
+    return false;
+}
+
+std::string WindowQuery::describe() const {
+    std::string description;
+    if (titleMatch_ == TitleMatch::Exact)
+        description = "a window titled '" + title_ + "'";
+    else if (titleMatch_ == TitleMatch::Contains)
+        description = "a window whose title contains '" + title_ + "'";
+    else
+        description = "a window";
+    if (!className_.empty())
+        description += " of class " + className_;
+    return description;
+}
+
+WindowFinder::WindowFinder(const RobotProcess& process) : processId_(process.id()) {}
+
+std::vector<Window> WindowFinder::topLevelWindows() const {
+    std::vector<Window> windows;
+    EnumState state{processId_, &windows};
+    EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&state));
+    return windows;
+}
+
+Window WindowFinder::find(const WindowQuery& query) const {
+    for (const Window& window : topLevelWindows()) {
+        // A window may close between the listing and the look at it.
+        try {
+            if (query.matches(window))
+                return window;
+        } catch (const RobotError&) {
+        }
+    }
+    return {};
+}
+
+Window WindowFinder::waitFor(const WindowQuery& query, Milliseconds timeout) const {
+    Window found;
+    if (waitUntil([&] { return bool(found = find(query)); }, timeout))
+        return found;
+    std::string seen;
+    for (const Window& window : topLevelWindows())
+        seen += " [" + window.describe() + "]";
+    throw RobotError("no " + query.describe() + " of process " + std::to_string(processId_) + " within " +
+                     std::to_string(timeout.count()) + " ms; its windows:" + (seen.empty() ? " none" : seen));
+}
+
+void WindowFinder::waitUntilGone(const WindowQuery& query, Milliseconds timeout) const {
+    if (!waitUntil([&] { return !find(query); }, timeout))
+        throw RobotError(query.describe() + " is still open after " + std::to_string(timeout.count()) +
+                         " ms");
+}
+
+void waitUntilClosed(const Window& window, Milliseconds timeout) {
+    if (!waitUntil([&] { return !window.exists() || !window.isVisible(); }, timeout))
+        throw RobotError(window.describe() + " is still open after " + std::to_string(timeout.count()) +
+                         " ms");
+}
+
+} // namespace uirobot
