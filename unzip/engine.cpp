@@ -101,7 +101,12 @@ class ZipArchive::MemberExtractor {
 public:
     MemberExtractor(ZipArchive& archive, const std::string& directory, const ExtractOptions& options)
         : archive_(archive), messages_(archive.messages_), directory_(directory), options_(options),
-          input_(kInputBufferSize), output_(kOutputBufferSize), fatVolume_(fs::IsFatVolume(directory)) {}
+          input_(archive.inputBuffer_), output_(archive.outputBuffer_),
+          fatVolume_(archive.IsFatDirectory(directory)) {
+        // Allocated once per archive: the installer extracts thousands of members one call at a time.
+        input_.resize(kInputBufferSize);
+        output_.resize(kOutputBufferSize);
+    }
 
     enum class Outcome { Completed, Skipped, Failed };
     struct Result {
@@ -126,8 +131,8 @@ private:
     Messages& messages_;
     const std::string& directory_;
     const ExtractOptions& options_;
-    std::vector<uint8_t> input_;
-    std::vector<uint8_t> output_;
+    std::vector<uint8_t>& input_;
+    std::vector<uint8_t>& output_;
     bool fatVolume_;
     std::unordered_set<std::string> knownDirectories_;
 };
@@ -327,9 +332,8 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     fs::OutputFile file;
     // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
     // one loses that protection first.
-    if (fs::Stat(path) == fs::PathKind::File)
-        fs::MakeWritable(path);
-    if (!file.Create(path)) {
+    if (!file.CreateNew(path) &&
+        !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
         messages_.Err("error:  cannot create %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -541,6 +545,16 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         code = std::max<int>(code, kWarning);
     }
     return code;
+}
+
+bool ZipArchive::IsFatDirectory(const std::string& directory) {
+    // Asking the volume costs several system calls on Windows; the installer extracts into one directory.
+    if (!fatKnown_ || directory != fatDirectory_) {
+        fatDirectory_ = directory;
+        fatVolume_ = fs::IsFatVolume(directory.empty() ? "." : directory);
+        fatKnown_ = true;
+    }
+    return fatVolume_;
 }
 
 void ZipArchive::IndexNames() const {

@@ -85,6 +85,7 @@ private:
     std::vector<size_t> Select(const std::vector<std::string>& patterns, bool exactNames,
                                std::vector<bool>& patternUsed) const;
     void IndexNames() const;
+    bool IsFatDirectory(const std::string& directory);
 
     Messages& messages_;
     std::string path_;
@@ -99,6 +100,12 @@ private:
     mutable std::unordered_multimap<std::string, size_t> exactIndex_;
     mutable std::unordered_multimap<std::string, size_t> foldedIndex_;
     mutable bool indexed_ = false;
+    // Kept between Extract() calls.
+    std::vector<uint8_t> inputBuffer_;
+    std::vector<uint8_t> outputBuffer_;
+    std::string fatDirectory_;
+    bool fatVolume_ = false;
+    bool fatKnown_ = false;
 };
 
 } // namespace orvik::unzip

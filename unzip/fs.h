@@ -52,6 +52,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // Creates a file that must not exist yet (one system call in the common case of a fresh install).
+    bool CreateNew(const std::string& path);
+    // Creates or truncates.
     bool Create(const std::string& path);
     bool Write(const void* data, size_t length);
     // Sets the last-write time from an MS-DOS date and time taken as local time; false if it failed.

@@ -84,6 +84,16 @@ OutputFile::~OutputFile() {
     Close();
 }
 
+bool OutputFile::CreateNew(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        lastError_ = errno;
+        return false;
+    }
+    handle_ = fd;
+    return true;
+}
+
 bool OutputFile::Create(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Benchmark of the archive engine beside its peers (not part of CI):
+#   scripts/bench-unzip.sh [RUNS]          (default 5 runs per measurement; medians are printed)
+# Builds a deterministic product-like corpus (about 5,000 files, ~200 MB of text, executables and
+# already-compressed data; Python zipfile, deflate level 6) and times, in one run:
+#   unziprun -qq           the engine extracting the whole archive
+#   UNZIPPER loop          list, then ExtractFile for every member (the installer's copy step)
+#   bsdtar -xf, 7z x, Python zipfile.extractall
+# plus 1,000 versus 10,000 small members (linear scaling) and peak memory with small and huge members.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+
+cmake --preset native >/dev/null
+cmake --build --preset native --target unziprun unzipper_loop >/dev/null
+
+work=build/bench-unzip
+# Extraction goes to memory (tmpfs) when there is one, so that disk write-back does not drown the
+# differences between the programs; BENCH_OUT chooses another folder.
+out=${BENCH_OUT:-}
+if [[ -z "$out" ]]; then
+    if [[ -d /dev/shm && $(df -Pk /dev/shm | awk 'NR==2 {print $4}') -gt 2000000 ]]; then
+        out=/dev/shm/orvik-bench-unzip
+    else
+        out=$work/out
+    fi
+fi
+mkdir -p "$work"
+python3 - "$work" "$runs" "$out" <<'PY'
+import os, random, shutil, statistics, subprocess, sys, time, zipfile, zlib
+
+work, runs, out_dir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+CORPUS_VERSION = "1"
+UNZIPRUN = "build/native/unzip/unziprun"
+LOOP = "build/native/unzip/unzipper_loop"
+
+
+def text_pool(rng, size):
+    words = [w.encode() for w in (
+        "the of and to in is that for it as was with be by on not he this are or his from at which but have "
+        "an had they you were their one all we can her has there been if more when will would who so no "
+        "install setup product window dialog file folder registry service update version license user data "
+        "configuration network printer message error warning option value default program system").split()]
+    out = bytearray()
+    while len(out) < size:
+        line = b" ".join(rng.choice(words) for _ in range(rng.randint(4, 14)))
+        out += line.capitalize() + b".\n"
+    return bytes(out)
+
+
+def executable(rng, size, pool):
+    # Code-like: repeated instruction patterns with random operands, tables and embedded strings.
+    out = bytearray(b"MZ\x90\x00" + bytes(60))
+    while len(out) < size:
+        kind = rng.random()
+        if kind < 0.6:
+            out += bytes([0x48, 0x89, rng.randrange(256), 0xE8]) + rng.randbytes(4)
+        elif kind < 0.8:
+            start = rng.randrange(len(pool) - 64)
+            out += pool[start:start + rng.randint(8, 64)] + b"\x00"
+        else:
+            out += rng.randbytes(rng.randint(4, 32))
+    return bytes(out[:size])
+
+
+def compressed(rng, size):
+    return rng.randbytes(size)
+
+
+def build_corpus(path, count, total, seed, huge=0):
+    rng = random.Random(seed)
+    pool = text_pool(rng, 2 << 20)
+    sizes = [rng.lognormvariate(0, 1.2) for _ in range(count)]
+    scale = total / sum(sizes)
+    tmp = path + ".tmp"
+    with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+        if huge:
+            z.writestr("data/huge.bin", executable(rng, huge, pool))
+        for i, s in enumerate(sizes):
+            size = max(1, int(s * scale))
+            kind = i % 10
+            folder = "product/%s/%02d" % (("docs", "bin", "media")[0 if kind < 5 else 1 if kind < 8 else 2], i % 37)
+            if kind < 5:
+                start = rng.randrange(len(pool) - min(size, len(pool) - 1))
+                data = (pool[start:] + pool)[:size]
+                name = "%s/file%05d.txt" % (folder, i)
+            elif kind < 8:
+                data = executable(rng, size, pool)
+                name = "%s/module%05d.dll" % (folder, i)
+            else:
+                data = compressed(rng, size)
+                name = "%s/image%05d.jpg" % (folder, i)
+            z.writestr(name, data)
+    os.replace(tmp, path)
+
+
+def corpus(name, count, total, seed, huge=0):
+    path = os.path.join(work, "%s-v%s.zip" % (name, CORPUS_VERSION))
+    if not os.path.exists(path):
+        print("building %s (%d members)..." % (path, count), flush=True)
+        build_corpus(path, count, total, seed, huge)
+    return path
+
+
+def run_once(command, out):
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    os.sync()
+    peak_file = os.path.join(work, "peak.txt")
+    # GNU time reports the peak RSS of the program itself (a fork of this Python would report ours).
+    wrapped = ["/usr/bin/time", "-f", "%M %U %S", "-o", peak_file] + command
+    start = time.perf_counter()
+    proc = subprocess.run(wrapped, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    if proc.returncode != 0:
+        raise SystemExit("%s failed with %d: %s" % (" ".join(command), proc.returncode,
+                                                     proc.stderr.decode(errors="replace")[:500]))
+    with open(peak_file) as f:
+        peak_kb, user, system = f.read().split()[-3:]
+    return elapsed, int(peak_kb) / 1024.0, float(user) + float(system)
+
+
+def measure(tools, archive):
+    """Median time and largest peak per tool. The tools take turns run after run, so that load from
+    elsewhere on the machine spreads over all of them instead of spoiling one."""
+    times = {label: [] for label, _ in tools}
+    peaks = {label: [] for label, _ in tools}
+    cpus = {label: [] for label, _ in tools}
+    for _ in range(runs):
+        for label, command_for in tools:
+            t, m, c = run_once(command_for(archive, out_dir), out_dir)
+            times[label].append(t)
+            peaks[label].append(m)
+            cpus[label].append(c)
+    shutil.rmtree(out_dir, ignore_errors=True)
+    return {label: (statistics.median(times[label]), max(peaks[label]), statistics.median(cpus[label]))
+            for label, _ in tools}
+
+
+TOOLS = [
+    ("unziprun (whole archive)", lambda a, o: [UNZIPRUN, "-qq", a, "-d", o]),
+    ("UNZIPPER per-member loop", lambda a, o: [LOOP, a, o]),
+    ("bsdtar -xf", lambda a, o: ["bsdtar", "-xf", a, "-C", o]),
+    ("7z x", lambda a, o: ["7z", "x", "-y", "-bso0", "-bsp0", "-o" + o, a]),
+    ("python zipfile.extractall", lambda a, o: [sys.executable, "-c",
+        "import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])", a, o]),
+]
+
+main = corpus("corpus", 5000, 200 << 20, 1)
+small1k = corpus("small-1k", 1000, 2 << 20, 2)
+small10k = corpus("small-10k", 10000, 20 << 20, 3)
+huge = corpus("huge-member", 10, 1 << 20, 4, huge=150 << 20)
+
+with zipfile.ZipFile(main) as z:
+    infos = z.infolist()
+    print("corpus: %d members, %.1f MB uncompressed, %.1f MB archive" % (
+        len(infos), sum(i.file_size for i in infos) / 1e6, os.path.getsize(main) / 1e6))
+print("runs per measurement: %d (median time, largest peak RSS); output folder %s\n" % (runs, out_dir))
+
+results = measure(TOOLS, main)
+print("%-28s %10s %10s %10s %10s %12s" % ("whole corpus", "median s", "vs bsdtar", "cpu s", "cpu vs", "peak RSS MB"))
+base = results["bsdtar -xf"][0]
+base_cpu = results["bsdtar -xf"][2]
+for label, _ in TOOLS:
+    t, m, c = results[label]
+    print("%-28s %10.3f %10.2f %10.3f %10.2f %12.1f" % (label, t, t / base, c, c / base_cpu, m))
+whole = results["unziprun (whole archive)"][0]
+loop = results["UNZIPPER per-member loop"][0]
+print("\nper-member loop / whole-archive run: %.2f (goal <= 1.20)" % (loop / whole))
+print("whole-archive run / bsdtar:          %.2f (goal < 1.00)" % (whole / base))
+
+print("\n%-28s %10s %10s %10s" % ("scaling", "1k s", "10k s", "10k/1k"))
+scale1k = measure(TOOLS[:3], small1k)
+scale10k = measure(TOOLS[:3], small10k)
+for label, _ in TOOLS[:3]:
+    a, b = scale1k[label][0], scale10k[label][0]
+    print("%-28s %10.3f %10.3f %10.2f" % (label, a, b, b / a))
+print("goal: ten times the members within eleven times the time")
+
+big = measure(TOOLS[:3], huge)
+print("\n%-28s %14s %14s" % ("peak RSS MB", "5,000 members", "150 MB member"))
+for label, _ in TOOLS[:3]:
+    print("%-28s %14.1f %14.1f" % (label, results[label][1], big[label][1]))
+PY
