@@ -1,0 +1,259 @@
+// The copy step: CopyPage on the main thread, ActualCopy on its worker thread.
+#include "setup/copypage.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "lib/appglobals.h"
+#include "lib/approot.h"
+#include "lib/filename.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "setup/installrecord.h"
+#include "setup/installstate.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+#include "unzip/unzipper.h"
+
+namespace {
+
+constexpr int HOOK_COPY_START = 7;
+constexpr int HOOK_COPY_END = 8;
+constexpr int FINAL_PAUSE_MS = 500;
+// UNZIPPER's text for "no policy list": custom.fil never asks and never protects.
+constexpr const char* NO_POLICY_LIST = "<NULL>";
+
+HWND WizardButton(const COPYJOB& job, int id) {
+    return GetDlgItem(job.Wizard->Hwnd(), id);
+}
+
+// One run of the copy step on the worker thread.
+class COPYWORKER {
+public:
+    explicit COPYWORKER(const COPYJOB& job)
+        : Job(job), Config(Install().Config), InstallDir(Install().InstallDir) {}
+
+    void Run() {
+        ShowStatus(IDS_COPY_STATUS_COPYING);
+        CallNewSetupHook(HOOK_COPY_START, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
+                         reinterpret_cast<intptr_t>(Job.ProgressBar), 0, Install().InstallMode.ToInt());
+        StopService();
+        if (ExtractArchives()) {
+            CopyExtraFiles();
+            RegisterFileTypes();
+            SetProgress(100);
+            WriteUninstallEntry();
+            CallEndHooks();
+            RestartService();
+            OfferNext();
+        } else {
+            CONTROL(Job.Wizard->Hwnd(), IDC_WIZARD_BACK).Enable();
+        }
+        CONTROL(Job.Wizard->Hwnd(), IDC_WIZARD_CANCEL).Enable();
+        // Moving on by itself is only right after a complete copy: an abandoned one must keep the page.
+        if (Copied && NoCopyComplete())
+            PostMessageA(Job.Wizard->Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZARD_NEXT, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(WizardButton(Job, IDC_WIZARD_NEXT)));
+    }
+
+private:
+    void ShowStatus(int message) {
+        CONTROL(Job.Page, IDC_COPY_STATUS).SetText(OSYS::GetStringFromResource(message).Text());
+    }
+
+    void SetProgress(int percent) { SendMessageA(Job.ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0); }
+
+    bool NoCopyComplete() const { return ConfigValue(Config, "NoCopyComplete").ToInt() != 0; }
+
+    bool ServiceControlPossible(const FILENAME& service) const {
+        return service.Exists() && OSYS::GetOSType() >= 1;
+    }
+
+    void StopService() {
+        const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
+        if (!ServiceControlPossible(service))
+            return;
+        if (StartProgramExitCode(service.Text(), "/STOP", InstallDir.Text(), SERVICE_CONTROL_TITLE) == 0) {
+            ServiceStopped = true;
+            LogPrintf("SETUP::ActualCopy Application Service was stopped\n");
+        }
+    }
+
+    void RestartService() {
+        const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
+        if (!ServiceStopped || !ServiceControlPossible(service))
+            return;
+        OSYS::StartProgram(service.Text(), "/START", InstallDir.Text(), SERVICE_CONTROL_TITLE, OSYS::START_SYNC,
+                           nullptr, nullptr);
+        LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
+    }
+
+    // Both archives in order; false when the user gave up on a member.
+    bool ExtractArchives() {
+        Config["AskOverwrite"].MakeNotNull();
+        Config["ProtectedFiles"].MakeNotNull();
+        Copied = ExtractArchive("setup.fil", Config["AskOverwrite"], Config["ProtectedFiles"], true);
+        if (Copied && FILENAME("custom.fil").Exists())
+            Copied = ExtractArchive("custom.fil", STRING(NO_POLICY_LIST), STRING(NO_POLICY_LIST), false);
+        return Copied;
+    }
+
+    bool ExtractArchive(const char* name, const STRING& askoverwrite, const STRING& protectedfiles,
+                        bool showprogress) {
+        UNZIPPER archive(name, askoverwrite, protectedfiles);
+        const int64_t total = archive.GetTotalSize();
+        Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
+        char member[UNZIPPER::NAMESIZE] = {};
+        int64_t done = archive.GetFirstFile(member);
+        while (member[0] != '\0') {
+            if (!ExtractMember(archive, member))
+                return false;
+            if (showprogress)
+                SetProgress(ProgressPercent(done, total));
+            if (!Files.Add(member))
+                FILENAME(InstallDir.Text(), member).Delete(); // it was there only to create its folder
+            done += archive.GetNextFile(member);
+        }
+        return true;
+    }
+
+    // Extracts one member, asking whether to try again after each failure; false when the user said No.
+    bool ExtractMember(UNZIPPER& archive, const char* member) {
+        while (archive.ExtractFile(member, InstallDir.Text()) != 1) {
+            if (!AskRetry(member))
+                return false;
+        }
+        return true;
+    }
+
+    bool AskRetry(const char* member) {
+        STRING question = OSYS::GetStringFromResource(IDS_ASK_RETRY_COPY);
+        question.Replace("$FILE", member);
+        question.Replace("$PROGRAM", ConfigValue(Config, "AppName").Text());
+        const STRING title = OSYS::GetStringFromResource(IDS_MSGBOX_TITLE);
+        return WINORVIK::YesNoMsgBox(Job.Wizard->Hwnd(), title.Text(), question.Text());
+    }
+
+    void CopyExtraFiles() {
+        for (const STRING& name : ListFields(ConfigValue(Config, "CopyToDest"))) {
+            const FILENAME source(name);
+            const FILENAME target(InstallDir.Text(), name.Text());
+            if (target.Exists())
+                target.SetReadOnly(false);
+            if (!source.Copy(target.Text(), true))
+                LogPrintf("SETUP::ActualCopy cannot copy %s to %s\n", source.Text(), target.Text());
+            target.SetReadOnly(false);
+        }
+    }
+
+    void RegisterFileTypes() {
+        for (const STRING& field : ListFields(ConfigValue(Config, "FileTypes"))) {
+            FILETYPE type;
+            if (!ParseFileType(field, &type))
+                continue;
+            for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
+                REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
+                registry.Write(nullptr, key.Text.Text());
+            }
+            RootClasses.Add(type);
+        }
+    }
+
+    void WriteUninstallEntry() {
+        if (!HasUninstallEntry(Config))
+            return;
+        REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
+        for (const REGISTRYTEXT& value : UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
+            entry.Write(value.Name.Text(), value.Text.Text());
+    }
+
+    void CallEndHooks() {
+        CallSetupHook(HOOK_COPY_END, InstallDir.Text());
+        CallNewSetupHook(HOOK_COPY_END, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
+                         reinterpret_cast<intptr_t>(Job.ProgressBar), 0, 0);
+    }
+
+    // Lets the user go on with Next; unless the wizard is to move on by itself, says so and focuses Next.
+    void OfferNext() {
+        const bool movesOn = NoCopyComplete();
+        OSYS::Sleep(FINAL_PAUSE_MS);
+        CONTROL next(Job.Wizard->Hwnd(), IDC_WIZARD_NEXT);
+        next.Enable();
+        if (movesOn)
+            return;
+        ShowStatus(IDS_COPY_STATUS_COMPLETE);
+        next.SetDefaultButton(true);
+        // The worker may not set the focus itself: the wizard does it on its own thread.
+        SendMessageA(Job.Wizard->Hwnd(), WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_NEXT, 0);
+    }
+
+    COPYJOB Job;
+    HASH& Config;
+    const STRING InstallDir;
+    INSTALLEDFILES Files;
+    ROOTCLASSES RootClasses;
+    bool ServiceStopped = false;
+    bool Copied = false;
+};
+
+void CopyThread(void* job) {
+    ActualCopy(static_cast<COPYJOB*>(job));
+}
+
+// The page's loop has ended; the worker may still be sending a last message to the wizard (a status text,
+// the focus), so its sent messages are served while waiting. Queued input stays queued for the next page.
+void WaitForWorker(void* thread) {
+    HANDLE handle = static_cast<HANDLE>(thread);
+    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
+}
+
+// The page's placeholder 901 replaced by a progress bar of the same place and id, destroyed with the object.
+std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page) {
+    CONTROL placeholder(page, IDC_COPY_PROGRESS);
+    const RECT rect = placeholder.GetRect();
+    if (placeholder.Hwnd())
+        DestroyWindow(placeholder.Hwnd());
+    return std::make_unique<PROGRESSBAR>(page, IDC_COPY_PROGRESS, rect.left, rect.top, rect.right - rect.left,
+                                         rect.bottom - rect.top);
+}
+
+} // namespace
+
+int ActualCopy(COPYJOB* job) {
+    LogPrintf("SETUP::ActualCopy(%p, %p, %p)\n", static_cast<void*>(job->Wizard),
+              static_cast<void*>(job->ProgressBar), static_cast<void*>(job->Page));
+    COPYWORKER(*job).Run();
+    LogPrintf("SETUP::~ActualCopy()\n");
+    return 0;
+}
+
+int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+    LogPrintf("SETUP::CopyPage()\n");
+    const HWND window = wizard->Hwnd();
+    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd());
+
+    CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
+    CONTROL(window, IDC_WIZARD_BACK).Disable();
+    CONTROL(window, IDC_WIZARD_NEXT).Disable();
+    CONTROL(window, IDC_WIZARD_CANCEL).Disable();
+
+    COPYJOB job{wizard, progress->Hwnd(), page->Hwnd()};
+    void* thread = OSYS::CreateThread(CopyThread, &job);
+    if (!thread) {
+        // Without a worker the page could never be left: copy on this thread before the page runs.
+        LogPrintf("SETUP::CopyPage no worker thread, copying on the main thread\n");
+        ActualCopy(&job);
+    }
+    const int result = wizard->RunPage();
+    if (thread)
+        WaitForWorker(thread);
+    wizard->SetFocus();
+    progress.reset();
+    LogPrintf("SETUP::~CopyPage() %d\n", result);
+    return result;
+}

@@ -1,0 +1,168 @@
+#include "setup/installrecord.h"
+
+#include "setup/installstate.h"
+
+namespace {
+
+constexpr const char* FOLDER_PLACEHOLDER = "dummy.tmp";
+constexpr int FOLDER_PLACEHOLDER_LENGTH = 9;
+
+// Appends text to a "|" list, with the separator only between entries.
+void AppendEntry(STRING& list, const char* text) {
+    if (list.Length() > 0)
+        list.Append("|");
+    list.Append(text);
+}
+
+// The install directory as the file-type commands and icons use it: no trailing "\" or "/".
+STRING WithoutTrailingSeparators(const STRING& directory) {
+    STRING result(directory);
+    result.MakeNotNull();
+    int length = result.Length();
+    while (length > 0 && (result[length - 1] == '\\' || result[length - 1] == '/'))
+        --length;
+    result.Truncate(length);
+    return result;
+}
+
+STRING NotNull(STRING text) {
+    text.MakeNotNull();
+    return text;
+}
+
+} // namespace
+
+STRING ConfigValue(const HASH& config, const char* key) {
+    const int index = config.IndexOf(key);
+    if (index < 0)
+        return STRING();
+    const STRING* value = config.ValueAt(index);
+    return value ? *value : STRING();
+}
+
+std::vector<STRING> ListFields(const STRING& list) {
+    std::vector<STRING> fields;
+    for (int index = 0;; ++index) {
+        STRING field = list.Word(index, "|");
+        if (!field.NotNull()) // no field of this index: the list has ended
+            break;
+        if (field.NotEmpty())
+            fields.push_back(field);
+    }
+    return fields;
+}
+
+bool IsFolderPlaceholder(const char* membername) {
+    const STRING name(membername ? membername : "");
+    if (name.Length() < FOLDER_PLACEHOLDER_LENGTH)
+        return false;
+    return name.Right(FOLDER_PLACEHOLDER_LENGTH) == FOLDER_PLACEHOLDER;
+}
+
+bool INSTALLEDFILES::Add(const char* membername) {
+    if (membername == nullptr || membername[0] == '\0' || IsFolderPlaceholder(membername))
+        return false;
+    AppendEntry(List, membername);
+    return true;
+}
+
+bool FILETYPE::HasOpenCommand() const {
+    return !(Command == "{null}");
+}
+
+bool FILETYPE::HasEditCommand() const {
+    return Flags.Find("{textedit}");
+}
+
+bool ParseFileType(const STRING& field, FILETYPE* type) {
+    STRING entry(field);
+    entry.MakeNotNull();
+    entry.Strip('B', " \t");
+    const STRING program = entry.Word(1, ";", WORD_NOTNULL);
+    FILETYPE parsed;
+    parsed.Extension = entry.Word(0, ";", WORD_NOTNULL);
+    parsed.Identifier = program.Word(0, "=", WORD_NOTNULL);
+    parsed.Description = program.Word(1, "=", WORD_NOTNULL);
+    parsed.Command = entry.Word(2, ";", WORD_NOTNULL);
+    parsed.Icon = entry.Word(3, ";", WORD_NOTNULL);
+    parsed.Flags = entry.Word(4, ";", WORD_NOTNULL);
+    if (type)
+        *type = parsed;
+    return parsed.Extension.NotEmpty() && parsed.Identifier.NotEmpty() && parsed.Description.NotEmpty() &&
+           parsed.Command.NotEmpty() && parsed.Icon.NotEmpty();
+}
+
+REGISTRYTEXTS FileTypeKeys(const FILETYPE& type, const STRING& installdir) {
+    const STRING directory = WithoutTrailingSeparators(installdir);
+    REGISTRYTEXTS keys;
+    keys.push_back({type.Extension, type.Identifier});
+    keys.push_back({type.Identifier, type.Description});
+    keys.push_back({type.Identifier || "\\DefaultIcon", directory || "\\" || type.Icon});
+    if (type.HasOpenCommand())
+        keys.push_back({type.Identifier || "\\Shell\\open\\command", directory || "\\" || type.Command});
+    if (type.HasEditCommand())
+        keys.push_back({type.Identifier || "\\Shell\\edit\\command", STRING("notepad %1")});
+    return keys;
+}
+
+void ROOTCLASSES::Add(const FILETYPE& type) {
+    List.Append(type.Extension);
+    List.Append("|");
+    List.Append(type.Identifier);
+    List.Append("|");
+}
+
+STRING ROOTCLASSES::Text() const {
+    STRING text(List);
+    if (text.Length() > 0)
+        text.Truncate(text.Length() - 1);
+    return text;
+}
+
+bool HasUninstallEntry(const HASH& config) {
+    return config.Contains("IniKey");
+}
+
+STRING UninstallKeyPath(const HASH& config) {
+    STRING path(UNINSTALL_BASE_KEY);
+    const STRING key = ConfigValue(config, "IniKey");
+    if (key.NotEmpty())
+        path.Append(key);
+    else
+        path.Truncate(path.Length() - 1); // the uninstall key itself, without the trailing separator
+    return path;
+}
+
+REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir, const STRING& installedfiles,
+                                   const STRING& rootclasses) {
+    auto value = [&config](const char* key) { return NotNull(ConfigValue(config, key)); };
+    const STRING directory = NotNull(installdir);
+    const STRING inikey = value("IniKey");
+
+    REGISTRYTEXTS values;
+    values.push_back({"DisplayName", value("StartmenuName")});
+    values.push_back({"DisplayVersion", value("AppVersion")});
+    values.push_back({"DisplayIcon", directory || "\\" || value("UninstallIcon")});
+    values.push_back({"Publisher", STRING(UNINSTALL_PUBLISHER)});
+    values.push_back({"URLInfoAbout", STRING(UNINSTALL_URLINFOABOUT)});
+    values.push_back({"AppName", value("AppName")});
+    values.push_back({"Version", value("AppVersion")});
+    values.push_back({"UninstallString", "\"" || directory || "\\Setup.exe\" -remove \"" || inikey || "\""});
+    values.push_back({"UninstallFiles", NotNull(installedfiles)});
+    values.push_back({"UninstallPath", directory});
+    values.push_back({"UninstallRootClasses", NotNull(rootclasses)});
+    values.push_back({"UninstallProtect", value("ProtectedFiles")});
+    if (config.Contains("AddToFirewall"))
+        values.push_back({"UninstallFirewall", value("AddToFirewall")});
+    if (config.Contains("UninstallEmail") && value("UninstallEmail").Find(";"))
+        values.push_back({"UninstallEmail", value("UninstallEmail")});
+    return values;
+}
+
+int ProgressPercent(int64_t done, int64_t total) {
+    if (total <= 0 || done <= 0)
+        return 0;
+    if (done >= total)
+        return 100;
+    return static_cast<int>(done * 100 / total);
+}
