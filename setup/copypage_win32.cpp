@@ -62,7 +62,9 @@ private:
         CONTROL(Job.Page, IDC_COPY_STATUS).SetText(OSYS::GetStringFromResource(message).Text());
     }
 
-    void SetProgress(int percent) { SendMessageA(Job.ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0); }
+    void SetProgress(int percent) {
+        SendMessageA(Job.ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    }
 
     bool NoCopyComplete() const { return ConfigValue(Config, "NoCopyComplete").ToInt() != 0; }
 
@@ -84,8 +86,8 @@ private:
         const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
         if (!ServiceStopped || !ServiceControlPossible(service))
             return;
-        OSYS::StartProgram(service.Text(), "/START", InstallDir.Text(), SERVICE_CONTROL_TITLE, OSYS::START_SYNC,
-                           nullptr, nullptr);
+        OSYS::StartProgram(service.Text(), "/START", InstallDir.Text(), SERVICE_CONTROL_TITLE,
+                           OSYS::START_SYNC, nullptr, nullptr);
         LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
     }
 
@@ -164,7 +166,8 @@ private:
         if (!HasUninstallEntry(Config))
             return;
         REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
-        for (const REGISTRYTEXT& value : UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
+        for (const REGISTRYTEXT& value :
+             UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
             entry.Write(value.Name.Text(), value.Text.Text());
     }
 
