@@ -101,15 +101,28 @@ OutputFile::~OutputFile() {
     Close();
 }
 
-bool OutputFile::Create(const std::string& path) {
+namespace {
+
+intptr_t CreateForWriting(const std::string& path, DWORD disposition, int& lastError) {
     HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        lastError_ = static_cast<int>(GetLastError());
-        return false;
+        lastError = static_cast<int>(GetLastError());
+        return -1;
     }
-    handle_ = reinterpret_cast<intptr_t>(h);
-    return true;
+    return reinterpret_cast<intptr_t>(h);
+}
+
+} // namespace
+
+bool OutputFile::CreateNew(const std::string& path) {
+    handle_ = CreateForWriting(path, CREATE_NEW, lastError_);
+    return handle_ != kInvalid;
+}
+
+bool OutputFile::Create(const std::string& path) {
+    handle_ = CreateForWriting(path, CREATE_ALWAYS, lastError_);
+    return handle_ != kInvalid;
 }
 
 bool OutputFile::Write(const void* data, size_t length) {
