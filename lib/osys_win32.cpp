@@ -619,7 +619,7 @@ struct EVENTSEM::IMPL {
 
 EVENTSEM::EVENTSEM(bool initiallyset) : hev(new IMPL{CreateEventA(nullptr, TRUE, initiallyset, nullptr)}) {
     LogPrintfLevel(7, "EVENTSEM::EVENTSEM created %016llx\n", HandleValue(hev->Handle));
-    ORVIK_ASSERT(this->hev->Handle);
+    Assert(hev->Handle != nullptr, "this->hev", __FILE__, __LINE__, nullptr, false);
 }
 
 EVENTSEM::~EVENTSEM() {
@@ -670,7 +670,7 @@ MUTEXSEM::MUTEXSEM(bool initiallyowned, const char* name, bool quiet)
     if (!Quiet)
         LogPrintfLevel(11, "MUTEXSEM::MUTEXSEM created %016llx, name= %s\n", HandleValue(hmux->Handle),
                        name ? name : "<NULL>");
-    ORVIK_ASSERT(this->hmux->Handle);
+    Assert(hmux->Handle != nullptr, "this->hmux", __FILE__, __LINE__, nullptr, false);
 }
 
 MUTEXSEM::~MUTEXSEM() {
