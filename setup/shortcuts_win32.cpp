@@ -1,0 +1,333 @@
+#include "setup/shortcuts.h"
+
+#include <windows.h>
+
+#include <io.h>
+#include <objbase.h>
+#include <shlobj.h>
+// After the COM headers, which it builds on.
+#include <intshcut.h>
+
+#include "lib/filename.h"
+#include "lib/firewall/comptr.h"
+#include "lib/firewall/firewall.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "setup/installrecord.h"
+#include "setup/installstate.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+#include "setup/shortcutentries.h"
+
+namespace {
+
+// The shell's link and Internet shortcut classes and the interfaces used on them.
+const CLSID ShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID ShellLinkInterface = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const CLSID InternetShortcutClass = {
+    0xFBF23B40, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8}};
+const IID UrlInterface = {0xFBF23B80, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8}};
+const IID PersistFileInterface = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// OSYS::GetSystemPath types.
+constexpr int USER_PROGRAMS = 0;
+constexpr int USER_DESKTOP = 8;
+constexpr int COMMON_PROGRAMS = 10;
+
+STRING WithoutTrailingSeparator(STRING folder) {
+    if (!folder.NotNull())
+        return STRING("");
+    while (folder.Length() > 0 && folder[folder.Length() - 1] == '\\')
+        folder.CutRight(1);
+    return folder;
+}
+
+// ---- creating the entries
+// -----------------------------------------------------------------------------------
+
+// The link's path as UTF-16 through the ANSI code page, or false when it does not fit the system's limit.
+bool WidePath(const STRING& path, wchar_t (&wide)[SHORTCUT_PATH_MAX]) {
+    return MultiByteToWideChar(CP_ACP, 0, path.Text(), -1, wide, SHORTCUT_PATH_MAX) > 0;
+}
+
+// The full path of a link: folder, name and extension; logged and refused when it is too long.
+bool ShortcutPathFor(const STRING& folder, const SHORTCUTENTRY& entry, const char* extension, STRING& path) {
+    if (MakeShortcutPath(folder, entry.Name, extension, path))
+        return true;
+    LogPrintf("SETUP::ShortcutPage path of %s longer than %d characters, %s%s not created\n",
+              entry.Name.Text(), SHORTCUT_PATH_MAX - 1, entry.Name.Text(), extension);
+    return false;
+}
+
+// Entry names may hold sub-folders: they are made before the link is saved there.
+void MakeParentFolder(const STRING& path) {
+    FILENAME file;
+    file = path;
+    const STRING parent = file.Path();
+    if (!FILENAME(parent).IsDirectory())
+        MakeDirectoryPath(parent.Text());
+}
+
+// The program a link starts: "%PATH%\name" becomes the full path of that library when the system finds it;
+// the "*" and "#" marks go.
+STRING ResolveTarget(const SHORTCUTENTRY& entry) {
+    STRING target = entry.Target;
+    if (!entry.IsDesktopEntry() && entry.IsOnSearchPath()) {
+        const STRING library = target.Mid(7);
+        if (HMODULE module = LoadLibraryA(library.Text())) {
+            char full[257] = {};
+            if (GetModuleFileNameA(module, full, 256) > 0)
+                target = full;
+            FreeLibrary(module);
+        }
+    }
+    while (target.Length() > 0 && (target[0] == '*' || target[0] == '#'))
+        target.CutLeft(1);
+    return target;
+}
+
+void CreateShellLink(const SHORTCUTENTRY& entry, const STRING& installdir, const SHORTCUTFOLDERS& folders,
+                     bool startmenu, SHORTCUTLISTS& created) {
+    const bool desktop = entry.IsDesktopEntry();
+    const STRING target = ResolveTarget(entry);
+    if (!desktop && !startmenu)
+        return;
+    STRING path;
+    if (!ShortcutPathFor(desktop ? folders.Desktop : folders.StartMenu, entry, ".LNK", path))
+        return;
+
+    COMPTR<IShellLinkA> link;
+    HRESULT hres = CoCreateInstance(ShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterface,
+                                    link.ReceiveVoid());
+    if (FAILED(hres)) {
+        ORVIK_ASSERT(SUCCEEDED(hres));
+        return;
+    }
+    link->SetDescription(entry.Description().Text());
+    link->SetPath(FILENAME(installdir.Text(), target.Text()).Text());
+    link->SetArguments(entry.Arguments.Text());
+    link->SetWorkingDirectory(installdir.Text());
+    if (entry.Icon.NotEmpty())
+        link->SetIconLocation((installdir || "\\" || entry.IconFile()).Text(), entry.IconNumber());
+
+    COMPTR<IPersistFile> file;
+    hres = link.QueryInto(PersistFileInterface, file);
+    if (FAILED(hres)) {
+        ORVIK_ASSERT_INFO(SUCCEEDED(hres), "Programgroup entry or desktop icon");
+        return;
+    }
+    wchar_t wide[SHORTCUT_PATH_MAX] = {};
+    if (!WidePath(path, wide))
+        return;
+    MakeParentFolder(path);
+    hres = file->Save(wide, TRUE);
+    LogPrintf("SETUP::ShortcutPage link %s saved: 0x%08lx\n", path.Text(), static_cast<unsigned long>(hres));
+    // Recorded even when the save failed: the uninstaller then only finds nothing to delete.
+    AppendCreated(desktop ? created.Desktop : created.StartMenu, entry.Name);
+}
+
+void CreateInternetShortcut(const SHORTCUTENTRY& entry, const STRING& startmenufolder, bool startmenu,
+                            SHORTCUTLISTS& created) {
+    COMPTR<IUniformResourceLocatorA> url;
+    if (FAILED(CoCreateInstance(InternetShortcutClass, nullptr, CLSCTX_INPROC_SERVER, UrlInterface,
+                                url.ReceiveVoid())))
+        return;
+    url->SetURL(entry.Target.Text(), IURL_SETURL_FL_GUESS_PROTOCOL);
+    COMPTR<IPersistFile> file;
+    if (FAILED(url.QueryInto(PersistFileInterface, file)) || !startmenu)
+        return;
+    STRING path;
+    if (!ShortcutPathFor(startmenufolder, entry, ".URL", path))
+        return;
+    wchar_t wide[SHORTCUT_PATH_MAX] = {};
+    if (!WidePath(path, wide))
+        return;
+    MakeParentFolder(path);
+    const HRESULT hres = file->Save(wide, TRUE);
+    file->SaveCompleted(wide);
+    LogPrintf("SETUP::ShortcutPage Internet shortcut %s saved: 0x%08lx\n", path.Text(),
+              static_cast<unsigned long>(hres));
+    AppendCreated(created.StartMenu, entry.Name);
+}
+
+// ---- the page
+// -----------------------------------------------------------------------------------------------
+
+// The two program folders the page chooses between; the common one stands in for itself only when it can
+// be read.
+struct PROGRAMFOLDERS {
+    STRING User;
+    STRING Common;
+    bool CommonUsable;
+};
+
+PROGRAMFOLDERS ReadProgramFolders() {
+    PROGRAMFOLDERS folders;
+    folders.User = WithoutTrailingSeparator(OSYS::GetSystemPath(USER_PROGRAMS));
+    folders.Common = WithoutTrailingSeparator(OSYS::GetSystemPath(COMMON_PROGRAMS));
+    folders.CommonUsable = folders.Common.NotEmpty() && _access(folders.Common.Text(), 4) == 0;
+    if (!folders.CommonUsable)
+        folders.Common = folders.User;
+    return folders;
+}
+
+bool IsChecked(HWND page, int id) {
+    return IsDlgButtonChecked(page, id) == BST_CHECKED;
+}
+
+void PreparePage(HWND page, const SHORTCUTPAGESETUP& setup, bool commonusable) {
+    CheckRadioButton(page, IDC_SHORTCUT_CURRENTUSER, IDC_SHORTCUT_NONE, setup.CheckedRadio);
+    SetFocus(GetDlgItem(page, setup.CheckedRadio));
+    ShowWindow(GetDlgItem(page, IDC_SHORTCUT_DESKTOP), setup.ShowDesktopBox ? SW_SHOW : SW_HIDE);
+    CheckDlgButton(page, IDC_SHORTCUT_DESKTOP, setup.DesktopChecked ? BST_CHECKED : BST_UNCHECKED);
+    if (!commonusable)
+        EnableWindow(GetDlgItem(page, IDC_SHORTCUT_ALLUSERS), FALSE);
+}
+
+// What the user chose, read from the page after Next.
+struct SHORTCUTCHOICES {
+    bool StartMenu;
+    bool AllUsers;
+    bool Desktop;
+};
+
+SHORTCUTCHOICES ReadChoices(HWND page) {
+    SHORTCUTCHOICES choices;
+    choices.StartMenu = !IsChecked(page, IDC_SHORTCUT_NONE);
+    choices.AllUsers = IsChecked(page, IDC_SHORTCUT_ALLUSERS) && !IsChecked(page, IDC_SHORTCUT_CURRENTUSER);
+    choices.Desktop = IsChecked(page, IDC_SHORTCUT_DESKTOP);
+    return choices;
+}
+
+STRING RecordedStartmenuFolder(const HASH& config) {
+    if (!HasUninstallEntry(config))
+        return STRING("");
+    REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_CREATE);
+    STRING folder;
+    if (!entry.Read("UninstallStartmenu", folder))
+        return STRING("");
+    return folder;
+}
+
+STRING UninstallEntryFor(const HASH& config) {
+    if (ConfigValue(config, "StartmenuUninstall").ToInt() == 0)
+        return STRING("");
+    STRING linkname = OSYS::GetStringFromResource(IDS_UNINSTALL_LINK_NAME);
+    const STRING appname = ConfigValue(config, "AppName");
+    linkname.Replace("$PROGRAM", appname.NotNull() ? appname.Text() : "");
+    const STRING inikey = ConfigValue(config, "IniKey");
+    return UninstallShortcutEntry(linkname, inikey.NotNull() ? inikey : STRING(""));
+}
+
+// Everything the page does once the user has pressed Next.
+void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& programs,
+                   const DESKTOPCANDIDATE& candidate) {
+    INSTALLSTATE& install = Install();
+    const HASH& config = install.Config;
+    install.AllUsers = choices.AllUsers ? "1" : "0";
+    const STRING& programfolder = choices.AllUsers ? programs.Common : programs.User;
+    install.StartmenuFolder = FILENAME(programfolder.Text(), ConfigValue(config, "StartmenuName").Text());
+    LogPrintf("SETUP::ShortcutPage start menu %d, all users %d, desktop %d, folder %s\n", choices.StartMenu,
+              choices.AllUsers, choices.Desktop, install.StartmenuFolder.Text());
+
+    RenameMovedStartmenuFolder(RecordedStartmenuFolder(config), install.StartmenuFolder);
+    CallNewSetupHook(9, 0, 0, 0, 0, reinterpret_cast<intptr_t>(&install.StartmenuFolder));
+
+    if (choices.StartMenu)
+        CreateDirectoryA(install.StartmenuFolder.Text(), nullptr);
+    const STRING entries = ShortcutEntryList(choices.StartMenu, ConfigValue(config, "StartmenuOpts"),
+                                             UninstallEntryFor(config), choices.Desktop, candidate.Entry);
+    const SHORTCUTFOLDERS folders{install.StartmenuFolder,
+                                  WithoutTrailingSeparator(OSYS::GetSystemPath(USER_DESKTOP))};
+    const SHORTCUTLISTS created = CreateShortcuts(entries, install.InstallDir, folders, choices.StartMenu);
+    RecordShortcuts(config, install.StartmenuFolder, created);
+
+    const STRING inikey = ConfigValue(config, "IniKey");
+    CallNewSetupHook(10, 0, 0, 0, 0, reinterpret_cast<intptr_t>(inikey.c_str()));
+    AddFirewallExceptions(config, install.InstallDir, FIREWALLSYSTEM::Windows());
+}
+
+} // namespace
+
+int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+    INSTALLSTATE& install = Install();
+    const HASH& config = install.Config;
+    if (ConfigValue(config, "ActiveSyncInstall").ToInt() != 0) {
+        RunDeviceManager(install.DeviceManagerPath, install.InstallDir);
+        return PAGE_NEXT;
+    }
+
+    const DESKTOPCANDIDATE candidate =
+        FindDesktopCandidate(ConfigValue(config, "StartmenuOpts"), ConfigValue(config, "DesktopIcon"));
+    const PROGRAMFOLDERS programs = ReadProgramFolders();
+    PreparePage(page->Hwnd(), PrepareShortcutPage(install.InstallMode, candidate), programs.CommonUsable);
+
+    const int result = wizard->RunPage();
+    if (result != PAGE_NEXT)
+        return result;
+    MakeShortcuts(ReadChoices(page->Hwnd()), programs, candidate);
+    return PAGE_NEXT;
+}
+
+bool RunDeviceManager(const STRING& managerpath, const STRING& installdir) {
+    const STRING argument = "\"" || installdir || "\\pcinstall.ini\"";
+    LogPrintf("SETUP::ShortcutPage device manager %s %s\n", managerpath.Text(), argument.Text());
+    return OSYS::StartProgram(managerpath.Text(), argument.Text(),
+                              OSYS::GetStringFromResource(IDS_MSGBOX_TITLE).Text(), true);
+}
+
+SHORTCUTLISTS CreateShortcuts(const STRING& entrylist, const STRING& installdir,
+                              const SHORTCUTFOLDERS& folders, bool startmenu) {
+    const COMINIT com;
+    SHORTCUTLISTS created;
+    for (const STRING& field : ListFields(entrylist)) {
+        const SHORTCUTENTRY entry = SHORTCUTENTRY::Parse(field);
+        if (entry.IsInternet())
+            CreateInternetShortcut(entry, folders.StartMenu, startmenu, created);
+        else
+            CreateShellLink(entry, installdir, folders, startmenu, created);
+    }
+    created.StartMenu = FinishedList(created.StartMenu);
+    created.Desktop = FinishedList(created.Desktop);
+    return created;
+}
+
+void RenameMovedStartmenuFolder(const STRING& oldfolder, const STRING& newfolder) {
+    if (oldfolder.IsEmpty() || StringCompareNoCase(oldfolder.Text(), newfolder.Text()) == 0)
+        return;
+    FILENAME old;
+    old = oldfolder;
+    FILENAME now;
+    now = newfolder;
+    const FILENAME target(old.Path().Text(), now.Name().Text());
+    const BOOL moved = MoveFileA(old.Text(), target.Text());
+    LogPrintf("SETUP::ShortcutPage start-menu folder %s renamed to %s: %d\n", old.Text(), target.Text(),
+              moved ? 1 : 0);
+}
+
+void RecordShortcuts(const HASH& config, const STRING& startmenufolder, const SHORTCUTLISTS& created) {
+    if (!HasUninstallEntry(config) || (created.StartMenu.IsEmpty() && created.Desktop.IsEmpty()))
+        return;
+    REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_CREATE);
+    if (created.StartMenu.NotEmpty()) {
+        entry.Write("UninstallStartmenu", startmenufolder.Text());
+        entry.Write("UninstallStartmenuFiles", created.StartMenu.Text());
+    }
+    if (created.Desktop.NotEmpty())
+        entry.Write("UninstallDesktopFiles", created.Desktop.Text());
+}
+
+void AddFirewallExceptions(const HASH& config, const STRING& installdir, FIREWALLSYSTEM& system) {
+    if (!config.Contains("AddToFirewall"))
+        return;
+    FIREWALL firewall(system);
+    if (!firewall.boolUpAndRunning)
+        return;
+    const STRING startmenuopts = ConfigValue(config, "StartmenuOpts");
+    const STRING appname = ConfigValue(config, "AppName");
+    for (const STRING& program : ListFields(ConfigValue(config, "AddToFirewall"))) {
+        const STRING path = installdir || "\\" || program;
+        firewall.AddApplication(path.Text(), FirewallExceptionName(startmenuopts, program, appname).Text());
+    }
+}
