@@ -1,0 +1,498 @@
+// The copy step as a user meets it: the real wizard page under Wine, started from a package folder like
+// setup.exe, watched and answered by the robot. Afterwards the tests look at what the system holds: the
+// files in the install directory, the uninstall entry, the file types, the service's starts and the hooks.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "setup/res/messages.h"
+#include "tests/copy/ziparchive.h"
+#include "tests/robot/uirobot.h"
+#include "tests/stubs/stubcalls.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace uirobot;
+using PAIRS = std::vector<std::pair<std::string, std::string>>;
+using ARGS = std::vector<std::vector<std::string>>;
+
+constexpr const char* APPNAME = "CopyTest";
+constexpr const char* UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr Milliseconds COPY_TIMEOUT{30000};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// Fails unless every piece occurs in text, in this order.
+testing::AssertionResult InOrder(const std::string& text, const std::vector<std::string>& pieces) {
+    size_t from = 0;
+    for (const std::string& piece : pieces) {
+        const size_t at = text.find(piece, from);
+        if (at == std::string::npos)
+            return testing::AssertionFailure() << "missing (in this order): \"" << piece << "\" in:\n"
+                                               << text;
+        from = at + piece.size();
+    }
+    return testing::AssertionSuccess();
+}
+
+// The values of a registry key in the order the registry lists them; all must be REG_SZ.
+PAIRS RegistryValues(HKEY root, const std::string& key) {
+    PAIRS values;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; ++index) {
+        char name[256] = {};
+        DWORD namelength = sizeof name;
+        BYTE data[4096] = {};
+        DWORD datalength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueA(handle, index, name, &namelength, nullptr, &type, data, &datalength) !=
+            ERROR_SUCCESS)
+            break;
+        std::string text(reinterpret_cast<const char*>(data), datalength);
+        while (!text.empty() && text.back() == '\0')
+            text.pop_back();
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
+        values.emplace_back(name, text);
+    }
+    RegCloseKey(handle);
+    return values;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+// The default value of a key, nothing when the key is missing.
+std::optional<std::string> DefaultValue(HKEY root, const std::string& key) {
+    for (const auto& [name, text] : RegistryValues(root, key))
+        if (name.empty())
+            return text;
+    if (RegistryKeyExists(root, key))
+        return std::string("<no default value>");
+    return std::nullopt;
+}
+
+std::string CurrentTestName() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+// A control inside the page (not one of the frame's own).
+Window PageControl(const Window& wizard, int id, const char* classname = nullptr) {
+    for (const Window& control : wizard.children())
+        if (control.id() == id && GetParent(control.handle()) != wizard.handle() &&
+            (!classname || control.className() == classname))
+            return control;
+    return {};
+}
+
+// The registry lists values by name under Wine, not in the order they were written: compare them as sets.
+PAIRS SortedByName(PAIRS values) {
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+// The text of the named value, nothing when it is not there.
+std::optional<std::string> ValueOf(const PAIRS& values, const std::string& name) {
+    for (const auto& [valuename, text] : values)
+        if (valuename == name)
+            return text;
+    return std::nullopt;
+}
+
+// The log lines of the registry writes of values, in this order.
+std::vector<std::string> WriteLines(const PAIRS& values) {
+    std::vector<std::string> lines;
+    for (const auto& [name, text] : values)
+        lines.push_back("REGISTRY::Write String value= " + name + "; data=" + text + ", error=00000000\r\n");
+    return lines;
+}
+
+// Waits for a box of the program titled title that is not the wizard (which may carry the same title).
+Window WaitForBox(const WindowFinder& finder, const std::string& title, const Window& wizard) {
+    Window box;
+    waitUntil([&] {
+        for (const Window& window : finder.topLevelWindows())
+            if (window != wizard && window.className() == "#32770" && window.text() == title) {
+                box = window;
+                return true;
+            }
+        return false;
+    });
+    if (!box)
+        throw RobotError("no box titled '" + title + "' besides the wizard");
+    return box;
+}
+
+int ProgressPosition(const Window& wizard) {
+    const Window bar = PageControl(wizard, 901, PROGRESS_CLASSA);
+    return bar ? static_cast<int>(sendMessage(bar, PBM_GETPOS)) : -1;
+}
+
+// A package folder (the test program in the role of setup.exe, its language library, setup.cfg and the
+// archives) and an install directory, both fresh for each test; the registry keys it names are removed.
+class CopyStep : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string name = CurrentTestName();
+        Base = fs::temp_directory_path() / ("copystep_" + std::to_string(GetCurrentProcessId()) + "_" + name);
+        fs::remove_all(Base);
+        Package = Base / "package";
+        Target = Base / "Program Files" / "Copy Test";
+        fs::create_directories(Package);
+        fs::copy_file(fs::path(ownDirectory()) / "copy_wizard.exe", Package / "copy_wizard.exe");
+        fs::copy_file(fs::path(ORVIK_SETUP_BIN_DIR) / "setupenglish.dll", Package / "setupenglish.dll");
+        IniKey = "CopyStepTest_" + std::to_string(GetCurrentProcessId()) + "_" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name();
+        Extension = ".cst" + std::to_string(GetCurrentProcessId());
+    }
+
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (UNINSTALL_KEY + IniKey).c_str());
+        for (const std::string& key : {Extension + "a", Extension + "b", ProgId("A"), ProgId("B")})
+            RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+        std::error_code ignored;
+        fs::remove_all(Base, ignored);
+    }
+
+    std::string ProgId(const char* suffix) const { return "CopyStepTest" + Extension.substr(1) + suffix; }
+    std::string InstallDir() const { return Target.string(); }
+
+    void WriteConfig(const std::string& lines) const {
+        WriteFile(Package / "setup.cfg", "AppName=" + std::string(APPNAME) + "\n" + lines);
+    }
+    void WriteArchive(const char* name, const std::vector<copytest::MEMBER>& members) const {
+        ASSERT_TRUE(copytest::WriteZip((Package / name).string(), members));
+    }
+
+    // A service program in the install directory, as an earlier installation left it.
+    std::string PlaceService(std::optional<int> stopcode = std::nullopt) const {
+        fs::create_directories(Target);
+        fs::copy_file(fs::path(ORVIK_STUBS_DIR) / "service.exe", Target / "service.exe");
+        if (stopcode)
+            WriteFile(Target / "service.stopcode", std::to_string(*stopcode));
+        return (Target / "service.exe").string();
+    }
+
+    RobotProcess StartWizard(const std::string& extra = {}) const {
+        return RobotProcess::start((Package / "copy_wizard.exe").string(),
+                                   "-INSTALLDIR \"" + InstallDir() + "\" /NOASSERT \"/LOGIT:" +
+                                       (Package / "setup.log").string() + "\" /D:2 " + extra,
+                                   Package.string());
+    }
+
+    std::string LibraryText(int id) const {
+        HMODULE library = LoadLibraryExA((Package / "setupenglish.dll").string().c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE);
+        char text[512] = {};
+        const int length = library ? LoadStringA(library, static_cast<UINT>(id), text, sizeof text) : 0;
+        if (library)
+            FreeLibrary(library);
+        return std::string(text, static_cast<size_t>(length > 0 ? length : 0));
+    }
+
+    std::string Caption() const {
+        std::string caption = LibraryText(IDS_MSGBOX_TITLE);
+        const size_t maker = caption.find("Orvik");
+        if (maker != std::string::npos)
+            caption.replace(maker, 5, APPNAME);
+        return caption;
+    }
+
+    Window WaitForWizard(const RobotProcess& process) const {
+        return WindowFinder(process).waitFor(WindowQuery::titled(Caption()), COPY_TIMEOUT);
+    }
+
+    // Waits until the copy page offers Next, as it does once everything is copied.
+    void WaitUntilCopied(const Window& wizard) const {
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_NEXT).isEnabled(); }, COPY_TIMEOUT))
+            << "Next never became enabled";
+    }
+
+    void Screenshot(const Window& window, const std::string& name) const {
+        ScreenshotFolder folder(std::string(COPY_SCREENSHOT_ROOT) + "/" + CurrentTestName());
+        const std::string file = folder.save(captureWindow(window), name);
+        EXPECT_TRUE(fs::exists(file)) << file;
+    }
+
+    std::string Record() const { return ReadFile(Package / "wizard.txt"); }
+    std::string Log() const { return ReadFile(Package / "setup.log"); }
+    PAIRS UninstallEntry() const { return RegistryValues(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey); }
+
+    static constexpr int IDC_TITLE = 666;
+    static constexpr int IDC_BACK = 148;
+    static constexpr int IDC_NEXT = 149;
+
+    DisplayLock Display; // the screen belongs to this test while it runs
+    fs::path Base, Package, Target;
+    std::string IniKey, Extension;
+};
+
+using CopyStepUi = CopyStep;
+
+} // namespace
+
+TEST_F(CopyStepUi, CopiesBothArchivesRegistersAndRecordsEverything) {
+    WriteConfig("AppVersion=2.5\n"
+                "IniKey=" +
+                IniKey +
+                "\n"
+                "StartmenuName=Copy Test 2.5\n"
+                "UninstallIcon=program.exe\n"
+                "ProtectedFiles=*.ini\n"
+                "AddToFirewall=program.exe\n"
+                "UninstallEmail=feedback@copytest.example;Copy Test\n"
+                "CopyToDest=extra.dat||\n"
+                "FileTypes= " +
+                Extension + "a;" + ProgId("A") +
+                "=Copy test document;program.exe \"%1\";program.exe,1|"
+                "\t" +
+                Extension + "b;" + ProgId("B") + "=Copy test log;{null};program.exe,2;{textedit}|" +
+                Extension + "c;NoDescription;program.exe;program.exe\n");
+    WriteArchive("setup.fil", {{"program.exe", std::string(3000, 'P')},
+                               {"docs/", ""},
+                               {"docs/readme.txt", "read me"},
+                               {"logs/dummy.tmp", ""},
+                               {"Data/Sample.DB", std::string(1000, 'D')}});
+    WriteArchive("custom.fil", {{"site.ini", "[site]"}});
+    WriteFile(Package / "extra.dat", "from the package");
+    const std::string service = PlaceService();
+    WriteFile(Target / "extra.dat", "old");
+    SetFileAttributesA((Target / "extra.dat").string().c_str(), FILE_ATTRIBUTE_READONLY);
+
+    RobotProcess wizard_process = StartWizard("-MODE 2");
+    const Window wizard = WaitForWizard(wizard_process);
+    WaitUntilCopied(wizard);
+
+    // The page as the user sees it when copying is complete.
+    EXPECT_TRUE(waitUntil([&] {
+        return PageControl(wizard, 201).text() == LibraryText(IDS_COPY_STATUS_COMPLETE);
+    })) << PageControl(wizard, 201).text();
+    EXPECT_EQ(ProgressPosition(wizard), 100);
+    EXPECT_EQ(wizard.child(IDC_TITLE).text(), LibraryText(IDS_COPY_TITLE));
+    EXPECT_FALSE(wizard.child(IDC_BACK).isEnabled());
+    EXPECT_TRUE(wizard.child(IDCANCEL).isEnabled());
+    EXPECT_TRUE(waitUntil([&] { return focusedControl(wizard) == wizard.child(IDC_NEXT); }))
+        << "Next gets the focus: " << focusedControl(wizard).describe();
+    EXPECT_TRUE(GetWindowLongA(wizard.child(IDC_NEXT).handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    Screenshot(wizard, "copied");
+
+    Button(wizard.child(IDC_NEXT)).click();
+    const Window finish = wizard.child(IDCANCEL);
+    ASSERT_TRUE(waitUntil([&] { return finish.text() == LibraryText(IDS_FINISH_BUTTON); })) << finish.text();
+    Screenshot(wizard, "finish");
+    Button(finish).click();
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+
+    // Files: both archives, the placeholder's folder without the placeholder, the extra file replaced.
+    EXPECT_EQ(ReadFile(Target / "program.exe"), std::string(3000, 'P'));
+    EXPECT_EQ(ReadFile(Target / "docs" / "readme.txt"), "read me");
+    EXPECT_EQ(ReadFile(Target / "Data" / "Sample.DB"), std::string(1000, 'D'));
+    EXPECT_EQ(ReadFile(Target / "site.ini"), "[site]");
+    EXPECT_TRUE(fs::is_directory(Target / "logs"));
+    EXPECT_FALSE(fs::exists(Target / "logs" / "dummy.tmp"));
+    EXPECT_EQ(ReadFile(Target / "extra.dat"), "from the package");
+    EXPECT_EQ(GetFileAttributesA((Target / "extra.dat").string().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+
+    // The uninstall entry: every value, written in this order.
+    const PAIRS expected{
+        {"DisplayName", "Copy Test 2.5"},
+        {"DisplayVersion", "2.5"},
+        {"DisplayIcon", InstallDir() + "\\program.exe"},
+        {"Publisher", "Orvik"},
+        {"URLInfoAbout", "https://www.orvik.example/"},
+        {"AppName", APPNAME},
+        {"Version", "2.5"},
+        {"UninstallString", "\"" + InstallDir() + "\\Setup.exe\" -remove \"" + IniKey + "\""},
+        {"UninstallFiles", "program.exe|docs/|docs/readme.txt|Data/Sample.DB|site.ini"},
+        {"UninstallPath", InstallDir()},
+        {"UninstallRootClasses", Extension + "a|" + ProgId("A") + "|" + Extension + "b|" + ProgId("B")},
+        {"UninstallProtect", "*.ini"},
+        {"UninstallFirewall", "program.exe"},
+        {"UninstallEmail", "feedback@copytest.example;Copy Test"}};
+    EXPECT_EQ(SortedByName(UninstallEntry()), SortedByName(expected));
+    EXPECT_TRUE(InOrder(Log(), WriteLines(expected)));
+
+    // File types: an open command for the first, "{null}" and "{textedit}" for the second, none for the
+    // third.
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, Extension + "a"), ProgId("A"));
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("A")), "Copy test document");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("A") + "\\DefaultIcon"),
+              InstallDir() + "\\program.exe,1");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("A") + "\\Shell\\open\\command"),
+              InstallDir() + "\\program.exe \"%1\"");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("A") + "\\Shell\\edit\\command"), std::nullopt);
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, Extension + "b"), ProgId("B"));
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("B") + "\\DefaultIcon"),
+              InstallDir() + "\\program.exe,2");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("B") + "\\Shell\\open\\command"), std::nullopt);
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, ProgId("B") + "\\Shell\\edit\\command"), "notepad %1");
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, Extension + "c"), std::nullopt);
+
+    // The service was stopped before and started after copying, each time in the install directory.
+    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}, {"/START"}}));
+    for (const stubcalls::CALL& call : stubcalls::Read(service))
+        EXPECT_TRUE(fs::equivalent(call.WorkingDirectory, Target)) << call.WorkingDirectory;
+    EXPECT_TRUE(InOrder(Log(), {"SETUP::ActualCopy Application Service was stopped\r\n",
+                                "SETUP::ActualCopy Application Service was restarted\r\n"}));
+
+    // The hooks: start with the progress bar and the install mode, end with the install directory.
+    EXPECT_TRUE(InOrder(Record(), {"NewSetupHook 7 0 #32770 msctls_progress32 0 2\n",
+                                   "SetupHook 8 " + InstallDir() + "\n",
+                                   "NewSetupHook 8 0 #32770 msctls_progress32 0 0\n", "copy page 149\n",
+                                   "finish page shown\n", "wizard 1\n"}));
+}
+
+TEST_F(CopyStepUi, WithoutCustomArchiveOrIniKeyCopiesSetupFilOnlyAndWritesNoEntry) {
+    WriteConfig("AppVersion=1.0\nUninstallEmail=nobody\n");
+    WriteArchive("setup.fil", {{"only.txt", "setup.fil"}});
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    WaitUntilCopied(wizard);
+    EXPECT_EQ(ProgressPosition(wizard), 100);
+    Screenshot(wizard, "copied");
+    Button(wizard.child(IDC_NEXT)).click();
+    ASSERT_TRUE(waitUntil([&] { return Record().find("finish page shown") != std::string::npos; }))
+        << Record();
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(Target))
+        files.push_back(fs::relative(entry.path(), Target).generic_string());
+    EXPECT_EQ(files, std::vector<std::string>{"only.txt"});
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
+    EXPECT_TRUE(InOrder(
+        Record(), {"NewSetupHook 7 0 #32770 msctls_progress32 0 0\n", "SetupHook 8 ", "NewSetupHook 8 "}));
+    EXPECT_EQ(Log().find("Application Service"), std::string::npos) << "no service.exe, nothing to stop";
+}
+
+TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
+    // NoCopyComplete would move on by itself after a complete copy; an abandoned one must stay.
+    WriteConfig("AppVersion=3.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
+    WriteArchive("setup.fil", {{"first.txt", "1"}, {"busy/file.txt", "2"}, {"last.txt", "3"}});
+    WriteArchive("custom.fil", {{"custom.txt", "4"}});
+    const std::string service = PlaceService();
+    fs::create_directories(Target / "busy" / "file.txt"); // a folder where the member's file must go
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const WindowFinder finder(wizard_process);
+
+    const MessageBoxWindow first =
+        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+    EXPECT_NE(first.message().find("busy/file.txt"), std::string::npos) << first.message();
+    EXPECT_NE(first.message().find(APPNAME), std::string::npos) << first.message();
+    EXPECT_EQ(first.buttons(), (std::vector<std::string>{"Yes", "No"}));
+    Screenshot(first.window(), "question");
+    first.answer("Yes");
+
+    const MessageBoxWindow second =
+        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+    EXPECT_NE(second.message().find("busy/file.txt"), std::string::npos) << second.message();
+    second.answer("No");
+
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
+    Sleep(1000); // room for a wrong move to the next page
+    EXPECT_TRUE(wizard.child(IDC_BACK).isEnabled());
+    EXPECT_FALSE(wizard.child(IDC_NEXT).isEnabled());
+    EXPECT_EQ(wizard.child(IDC_TITLE).text(), LibraryText(IDS_COPY_TITLE)) << "still the copy page";
+    EXPECT_EQ(PageControl(wizard, 201).text(), LibraryText(IDS_COPY_STATUS_COPYING));
+    EXPECT_EQ(ProgressPosition(wizard), 33) << "one byte of three was copied";
+    Screenshot(wizard, "abandoned");
+
+    EXPECT_EQ(ReadFile(Target / "first.txt"), "1");
+    EXPECT_FALSE(fs::exists(Target / "last.txt"));
+    EXPECT_FALSE(fs::exists(Target / "custom.txt"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
+    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}})) << "stopped, never restarted";
+    EXPECT_EQ(Record().find("SetupHook 8"), std::string::npos) << Record();
+
+    // Back leaves the page; then the user quits.
+    Button(wizard.child(IDC_BACK)).click();
+    ASSERT_TRUE(waitUntil([&] { return Record().find("page before shown") != std::string::npos; }))
+        << Record();
+    Button(wizard.child(IDCANCEL)).click();
+    const MessageBoxWindow quit(WaitForBox(finder, Caption(), wizard));
+    EXPECT_EQ(quit.buttons(), (std::vector<std::string>{"Yes", "No"}));
+    quit.answer("No");
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
+    EXPECT_TRUE(
+        InOrder(Record(), {"NewSetupHook 7 ", "copy page 148\n", "page before shown\n", "wizard 0\n"}));
+}
+
+TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRestarted) {
+    WriteConfig("AppVersion=4.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\nUninstallEmail=no separator\n");
+    WriteArchive("setup.fil", {{"app.txt", "app"}});
+    const std::string service = PlaceService(1);
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+                          COPY_TIMEOUT))
+        << "the wizard did not move on: " << wizard.child(IDC_TITLE).text();
+    Screenshot(wizard, "moved-on");
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+
+    EXPECT_TRUE(InOrder(Record(), {"copy page 149\n", "finish page shown\n", "wizard 1\n"}));
+    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}}));
+    EXPECT_EQ(Log().find("Application Service was"), std::string::npos);
+
+    const PAIRS entry = UninstallEntry();
+    EXPECT_EQ(entry.size(), 12u) << "no UninstallFirewall, no UninstallEmail without \";\"";
+    EXPECT_EQ(ValueOf(entry, "UninstallFiles"), "app.txt");
+    EXPECT_EQ(ValueOf(entry, "UninstallEmail"), std::nullopt);
+    EXPECT_EQ(ValueOf(entry, "UninstallFirewall"), std::nullopt);
+}
+
+TEST_F(CopyStepUi, AnArchiveWithoutContentsIsReportedAndTheCopyStillCompletes) {
+    WriteConfig("IniKey=" + IniKey + "\n");
+    WriteArchive("setup.fil", {{"empty/", ""}, {"zero.txt", ""}});
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    WaitUntilCopied(wizard);
+    EXPECT_EQ(ProgressPosition(wizard), 100);
+    Screenshot(wizard, "copied");
+    Button(wizard.child(IDC_NEXT)).click();
+    ASSERT_TRUE(waitUntil([&] { return Record().find("finish page shown") != std::string::npos; }))
+        << Record();
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+
+    EXPECT_NE(ReadFile(Package / "assert.log").find("total>0"), std::string::npos)
+        << ReadFile(Package / "assert.log");
+    EXPECT_TRUE(fs::is_directory(Target / "empty"));
+    EXPECT_EQ(fs::file_size(Target / "zero.txt"), 0u);
+    EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "empty/|zero.txt");
+}

@@ -1,0 +1,189 @@
+// The installation record's rules: which members are recorded, how file types are read and registered,
+// and the uninstall entry's values with their order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "setup/installrecord.h"
+#include "setup/installstate.h"
+
+namespace {
+
+using PAIRS = std::vector<std::pair<std::string, std::string>>;
+
+PAIRS AsPairs(const REGISTRYTEXTS& texts) {
+    PAIRS pairs;
+    for (const REGISTRYTEXT& text : texts)
+        pairs.emplace_back(text.Name.Text(), text.Text.Text());
+    return pairs;
+}
+
+HASH Config(const char* text) {
+    return HASH(STRING(text));
+}
+
+FILETYPE Parsed(const char* field) {
+    FILETYPE type;
+    EXPECT_TRUE(ParseFileType(STRING(field), &type)) << field;
+    return type;
+}
+
+} // namespace
+
+TEST(InstalledFiles, JoinsMembersInExtractionOrderWithoutOuterSeparators) {
+    INSTALLEDFILES files;
+    EXPECT_STREQ(files.Text().Text(), "") << "empty, not null, when nothing was extracted";
+    EXPECT_TRUE(files.Add("program.exe"));
+    EXPECT_TRUE(files.Add("docs/"));
+    EXPECT_TRUE(files.Add("docs/readme.txt"));
+    EXPECT_STREQ(files.Text().Text(), "program.exe|docs/|docs/readme.txt");
+}
+
+TEST(InstalledFiles, LeavesOutFolderPlaceholdersInAnyLetterCase) {
+    INSTALLEDFILES files;
+    EXPECT_FALSE(files.Add("data/dummy.tmp"));
+    EXPECT_FALSE(files.Add("DUMMY.TMP"));
+    EXPECT_FALSE(files.Add("logs/mydummy.tmp")) << "only the last nine characters count";
+    EXPECT_TRUE(files.Add("dummy.tmp.bak"));
+    EXPECT_TRUE(files.Add("ummy.tmp"));
+    EXPECT_STREQ(files.Text().Text(), "dummy.tmp.bak|ummy.tmp");
+
+    EXPECT_TRUE(IsFolderPlaceholder("a/b/Dummy.Tmp"));
+    EXPECT_FALSE(IsFolderPlaceholder("dummy.tm"));
+    EXPECT_FALSE(IsFolderPlaceholder(""));
+}
+
+TEST(ListFields, SkipsEmptyFieldsAndEndsWithTheText) {
+    std::vector<std::string> fields;
+    for (const STRING& field : ListFields(STRING("|a.txt||b.txt|")))
+        fields.emplace_back(field.Text());
+    EXPECT_EQ(fields, (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_TRUE(ListFields(STRING()).empty());
+    EXPECT_TRUE(ListFields(STRING("")).empty());
+}
+
+TEST(ConfigValue, ReadsWithoutAddingTheKey) {
+    const HASH config = Config("AppName=Demo\nEmpty=\n");
+    EXPECT_STREQ(ConfigValue(config, "appname").Text(), "Demo");
+    EXPECT_TRUE(ConfigValue(config, "Empty").NotNull());
+    EXPECT_FALSE(ConfigValue(config, "Missing").NotNull());
+    EXPECT_FALSE(config.Contains("Missing"));
+}
+
+TEST(FileTypes, ReadsTheFieldsOfAnEntryTrimmedOfBlanksAndTabs) {
+    const FILETYPE type = Parsed(" \t.kyd;Kyr.Document=Kyr document;kyr.exe \"%1\";kyr.exe,1;{textedit}\t ");
+    EXPECT_STREQ(type.Extension.Text(), ".kyd");
+    EXPECT_STREQ(type.Identifier.Text(), "Kyr.Document");
+    EXPECT_STREQ(type.Description.Text(), "Kyr document");
+    EXPECT_STREQ(type.Command.Text(), "kyr.exe \"%1\"");
+    EXPECT_STREQ(type.Icon.Text(), "kyr.exe,1");
+    EXPECT_STREQ(type.Flags.Text(), "{textedit}");
+}
+
+TEST(FileTypes, AnEntryMissingARequiredFieldIsNotRegistered) {
+    EXPECT_FALSE(ParseFileType(STRING(";Id=Desc;cmd;icon"), nullptr)) << "extension";
+    EXPECT_FALSE(ParseFileType(STRING(".x;=Desc;cmd;icon"), nullptr)) << "identifier";
+    EXPECT_FALSE(ParseFileType(STRING(".x;Id;cmd;icon"), nullptr)) << "description";
+    EXPECT_FALSE(ParseFileType(STRING(".x;Id=Desc;;icon"), nullptr)) << "command";
+    EXPECT_FALSE(ParseFileType(STRING(".x;Id=Desc;cmd"), nullptr)) << "icon";
+    EXPECT_TRUE(ParseFileType(STRING(".x;Id=Desc;cmd;icon"), nullptr)) << "flags are optional";
+}
+
+TEST(FileTypes, KeysWithOpenCommandUnderTheInstallDirectoryWithoutTrailingSeparators) {
+    const FILETYPE type = Parsed(".kyd;Kyr.Document=Kyr document;kyr.exe \"%1\";kyr.exe,1");
+    EXPECT_EQ(AsPairs(FileTypeKeys(type, STRING("C:\\Prog\\Kyr\\/"))),
+              (PAIRS{{".kyd", "Kyr.Document"},
+                     {"Kyr.Document", "Kyr document"},
+                     {"Kyr.Document\\DefaultIcon", "C:\\Prog\\Kyr\\kyr.exe,1"},
+                     {"Kyr.Document\\Shell\\open\\command", "C:\\Prog\\Kyr\\kyr.exe \"%1\""}}));
+}
+
+TEST(FileTypes, NullCommandLeavesOutOpenAndTexteditAddsNotepad) {
+    const FILETYPE type = Parsed(".log;Kyr.Log=Kyr log;{NULL};kyr.exe;{textedit}");
+    EXPECT_FALSE(type.HasOpenCommand());
+    EXPECT_TRUE(type.HasEditCommand());
+    EXPECT_EQ(AsPairs(FileTypeKeys(type, STRING("C:\\Kyr"))),
+              (PAIRS{{".log", "Kyr.Log"},
+                     {"Kyr.Log", "Kyr log"},
+                     {"Kyr.Log\\DefaultIcon", "C:\\Kyr\\kyr.exe"},
+                     {"Kyr.Log\\Shell\\edit\\command", "notepad %1"}}));
+}
+
+TEST(RootClasses, ListsExtensionAndIdentifierOfEachTypeWithoutTheFinalSeparator) {
+    ROOTCLASSES classes;
+    EXPECT_STREQ(classes.Text().Text(), "");
+    classes.Add(Parsed(".kyd;Kyr.Document=Doc;cmd;icon"));
+    classes.Add(Parsed(".log;Kyr.Log=Log;{null};icon"));
+    EXPECT_STREQ(classes.Text().Text(), ".kyd|Kyr.Document|.log|Kyr.Log");
+}
+
+TEST(UninstallEntry, EveryValueInItsOrder) {
+    const HASH config = Config("AppName=Kyr\n"
+                               "AppVersion=5.6\n"
+                               "IniKey=KyrSetup\n"
+                               "StartmenuName=Kyr 5.6\n"
+                               "UninstallIcon=kyr.exe\n"
+                               "ProtectedFiles=*.ini|data/*.db\n"
+                               "AddToFirewall=kyr.exe|bin\\\\srv.exe\n"
+                               "UninstallEmail=feedback@kyr.example;Kyr\n");
+    ASSERT_TRUE(HasUninstallEntry(config));
+    EXPECT_STREQ(UninstallKeyPath(config).Text(),
+                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KyrSetup");
+    EXPECT_EQ(AsPairs(UninstallEntryValues(config, STRING("C:\\Prog\\Kyr"),
+                                           STRING("kyr.exe|docs/|docs/a.txt"), STRING(".kyd|Kyr.Document"))),
+              (PAIRS{{"DisplayName", "Kyr 5.6"},
+                     {"DisplayVersion", "5.6"},
+                     {"DisplayIcon", "C:\\Prog\\Kyr\\kyr.exe"},
+                     {"Publisher", UNINSTALL_PUBLISHER},
+                     {"URLInfoAbout", UNINSTALL_URLINFOABOUT},
+                     {"AppName", "Kyr"},
+                     {"Version", "5.6"},
+                     {"UninstallString", "\"C:\\Prog\\Kyr\\Setup.exe\" -remove \"KyrSetup\""},
+                     {"UninstallFiles", "kyr.exe|docs/|docs/a.txt"},
+                     {"UninstallPath", "C:\\Prog\\Kyr"},
+                     {"UninstallRootClasses", ".kyd|Kyr.Document"},
+                     {"UninstallProtect", "*.ini|data/*.db"},
+                     {"UninstallFirewall", "kyr.exe|bin\\srv.exe"},
+                     {"UninstallEmail", "feedback@kyr.example;Kyr"}}));
+}
+
+TEST(UninstallEntry, AbsentKeysGiveEmptyValuesAndOptionalOnesGo) {
+    const HASH config = Config("IniKey=Demo\nUninstallEmail=feedback@demo.example\n");
+    const PAIRS values = AsPairs(UninstallEntryValues(config, STRING("C:\\Demo"), STRING(""), STRING("")));
+    ASSERT_EQ(values.size(), 12u) << "no UninstallFirewall, no UninstallEmail without \";\"";
+    EXPECT_EQ(values[0], (std::pair<std::string, std::string>{"DisplayName", ""}));
+    EXPECT_EQ(values[2], (std::pair<std::string, std::string>{"DisplayIcon", "C:\\Demo\\"}));
+    EXPECT_EQ(values[8], (std::pair<std::string, std::string>{"UninstallFiles", ""}));
+    EXPECT_EQ(values[11], (std::pair<std::string, std::string>{"UninstallProtect", ""}));
+}
+
+TEST(UninstallEntry, FirewallIsRecordedWhenTheKeyIsPresentEvenEmpty) {
+    const HASH config = Config("IniKey=Demo\nAddToFirewall=\n");
+    const PAIRS values = AsPairs(UninstallEntryValues(config, STRING("C:\\Demo"), STRING(""), STRING("")));
+    ASSERT_EQ(values.size(), 13u);
+    EXPECT_EQ(values.back(), (std::pair<std::string, std::string>{"UninstallFirewall", ""}));
+}
+
+TEST(UninstallEntry, WithoutIniKeyThereIsNoEntryAndAnEmptyOneNamesTheUninstallKey) {
+    EXPECT_FALSE(HasUninstallEntry(Config("AppName=Demo\n")));
+    const HASH empty = Config("IniKey=\n");
+    EXPECT_TRUE(HasUninstallEntry(empty));
+    EXPECT_STREQ(UninstallKeyPath(empty).Text(), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+}
+
+TEST(Progress, PercentOfTheListingTotalInWideIntegers) {
+    EXPECT_EQ(ProgressPercent(1, 3), 33);
+    EXPECT_EQ(ProgressPercent(2, 3), 66);
+    EXPECT_EQ(ProgressPercent(3, 3), 100);
+    // 3 GB of 4 GB: the product with 100 does not fit 32 bits.
+    EXPECT_EQ(ProgressPercent(3'000'000'000LL, 4'000'000'000LL), 75);
+    EXPECT_EQ(ProgressPercent(30'000'000, 40'000'000), 75);
+}
+
+TEST(Progress, AZeroTotalIsNeverDividedBy) {
+    EXPECT_EQ(ProgressPercent(0, 0), 0);
+    EXPECT_EQ(ProgressPercent(10, 0), 0);
+    EXPECT_EQ(ProgressPercent(10, -1), 0);
+}
