@@ -1,5 +1,8 @@
 #include "unzip/decoders.h"
 
+#include <memory>
+#include <new>
+
 namespace orvik::unzip {
 namespace {
 
@@ -38,7 +41,13 @@ bool ReadFollowerSets(BitReader& bits, FollowerSets& sets) {
 DecodeResult Unreduce(ByteSource& in, OutputSink& out, uint64_t size, int factor) {
     DecodeResult result;
     BitReader bits(in);
-    FollowerSets sets;
+    // On the heap: the installer extracts on a worker thread with a 32 KB stack.
+    std::unique_ptr<FollowerSets> setsOwner(new (std::nothrow) FollowerSets);
+    if (!setsOwner) {
+        result.status = DecodeStatus::NoMemory;
+        return result;
+    }
+    FollowerSets& sets = *setsOwner;
     OutputWindow window(out);
     auto finish = [&](DecodeStatus status) {
         result.status = status;

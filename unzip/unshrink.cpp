@@ -1,5 +1,6 @@
 #include "unzip/decoders.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -35,7 +36,8 @@ public:
 
     // Frees every entry that is not the prefix of another entry.
     void ClearLeaves() {
-        bool isPrefix[kCodes] = {};
+        bool* isPrefix = isPrefix_;
+        std::fill(isPrefix, isPrefix + kCodes, false);
         for (int c = kFirstFree; c < kCodes; ++c)
             if (prefix_[c] != kUnused)
                 isPrefix[prefix_[c]] = true;
@@ -64,6 +66,7 @@ public:
 private:
     int16_t prefix_[kCodes];
     uint8_t last_[kCodes] = {};
+    bool isPrefix_[kCodes]; // scratch of ClearLeaves, here rather than on the caller's small stack
     int nextFree_ = kFirstFree;
 };
 

@@ -3,6 +3,7 @@
 #include "unzip/unzipper.h"
 
 #include "lib/orvik.h"
+#include "lib/osys.h"
 #include "tests/unzip/unzip_test_support.h"
 
 #include <gtest/gtest.h>
@@ -198,4 +199,33 @@ TEST(UnzipperPolicies, NoQuestionWhenTheFileDoesNotExistOrIsProtected) {
     EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_TRUE(asker.asked.empty());
+}
+
+// The copy step extracts on a worker thread with a 32 KB stack: every method must fit in it.
+TEST(UnzipperWorkerThread, EveryMethodExtractsOnTheSmallWorkerStack) {
+    struct Job {
+        std::vector<std::string> archives;
+        std::string destination;
+        int failures = 0;
+    } job;
+    for (const char* name :
+         {"store", "shrink", "reduce1", "reduce4", "implode-4k", "implode-8k-lit", "deflate"})
+        job.archives.push_back(ZipData(std::string("legacy/") + name + ".zip"));
+    ScratchDir dir;
+    job.destination = dir.Path();
+    void* thread = OSYS::CreateThread(
+        [](void* argument) {
+            auto* work = static_cast<Job*>(argument);
+            for (const std::string& archive : work->archives) {
+                UNZIPPER zip(archive.c_str(), "", "");
+                char name[UNZIPPER::NAMESIZE];
+                for (zip.GetFirstFile(name); name[0]; zip.GetNextFile(name))
+                    work->failures += zip.ExtractFile(name, work->destination.c_str()) == 1 ? 0 : 1;
+            }
+        },
+        &job);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(OSYS::WaitThread(thread, OSYS::WAIT_FOREVER));
+    EXPECT_EQ(job.failures, 0);
+    EXPECT_EQ(ReadFile(dir.File("hamlet.txt")).size(), 204908u);
 }
