@@ -9,9 +9,16 @@
 int main(int argc, char** argv) {
     orvik::unzip::Listing listing;
     int code = orvik::unzip::UnzipRun(argc, argv, &listing);
+    // The same option letters UnzipRun reads: "v" lists; "d" ends the letters (its directory follows).
     bool list = false;
-    for (int i = 1; i < argc; ++i)
-        list = list || (argv[i][0] == '-' && std::string(argv[i]).find('v') != std::string::npos);
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            continue;
+        for (const char* c = argv[i] + 1; *c && *c != 'd'; ++c)
+            list = list || *c == 'v';
+        if (std::string(argv[i]) == "-d")
+            ++i;
+    }
     if (list) {
         for (const auto& entry : listing.entries)
             std::printf("%llu %s\n", static_cast<unsigned long long>(entry.size), entry.name.c_str());
