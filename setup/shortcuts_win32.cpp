@@ -178,7 +178,11 @@ bool IsChecked(HWND page, int id) {
 
 void PreparePage(HWND page, const SHORTCUTPAGESETUP& setup, bool commonusable) {
     CheckRadioButton(page, IDC_SHORTCUT_CURRENTUSER, IDC_SHORTCUT_NONE, setup.CheckedRadio);
-    SetFocus(GetDlgItem(page, setup.CheckedRadio));
+    // The wizard focuses the page's first control when it shows the page; the posted request comes after
+    // that and gives the proposed choice the focus.
+    const HWND proposed = GetDlgItem(page, setup.CheckedRadio);
+    SetFocus(proposed);
+    PostMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(proposed), TRUE);
     ShowWindow(GetDlgItem(page, IDC_SHORTCUT_DESKTOP), setup.ShowDesktopBox ? SW_SHOW : SW_HIDE);
     CheckDlgButton(page, IDC_SHORTCUT_DESKTOP, setup.DesktopChecked ? BST_CHECKED : BST_UNCHECKED);
     if (!commonusable)
