@@ -1,0 +1,266 @@
+// RunInstall: the install driver, and the step table of the install wizard.
+#include "setup/install.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <initializer_list>
+
+#include "lib/appglobals.h"
+#include "lib/approot.h"
+#include "lib/filename.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "setup/config.h"
+#include "setup/copypage.h"
+#include "setup/installstate.h"
+#include "setup/pages.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+#include "setup/shortcuts.h"
+
+namespace {
+
+constexpr int OSTYPE_XP_OR_OLDER = 4; // the DAO check runs only below this OS type
+constexpr int PROGRAM_FILES_FOLDER = 2;
+constexpr int HOOK_START = 1;         // SetupHook: configuration checked, wizard not yet shown
+constexpr int HOOK_INSTALLED = 2;     // SetupHook: wizard completed / NewSetupHook: wizard ended
+constexpr int HOOK_STEP_TABLE = 0;    // NewSetupHook: may insert its steps
+constexpr int HOOK_CONFIGURATION = 1; // NewSetupHook: sees the configuration table
+constexpr int HOOK_LAST_ACTION = 13;  // NewSetupHook: completed installation, last call
+
+const char* const SHARED_TOOLS_KEY = "Software\\Microsoft\\Shared Tools";
+const char* const APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+SETUPSTEP StandardStep(intptr_t id, intptr_t title, intptr_t templ, SETUPPAGEFUNCTION page) {
+    return SETUPSTEP{id, title, title + 1, templ, nullptr, page, 0};
+}
+
+STRING Message(int id) {
+    return OSYS::GetStringFromResource(id);
+}
+
+void ShowError(int message) {
+    LogPrintf("SETUP::RunInstall error %d\n", message);
+    WINORVIK::ErrorMsgBox(nullptr, Message(IDS_MSGBOX_TITLE).Text(), Message(message).Text());
+}
+
+// A registry value as text, cut at its first zero byte; empty when it cannot be read.
+STRING ReadText(REGISTRY& key, const char* value) {
+    STRING text;
+    if (!key.Read(value, text) || text.c_str() == nullptr)
+        return STRING("");
+    return STRING(text.c_str());
+}
+
+bool LibraryLoads(const STRING& path) {
+    HMODULE library = LoadLibraryA(path.Text());
+    LogPrintf("SETUP::LibraryLoads %s: %s\n", path.Text(), library ? "yes" : "no");
+    if (!library)
+        return false;
+    FreeLibrary(library);
+    return true;
+}
+
+// The engine's path from the older "Path" records: dao360.dll, else dao350.dll or DAO350 with the 3.5 file
+// name turned into the 3.6 one.
+STRING RecordedEnginePath() {
+    REGISTRY dao360("dao360.dll", SHARED_TOOLS_KEY, REGISTRY::USER_LOCALMACHINE);
+    STRING path = ReadText(dao360, "Path");
+    if (path.NotEmpty())
+        return path;
+    for (const char* older : {"dao350.dll", "DAO350"}) {
+        REGISTRY key(older, SHARED_TOOLS_KEY, REGISTRY::USER_LOCALMACHINE);
+        path = ReadText(key, "Path");
+        if (path.NotEmpty()) {
+            int at = -1;
+            if (path.iFind("350.dll", &at)) {
+                path.Delete(at, 7);
+                path.Insert("360.dll", at);
+            }
+            return path;
+        }
+    }
+    return STRING("");
+}
+
+bool PackageRequirementsMet(const CONFIGREADER& config) {
+    const STRINGARRAY required = config.List("CheckDll");
+    for (int i = 0; i < required.Count(); ++i) {
+        if (StringCompareNoCase(required.Get(i)->Text(), "dao360") != 0)
+            continue;
+        if (OSYS::GetOSType() >= OSTYPE_XP_OR_OLDER)
+            continue; // later systems bring the engine along
+        if (!DatabaseEngineLoadable()) {
+            ShowError(IDS_ERR_DATABASE_ENGINE);
+            return false;
+        }
+    }
+    if (config.Number("ActiveSyncInstall") != 0) {
+        Install().DeviceManagerPath = FindDeviceManager();
+        if (Install().DeviceManagerPath.IsEmpty()) {
+            ShowError(IDS_ERR_DEVICE_MANAGER);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The built-in product hooks are not part of this build yet: the choice is made and logged, and the hook
+// entry point stays as it is.
+void SelectProductHook(const CONFIGREADER& config) {
+    if (StringCompareNoCase(config.Text("AppName", "").Text(), "KYR") != 0)
+        return;
+    const double version = config.Decimal("AppVersion", "4.00");
+    if (NewSetupHook != NewSetupHookDummy) {
+        LogPrintf("SETUP::RunInstall KYR %.2f: the hook library's NewSetupHook stays\n", version);
+        return;
+    }
+    LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d not available in this build, "
+              "NewSetupHook unchanged\n",
+              version, ProductHookGeneration(version));
+}
+
+STRING WizardCaption(const STRING& appname) {
+    STRING caption = Message(IDS_MSGBOX_TITLE);
+    caption.Replace("Orvik", appname.Text());
+    return caption;
+}
+
+void TellInstallationComplete(const STRING& appname) {
+    STRING text = Message(IDS_INSTALL_COMPLETE);
+    text.Replace("$PROGRAM", appname.Text());
+    const STRING title = Message(IDS_MSGBOX_TITLE) || " " || appname;
+    WINORVIK::InfoMsgBox(nullptr, title.Text(), text.Text());
+}
+
+void OpenStartmenuFolder(const STRING& folder) {
+    if (folder.IsEmpty() || !FILENAME(folder).IsDirectory())
+        return;
+    LogPrintf("SETUP::RunInstall opens %s\n", folder.Text());
+    ShellExecuteA(nullptr, "open", folder.Text(), nullptr, folder.Text(), SW_SHOWNORMAL);
+}
+
+} // namespace
+
+void BuildInstallSteps(SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
+    for (SETUPSTEP& step : steps)
+        step = SETUPSTEP{};
+    steps[0] = StandardStep(STEPWELCOME, IDS_WELCOME_TITLE, IDD_PAGE_WELCOME, WelcomePage);
+    steps[1] = StandardStep(STEPLICENCE, IDS_LICENCE_TITLE, IDD_PAGE_LICENCE, LicencePage);
+    steps[2] = StandardStep(STEPDESTINATION, IDS_DEST_TITLE, IDD_PAGE_DESTINATION, DestinationPage);
+    steps[3] = StandardStep(STEPCOPY, IDS_COPY_TITLE, IDD_PAGE_COPY, CopyPage);
+    steps[4] = StandardStep(STEPSHORTCUTS, IDS_SHORTCUT_TITLE, IDD_PAGE_SHORTCUTS, ShortcutPage);
+    steps[5] = StandardStep(STEPADV, IDS_ADVERTISE_TITLE, IDD_PAGE_ADVERTISE, AdvertisePage);
+    steps[6] = StandardStep(STEPFINISH, IDS_FINISH_TITLE, IDD_PAGE_FINISH, FinishPage);
+    steps[INSTALL_STEP_COUNT - 1].idstep = STEPEND;
+}
+
+PREVIOUSINSTALL ReadPreviousInstall(const STRING& inikey) {
+    PREVIOUSINSTALL previous{STRING(""), STRING("")};
+    if (inikey.IsEmpty())
+        return previous;
+    REGISTRY entry(inikey.Text(), UNINSTALL_BASE_KEY, REGISTRY::USER_LOCALMACHINE);
+    previous.Path = ReadText(entry, "UninstallPath");
+    previous.Version = ReadText(entry, "DisplayVersion");
+    LogPrintf("SETUP::ReadPreviousInstall %s: UninstallPath '%s', DisplayVersion '%s'\n", inikey.Text(),
+              previous.Path.Text(), previous.Version.Text());
+    return previous;
+}
+
+STRING ChooseInstallDir(const STRING& recordedpath, const STRING& installpath, const STRING& programfiles) {
+    if (recordedpath.NotEmpty() && FILENAME(recordedpath).IsDirectory())
+        return recordedpath;
+    const STRING path = installpath.NotNull() ? installpath : STRING("");
+    if (path.Length() > 0 && path[0] == '*')
+        return path.Mid(1);
+    return (programfiles.NotNull() ? programfiles : STRING("")) || path;
+}
+
+int ProductHookGeneration(double appversion) {
+    if (appversion < 4.8)
+        return 1;
+    if (appversion < 5.6)
+        return 2;
+    return 3;
+}
+
+bool DatabaseEngineLoadable() {
+    REGISTRY shared("Shared Tools", "Software\\Microsoft", REGISTRY::USER_LOCALMACHINE);
+    const STRING folder = ReadText(shared, "SharedFilesDir");
+    if (folder.NotEmpty() && LibraryLoads(folder || "DAO\\dao360.dll"))
+        return true;
+    const STRING path = RecordedEnginePath();
+    return path.NotEmpty() && LibraryLoads(path);
+}
+
+STRING FindDeviceManager() {
+    REGISTRY entry("CEAppMgr.exe", APP_PATHS_KEY, REGISTRY::USER_LOCALMACHINE);
+    const STRING path = ReadText(entry, nullptr);
+    if (path.IsEmpty() || !FILENAME(path).Exists())
+        return STRING("");
+    return path;
+}
+
+int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
+    const STRINGARRAY files = SplitConfigList(list);
+    int deleted = 0;
+    for (int i = 0; i < files.Count(); ++i) {
+        // Always below the destination, even for a field that looks like a full path.
+        FILENAME file;
+        file = installdir || "\\" || *files.Get(i);
+        const bool ok = file.Delete();
+        LogPrintf("SETUP::DeleteAfterExtract %s: %s\n", file.Text(), ok ? "deleted" : "not deleted");
+        deleted += ok ? 1 : 0;
+    }
+    return deleted;
+}
+
+int RunInstall() {
+    LogPrintf("SETUP::RunInstall\n");
+    SETUPSTEP steps[INSTALL_STEP_COUNT];
+    BuildInstallSteps(steps);
+
+    INSTALLSTATE& state = Install();
+    if (!LoadConfigTable(state.Config, SETUP_CONFIG_FILE)) {
+        ShowError(IDS_ERR_CONFIG_MISSING);
+        return 0;
+    }
+    if (!PackageRequirementsMet(CONFIGREADER(state.Config)))
+        return 0;
+    SelectProductHook(CONFIGREADER(state.Config));
+
+    CallSetupHook(HOOK_START, nullptr);
+    CallNewSetupHook(HOOK_STEP_TABLE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(steps));
+    CallNewSetupHook(HOOK_CONFIGURATION, gLocale, 0, 0, 0, reinterpret_cast<intptr_t>(&state.Config));
+    PostProcessConfig(state.Config, Message(IDS_LANGUAGE_SUFFIX));
+
+    const CONFIGREADER config(state.Config);
+    const STRING appname = config.Text("AppName", "");
+    state.ProductTitle = appname || " " || config.Text("AppVersion", "");
+    const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
+    state.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
+                                        OSYS::GetSystemPath(PROGRAM_FILES_FOLDER));
+    LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.InstallDir.Text());
+
+    SETUPDIALOGBOX wizard(WizardCaption(appname).Text(), Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
+    wizard.SetHook(NewSetupHook);
+    const int result = wizard.RunSteps(steps, STEPFINISH);
+    LogPrintf("SETUP::RunInstall wizard result %d\n", result);
+
+    if (result == 1)
+        CallSetupHook(HOOK_INSTALLED, state.InstallDir.Text());
+    CallNewSetupHook(HOOK_INSTALLED, result);
+    DeleteAfterExtract(config.Text("DeleteAfterExtract", ""), state.InstallDir);
+    wizard.Hide();
+
+    if (result == 1) {
+        if (config.Number("NoFinalPopup") == 0)
+            TellInstallationComplete(appname);
+        if (StringCompareNoCase(appname.Text(), "KYR") != 0)
+            OpenStartmenuFolder(state.StartmenuFolder);
+        CallNewSetupHook(HOOK_LAST_ACTION, result);
+    }
+    LogPrintf("SETUP::~RunInstall\n");
+    return 0;
+}

@@ -1,0 +1,81 @@
+// The install wizard's own pages: welcome (kind of installation), licence agreement (with printing),
+// destination folder, advertisement and finish. Each is a page function of the step table: it fills the page
+// and the wizard's header, binds the page's controls to the install state and runs the page.
+#pragma once
+
+#include <windows.h>
+
+#include "lib/strings.h"
+#include "setup/setupdialog.h"
+
+// Controls of the pages.
+constexpr int IDC_WELCOME_NEW = 401;       // install mode 0
+constexpr int IDC_WELCOME_REINSTALL = 402; // install mode 1
+constexpr int IDC_WELCOME_UPDATE = 403;    // install mode 2
+constexpr int IDC_DEST_FOLDER = 201;
+constexpr int IDC_DEST_BROWSE = 101;
+constexpr int IDC_LICENCE_TEXT = 201;
+constexpr int IDC_LICENCE_PRINT = 101;
+constexpr int IDC_LICENCE_ACCEPT = 301;
+constexpr int IDC_ADVERTISE_TEASER1 = 650;
+constexpr int IDC_ADVERTISE_TEASER2 = 651;
+constexpr int IDC_ADVERTISE_DESCRIPTION = 201;
+constexpr int IDC_ADVERTISE_LINK = 101;
+constexpr int IDC_FINISH_TEXT = 651;
+constexpr int IDC_FINISH_PICTURE = 2070;
+constexpr int IDB_FINISH_PICTURE = 2070; // bitmap in the program's own resources
+
+// The destination folder is at most this long when typed.
+constexpr int INSTALL_DIR_MAX_TYPED = 64;
+
+int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int LicencePage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int AdvertisePage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int FinishPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+
+class PRINTER;
+// Prints the licence text after the user has chosen a printer (nothing when the dialog is cancelled).
+void PrintLicence(HWND owner, const STRING& text);
+// The document itself, on a printer that already has its device context: Courier New 12 points, margins
+// 25/25/15/20 mm, one job named "ORDER".
+void PrintLicenceOn(PRINTER& printer, const STRING& text);
+
+// ---- decisions of the pages -------------------------------------------------------------------------------
+
+// The kind of installation the welcome page proposes and which of its choices it offers.
+struct INSTALLKIND {
+    STRING Mode;           // "0" new, "1" the same version again, "2" update of an older one
+    bool ReinstallAllowed; // radio 402
+    bool UpdateAllowed;    // radio 403
+};
+// recordedversion (null or empty when none was recorded) is compared with appversion as text, letter case
+// ignored: older proposes an update, equal a re-installation, newer leaves currentmode as it is.
+INSTALLKIND ProposeInstallKind(bool previousfound, const STRING& recordedversion, const STRING& appversion,
+                               const STRING& currentmode);
+
+// The text of a WelcomeWarning to show on the day today ("YYYY-MM-DD"); empty when nothing is to be shown.
+// "ShowOnly=<DATE\ntext" shows text up to DATE inclusive, "ShowOnly=>DATE\ntext" only after DATE.
+STRING WelcomeWarningToShow(const STRING& warning, const STRING& today);
+// Today's local date as "YYYY-MM-DD".
+STRING TodayText();
+
+// The welcome page's subtitle: WelcomeMsg up to its first line break (CR or LF).
+STRING FirstLineOf(const STRING& text);
+
+// The licence language: 49 German, 12 French, anything else English. messagecode is the language library's
+// licence code (message 2984); a German-speaking nation (geoid 94, 223, 14) makes it German. geoid -1: the
+// system cannot tell.
+int LicenceLanguageCode(const STRING& messagecode, long geoid);
+// "LIZENZ.TXT", "LICENSEFR.TXT" or "LICENSE.TXT".
+const char* LicenceFileName(int languagecode);
+// The built-in licence agreement (German for 49, English otherwise), with "$PROGRAM" in it.
+const char* EmbeddedLicenceText(int languagecode);
+// "$PROGRAM" replaced by the product title and every line ending made CR LF (what an edit control shows).
+STRING PrepareLicenceText(const STRING& text, const STRING& producttitle);
+
+// The destination after the page: one trailing "\" removed; a folder shorter than five characters (a bare
+// drive such as "D:") becomes a folder named appname on it.
+STRING NormaliseInstallDir(const STRING& folder, const STRING& appname);
+// With the mobile-device manager the product goes into a folder named appname beside the manager's program.
+STRING DeviceManagerInstallDir(const STRING& managerpath, const STRING& appname);

@@ -1,0 +1,139 @@
+// The configuration table after loading: language selection, continuation and the typed key readers.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "setup/config.h"
+
+namespace {
+
+HASH Table(const char* text) {
+    return HASH(STRING(text));
+}
+
+std::string Value(const HASH& table, const char* key) {
+    const int index = table.IndexOf(key);
+    return index < 0 ? std::string("<missing>") : std::string(table.ValueAt(index)->Text());
+}
+
+} // namespace
+
+TEST(LanguageSelection, TheCurrentLanguageOverridesThePlainKeyAndOtherLanguagesGo) {
+    HASH table = Table("WelcomeMsg=A\nWelcomeMsg.eng=B\nWelcomeMsg.ger=C\nAppName=App\n");
+    ApplyLanguageSelection(table, STRING(".eng"));
+    EXPECT_EQ(Value(table, "WelcomeMsg"), "B");
+    EXPECT_EQ(Value(table, "AppName"), "App");
+    EXPECT_FALSE(table.Contains("WelcomeMsg.eng"));
+    EXPECT_FALSE(table.Contains("WelcomeMsg.ger"));
+    EXPECT_EQ(table.Count(), 2);
+}
+
+TEST(LanguageSelection, SuffixIgnoresLetterCaseAndCreatesAMissingPlainKey) {
+    HASH table = Table("FinishMsg.ENG=done\nFinishMsg.fra=fini\n");
+    ApplyLanguageSelection(table, STRING(".eng"));
+    EXPECT_EQ(Value(table, "FinishMsg"), "done");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(LanguageSelection, AnotherLanguageLeavesThePlainValue) {
+    HASH table = Table("WelcomeMsg=A\nWelcomeMsg.eng=B\n");
+    ApplyLanguageSelection(table, STRING(".ger"));
+    EXPECT_EQ(Value(table, "WelcomeMsg"), "A");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(LanguageSelection, AnEmptySuffixOverridesNothing) {
+    HASH table = Table("Key=A\nKey.eng=B\n");
+    ApplyLanguageSelection(table, STRING(""));
+    EXPECT_EQ(Value(table, "Key"), "A");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(Continuation, NumberedKeysAreAppendedInOrderAndAGapDoesNotStopTheScan) {
+    HASH table = Table("Description=A\nDescription_2=C\nDescription_0=B\n");
+    ApplyContinuation(table);
+    EXPECT_EQ(Value(table, "Description"), "ABC");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(Continuation, TwentyThreeIsTheLastContinuationKey) {
+    HASH table = Table("Text=a\nText_23=z\nText_24=beyond\n");
+    ApplyContinuation(table);
+    EXPECT_EQ(Value(table, "Text"), "az");
+    EXPECT_EQ(Value(table, "Text_24"), "beyond");
+}
+
+TEST(Continuation, AKeyWithAnUnderscoreIsNeverExtended) {
+    HASH table = Table("My_Key=A\nMy_Key_0=B\n");
+    ApplyContinuation(table);
+    EXPECT_EQ(Value(table, "My_Key"), "A");
+    EXPECT_EQ(Value(table, "My_Key_0"), "B");
+}
+
+TEST(Continuation, ContinuationKeysWithoutTheirKeyStay) {
+    HASH table = Table("Orphan_0=x\n");
+    ApplyContinuation(table);
+    EXPECT_EQ(Value(table, "Orphan_0"), "x");
+    EXPECT_FALSE(table.Contains("Orphan"));
+}
+
+TEST(PostProcessConfig, LanguageIsChosenBeforeContinuedValuesAreJoined) {
+    HASH table = Table("Msg=plain\nMsg.eng=Hello \nMsg_0.eng=world\nMsg_0.ger=Welt\n");
+    PostProcessConfig(table, STRING(".eng"));
+    EXPECT_EQ(Value(table, "Msg"), "Hello world");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(ConfigReader, AMissingKeyTakesTheDefaultAnEmptyOneDoesNot) {
+    const HASH table = Table("DesktopIcon=\nNoFinalPopup=1\nAddToFirewall=\n");
+    const CONFIGREADER config(table);
+    EXPECT_EQ(config.Number("DesktopIcon", 1), 0);
+    EXPECT_EQ(config.Number("StartmenuUninstall", 1), 1);
+    EXPECT_EQ(config.Number("NoFinalPopup"), 1);
+    EXPECT_TRUE(config.Has("AddToFirewall"));
+    EXPECT_FALSE(config.Has("UninstallEmail"));
+    EXPECT_TRUE(config.Text("AddToFirewall").NotNull());
+    EXPECT_FALSE(config.Text("UninstallEmail").NotNull());
+    EXPECT_STREQ(config.Text("UninstallEmail", "").Text(), "");
+}
+
+TEST(ConfigReader, NumbersAndDecimalsFollowTheRuntimeRules) {
+    const HASH table = Table("IdIcon=12abc\nBad=x1\nAppVersion=5.6\nOld=4.79\n");
+    const CONFIGREADER config(table);
+    EXPECT_EQ(config.Number("IdIcon"), 12);
+    EXPECT_EQ(config.Number("Bad", 7), 0);
+    EXPECT_DOUBLE_EQ(config.Decimal("AppVersion", "4.00"), 5.6);
+    EXPECT_DOUBLE_EQ(config.Decimal("Old", "4.00"), 4.79);
+    EXPECT_DOUBLE_EQ(config.Decimal("Missing", "4.00"), 4.0);
+}
+
+TEST(ConfigReader, ListsSkipEmptyFieldsAndEntriesGiveEmptyMissingFields) {
+    const HASH table = Table("DeleteAfterExtract=|a.tmp||b.tmp|\nStartmenuOpts=Name;*prog.exe\n");
+    const CONFIGREADER config(table);
+    const STRINGARRAY files = config.List("DeleteAfterExtract");
+    ASSERT_EQ(files.Count(), 2);
+    EXPECT_STREQ(files.Get(0)->Text(), "a.tmp");
+    EXPECT_STREQ(files.Get(1)->Text(), "b.tmp");
+    EXPECT_EQ(config.List("CopyToDest").Count(), 0);
+
+    const STRING entry =
+        config.List("StartmenuOpts").Get(0) ? *config.List("StartmenuOpts").Get(0) : STRING();
+    EXPECT_STREQ(EntryField(entry, 1).Text(), "*prog.exe");
+    EXPECT_TRUE(EntryField(entry, 3).NotNull());
+    EXPECT_STREQ(EntryField(entry, 3).Text(), "");
+}
+
+TEST(ConfigReader, ReadingNeverAddsKeys) {
+    const HASH table = Table("AppName=App\n");
+    const CONFIGREADER config(table);
+    config.Text("Missing");
+    config.Number("AlsoMissing");
+    config.List("NotThere");
+    EXPECT_EQ(table.Count(), 1);
+}
+
+TEST(LoadConfigTable, AMissingFileLeavesTheTableAndSaysSo) {
+    HASH table = Table("AppName=Before\n");
+    EXPECT_FALSE(LoadConfigTable(table, "no-such-setup.cfg"));
+    EXPECT_EQ(Value(table, "AppName"), "Before");
+}

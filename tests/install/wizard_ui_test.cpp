@@ -1,0 +1,379 @@
+// The install wizard under Wine as a person uses it: a package folder with setup.cfg, the product archive and
+// the language libraries, the setup program started in it, its pages read and its buttons clicked by the UI
+// robot, with screenshots of the pages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/install/temp_folder.h"
+#include "tests/robot/uirobot.h"
+
+using namespace uirobot;
+
+namespace {
+
+constexpr Milliseconds kPageTimeout{20000};
+const char* const kCaption = "Testapp Setup"; // message 2900 with "Orvik" replaced by the AppName
+const char* const kProgram = "install_harness.exe";
+
+std::string CurrentTestName() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+// A text of the English language library.
+std::string Msg(int id) {
+    const std::string library = std::string(ORVIK_SETUP_BIN_DIR) + "/setupenglish.dll";
+    HMODULE module = LoadLibraryExA(library.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    char text[512] = {};
+    const int length = module ? LoadStringA(module, static_cast<UINT>(id), text, sizeof text) : 0;
+    if (module)
+        FreeLibrary(module);
+    return std::string(text, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+std::string Replaced(std::string text, const std::string& placeholder, const std::string& by) {
+    for (size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + by.size()))
+        text.replace(at, placeholder.size(), by);
+    return text;
+}
+
+// A backslash in a setup.cfg value is written twice.
+std::string CfgPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return Replaced(path, "\\", "\\\\");
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+class InstallWizard : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* file : {"setupenglish.dll", "setupgerman.dll"})
+            std::filesystem::copy_file(std::filesystem::path(ORVIK_SETUP_BIN_DIR) / file,
+                                       Package.Path / file);
+        std::filesystem::copy_file(INSTALL_HARNESS, Package.Path / kProgram);
+        std::filesystem::copy_file(std::filesystem::path(ORVIK_TEST_DATA_DIR) / "zip/edge/basic.zip",
+                                   Package.Path / "setup.fil");
+    }
+
+    // setup.cfg of a small product installed into Destination; extra lines follow the common ones.
+    void WriteConfig(const std::string& extra = "") const {
+        Package.Write("setup.cfg", "AppName=Testapp\r\n"
+                                   "AppVersion=5.9\r\n"
+                                   "IniKey=" +
+                                       Entry.Name +
+                                       "\r\n"
+                                       "InstallPath=*" +
+                                       CfgPath(Destination.Text()) +
+                                       "\r\n"
+                                       "StartmenuName=" +
+                                       Entry.Name +
+                                       "\r\n"
+                                       "NoCopyComplete=1\r\n" +
+                                       extra);
+    }
+
+    RobotProcess Start() const {
+        return RobotProcess::start(Package.File(kProgram), "/LOGIT:" + Package.File("run.log"),
+                                   Package.Text());
+    }
+
+    Window WaitForWizard(const RobotProcess& process) const {
+        return WindowFinder(process).waitFor(WindowQuery::titled(kCaption), kPageTimeout);
+    }
+
+    static std::string Title(const Window& wizard) { return wizard.child(666).text(); }
+    static std::string Subtitle(const Window& wizard) { return wizard.child(667).text(); }
+
+    // Waits until the header shows the title message of a page (up to a placeholder in it).
+    static void WaitForPage(const Window& wizard, int titlemessage) {
+        std::string title = Msg(titlemessage);
+        title = title.substr(0, title.find('$'));
+        ASSERT_TRUE(waitUntil([&] { return StartsWith(Title(wizard), title); }, kPageTimeout))
+            << "expected the page titled '" << title << "', the wizard shows '" << Title(wizard) << "'";
+    }
+
+    // A control of the current page (the wizard frame has controls with the same ids).
+    static Window PageItem(const Window& wizard, int id) {
+        for (const Window& control : wizard.children())
+            if (control.id() == id && GetParent(control.handle()) != wizard.handle() && control.isVisible())
+                return control;
+        throw RobotError("no control " + std::to_string(id) + " on the current page");
+    }
+
+    static void Next(const Window& wizard) { Button(wizard.child(149)).click(); }
+    static void Back(const Window& wizard) { Button(wizard.child(148)).click(); }
+
+    void Screenshot(const Window& window, const std::string& name) const {
+        ScreenshotFolder folder(std::string(INSTALL_SCREENSHOT_ROOT) + "/" + CurrentTestName());
+        const std::string file = folder.save(captureWindow(window), name);
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    }
+
+    // Licence page: accept and go on.
+    void AcceptLicence(const Window& wizard) const {
+        WaitForPage(wizard, 2904);
+        CheckBox(PageItem(wizard, 301)).setChecked(true);
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(149).isEnabled(); }));
+        Next(wizard);
+    }
+
+    // The question asked on Cancel: a box titled like the wizard, but not the wizard.
+    static MessageBoxWindow Confirmation(const Window& wizard, const RobotProcess& process) {
+        Window box;
+        waitUntil([&] {
+            for (const Window& window : WindowFinder(process).topLevelWindows())
+                if (window != wizard && window.className() == "#32770" && window.text() == kCaption)
+                    box = window;
+            return static_cast<bool>(box);
+        });
+        if (!box)
+            throw RobotError("no confirmation box over the wizard");
+        return MessageBoxWindow(box);
+    }
+
+    // Cancel, then No to "continue setup?": the wizard ends.
+    static void Quit(const Window& wizard, const RobotProcess& process) {
+        Button(wizard.child(IDCANCEL)).click();
+        const MessageBoxWindow question = Confirmation(wizard, process);
+        EXPECT_EQ(Replaced(question.message(), "\r", "\n"), Msg(2987));
+        question.answer("No");
+    }
+
+    std::string Log() const {
+        std::ifstream in(Package.Path / "run.log", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    DisplayLock Display; // one robot session on the screen at a time
+    TEMPFOLDER Package{"install_package"};
+    TEMPFOLDER Destination{"install_destination"};
+    UNINSTALLENTRY Entry{UniqueName("OrvikInstallUi")};
+};
+
+} // namespace
+
+TEST_F(InstallWizard, WithoutSetupCfgTheUserIsToldAndNothingIsInstalled) {
+    RobotProcess process = Start();
+    const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+    EXPECT_EQ(Replaced(box.message(), "\r", "\n"), Replaced(Msg(2985), "\r", "\n"));
+    Screenshot(box.window(), "error-2985");
+    box.answer("OK");
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_FALSE(Entry.KeyExists());
+}
+
+TEST_F(InstallWizard, ANewInstallationWalksEveryPageAndEndsWithTheCompletionMessage) {
+    Package.Write("advert.cfg", "Url=https://example.invalid/more\r\n"
+                                "Product=Bigapp\r\n"
+                                "Teaser1=\r\n"
+                                "Teaser2=Second teaser\r\n"
+                                "Description=Plain description\r\n"
+                                "Description.eng=English description\r\n"
+                                "Description.ger=Deutsche Beschreibung\r\n");
+    WriteConfig("WelcomeMsg=Plain welcome\r\n"
+                "WelcomeMsg.eng=English welcome\\nsecond line\r\n"
+                "WelcomeMsg.ger=Deutscher Gruss\r\n"
+                "Advertise=advert.cfg\r\n"
+                "FinishMsg=All \r\nFinishMsg_1=done.\r\nFinishMsg_0=is \r\n"
+                "DeleteAfterExtract=readme.txt\r\n");
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+
+    // Welcome: the product in the title, the first line of this language's message, only "new" offered.
+    WaitForPage(wizard, 2912);
+    EXPECT_EQ(Title(wizard), Msg(2912) + "Testapp 5.9");
+    EXPECT_EQ(Subtitle(wizard), "English welcome");
+    EXPECT_TRUE(RadioButton(PageItem(wizard, 401)).isSelected());
+    EXPECT_FALSE(PageItem(wizard, 402).isEnabled());
+    EXPECT_FALSE(PageItem(wizard, 403).isEnabled());
+    EXPECT_FALSE(wizard.child(148).isVisible()) << "no Back on the first page";
+    Screenshot(wizard, "1-welcome");
+    Next(wizard);
+
+    // Licence: the built-in text naming the product; Next only while the licence is accepted.
+    WaitForPage(wizard, 2904);
+    const std::string licence = PageItem(wizard, 201).text();
+    EXPECT_NE(licence.find("Testapp 5.9"), std::string::npos);
+    EXPECT_EQ(licence.find("$PROGRAM"), std::string::npos);
+    EXPECT_FALSE(wizard.child(149).isEnabled());
+    CheckBox accept(PageItem(wizard, 301));
+    accept.setChecked(true);
+    EXPECT_TRUE(waitUntil([&] { return wizard.child(149).isEnabled(); }));
+    accept.setChecked(false);
+    EXPECT_TRUE(waitUntil([&] { return !wizard.child(149).isEnabled(); }));
+    accept.setChecked(true);
+    Screenshot(wizard, "2-licence");
+    Next(wizard);
+
+    // Destination: a bare drive typed and left with Back comes back as a folder on that drive.
+    WaitForPage(wizard, 2902);
+    Edit folder(PageItem(wizard, 201));
+    EXPECT_EQ(folder.text(), Destination.Text());
+    EXPECT_TRUE(PageItem(wizard, 101).isEnabled());
+    folder.type("Q:\\");
+    Back(wizard);
+    AcceptLicence(wizard);
+    WaitForPage(wizard, 2902);
+    EXPECT_EQ(Edit(PageItem(wizard, 201)).text(), "Q:\\Testapp");
+    Edit(PageItem(wizard, 201)).type(Destination.Text() + "\\");
+    Screenshot(wizard, "3-destination");
+    Next(wizard);
+
+    // Copy runs by itself; shortcuts: none in the start menu.
+    WaitForPage(wizard, 2916);
+    RadioButton(PageItem(wizard, 403)).select();
+    Next(wizard);
+
+    // Advertisement: texts of the advertisement file in this language, fallbacks from the page template.
+    WaitForPage(wizard, 2914);
+    EXPECT_EQ(Title(wizard), Replaced(Msg(2914), "$PROG", "Testapp"));
+    EXPECT_EQ(Subtitle(wizard), Replaced(Msg(2915), "$PROG", "Bigapp"));
+    EXPECT_EQ(PageItem(wizard, 650).text(), "Get more out of Testapp");
+    EXPECT_EQ(PageItem(wizard, 651).text(), "Second teaser");
+    EXPECT_EQ(PageItem(wizard, 201).text(), "English description");
+    EXPECT_EQ(PageItem(wizard, 101).text(), "https://example.invalid/more");
+    Screenshot(wizard, "4-advertisement");
+    Next(wizard);
+
+    // Finish: only the relabelled Cancel button; the continued finish message.
+    WaitForPage(wizard, 2918);
+    EXPECT_EQ(Subtitle(wizard), Replaced(Msg(2919), "$PROG", "Testapp"));
+    EXPECT_EQ(PageItem(wizard, 651).text(), "All is done.");
+    EXPECT_FALSE(wizard.child(149).isVisible());
+    EXPECT_FALSE(wizard.child(148).isVisible());
+    EXPECT_EQ(wizard.child(IDCANCEL).text(), Msg(3000));
+    Screenshot(wizard, "5-finish");
+    Button(wizard.child(IDCANCEL)).click();
+
+    const MessageBoxWindow done = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900) + " Testapp");
+    EXPECT_EQ(done.message(), Replaced(Msg(2994), "$PROGRAM", "Testapp"));
+    Screenshot(done.window(), "6-complete");
+    done.answer("OK");
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+
+    EXPECT_TRUE(Destination.Exists("docs/guide.txt")) << "the product was copied into the chosen folder";
+    EXPECT_FALSE(Destination.Exists("readme.txt")) << "DeleteAfterExtract";
+}
+
+TEST_F(InstallWizard, AnOlderInstalledVersionIsUpdatedInItsFolder) {
+    TEMPFOLDER earlier("install_earlier");
+    Entry.Set("UninstallPath", earlier.Text());
+    Entry.Set("DisplayVersion", "5.10"); // sorts before "5.9" as text
+    WriteConfig();
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+
+    WaitForPage(wizard, 2912);
+    EXPECT_TRUE(RadioButton(PageItem(wizard, 403)).isSelected());
+    EXPECT_FALSE(PageItem(wizard, 402).isEnabled());
+    EXPECT_TRUE(PageItem(wizard, 403).isEnabled());
+    EXPECT_TRUE(PageItem(wizard, 401).isEnabled());
+    Screenshot(wizard, "1-welcome-update");
+    Next(wizard);
+
+    AcceptLicence(wizard); // an update shows the licence
+    WaitForPage(wizard, 2902);
+    EXPECT_EQ(PageItem(wizard, 201).text(), earlier.Text());
+    EXPECT_FALSE(PageItem(wizard, 201).isEnabled());
+    EXPECT_FALSE(PageItem(wizard, 101).isEnabled());
+    Screenshot(wizard, "2-destination-locked");
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+}
+
+TEST_F(InstallWizard, TheSameVersionAgainSkipsTheLicenceBothWays) {
+    Entry.Set("UninstallPath", Destination.Text());
+    Entry.Set("DisplayVersion", "5.9");
+    WriteConfig();
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+
+    WaitForPage(wizard, 2912);
+    EXPECT_TRUE(RadioButton(PageItem(wizard, 402)).isSelected());
+    EXPECT_TRUE(PageItem(wizard, 402).isEnabled());
+    EXPECT_FALSE(PageItem(wizard, 403).isEnabled());
+    Screenshot(wizard, "1-welcome-reinstall");
+    Next(wizard);
+
+    WaitForPage(wizard, 2902); // straight to the destination
+    EXPECT_FALSE(PageItem(wizard, 201).isEnabled());
+    Back(wizard);
+    WaitForPage(wizard, 2912); // and straight back
+    EXPECT_TRUE(RadioButton(PageItem(wizard, 402)).isSelected());
+
+    // Cancel asks; Yes stays on the page.
+    Button(wizard.child(IDCANCEL)).click();
+    Confirmation(wizard, process).answer("Yes");
+    WaitForPage(wizard, 2912);
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+
+    const std::string log = Log();
+    EXPECT_NE(log.find("SETUPDIALOGBOX::RunSteps step 1 id 2 result -1"), std::string::npos) << log;
+}
+
+TEST_F(InstallWizard, ACancelledWizardStillDeletesTheFilesNamedForDeletion) {
+    Destination.Write("unpack.tmp", "left by an earlier run");
+    Destination.Write("keep.txt", "kept");
+    WriteConfig("DeleteAfterExtract=unpack.tmp|\r\n");
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    Quit(wizard, process);
+    // No completion message: the program ends by itself.
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_FALSE(Destination.Exists("unpack.tmp"));
+    EXPECT_TRUE(Destination.Exists("keep.txt"));
+}
+
+TEST_F(InstallWizard, ADatedWelcomeWarningIsShownUntilItsDay) {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    char today[16];
+    snprintf(today, sizeof today, "%04d-%02d-%02d", now.wYear, now.wMonth, now.wDay);
+    WriteConfig(std::string("WelcomeWarning=ShowOnly=<") + today + "\\nThe offer ends today.\r\n");
+    RobotProcess process = Start();
+
+    const MessageBoxWindow warning =
+        MessageBoxWindow::waitFor(WindowFinder(process), "Testapp", kPageTimeout);
+    EXPECT_EQ(warning.message(), "The offer ends today.");
+    Screenshot(warning.window(), "warning");
+    warning.answer("OK");
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+}
+
+TEST_F(InstallWizard, NoFinalPopupEndsWithoutTheCompletionMessage) {
+    WriteConfig("NoFinalPopup=1\r\n");
+    Package.Write("LICENSE.TXT", "Own licence of $PROGRAM\nfrom the package\n");
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    Next(wizard);
+    WaitForPage(wizard, 2904);
+    EXPECT_EQ(PageItem(wizard, 201).text(), "Own licence of Testapp 5.9\r\nfrom the package\r\n");
+    AcceptLicence(wizard);
+    WaitForPage(wizard, 2902);
+    Next(wizard);
+    WaitForPage(wizard, 2916);
+    RadioButton(PageItem(wizard, 403)).select();
+    Next(wizard);
+    WaitForPage(wizard, 2918); // no advertisement file: that page skips itself
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_TRUE(Destination.Exists("readme.txt"));
+}
