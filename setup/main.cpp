@@ -1,17 +1,61 @@
-// The setup program's main function.
+// The setup program's main function: names the application, loads the optional hook library and runs one of
+// a command verb, nothing (ORDER), the uninstall driver (REMOVE) or the install driver.
 #include "setup/main.h"
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
+#include "lib/filename.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "setup/hooklibrary.h"
 #include "setup/res/messages.h"
+#include "setup/verbs.h"
+
+namespace {
+
+// AUTODIR: relative names of the verbs then mean files beside the program, wherever it was started from.
+void MoveToProgramFolder() {
+    const STRING folder = FILENAME("<self>").Path();
+    const bool moved = OSYS::SetCurrentDir(folder.Text());
+    LogPrintf("SETUP::SetupMain AUTODIR %s: %s\n", folder.Text(),
+              moved ? "current directory" : "not changed");
+}
+
+void RunInstallDriver() {
+    LogPrintf("SETUP::SetupMain the install driver is not part of this build: nothing installed\n");
+}
+
+// The run mode when no verb was given. Its result never becomes the exit code.
+void RunMode() {
+    if (TestArgValue("ORDER", 0)) {
+        LogPrintf("SETUP::SetupMain ORDER: nothing to do\n");
+        return;
+    }
+    if (TestArgValue("REMOVE", 0)) {
+        LogPrintf(
+            "SETUP::SetupMain REMOVE: the uninstaller is not available in this build, nothing removed\n");
+        return;
+    }
+    RunInstallDriver();
+}
+
+} // namespace
 
 int SetupMain(int argc, char** argv) {
     InitApplication(argc > 0 ? argv[0] : nullptr, "setup", "1.00", nullptr);
     LogPrintf("SETUP::SetupMain %s %s runs, gLocale= %d, language suffix '%s'\n", gAppName.Text(),
               gAppVersion.Text(), gLocale, OSYS::GetStringFromResource(IDS_LANGUAGE_SUFFIX).Text());
 
-    LogPrintf("SETUP::SetupMain no run mode is implemented yet: nothing installed or removed, exit code 0\n");
-    return 0;
+    if (TestArg("AUTODIR"))
+        MoveToProgramFolder();
+
+    int exitcode = 0;
+    {
+        // The hook entry points belong to the library only while this block runs.
+        const HOOKLIBRARY hooks;
+        if (!RunCommandVerb(exitcode))
+            RunMode();
+    }
+    LogPrintf("SETUP::~SetupMain exit code %d\n", exitcode);
+    return exitcode;
 }

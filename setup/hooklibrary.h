@@ -1,0 +1,21 @@
+// The optional hook library "SETUPHOOK" of a product: while a HOOKLIBRARY lives, the library's exports are
+// the hook entry points SetupHook and NewSetupHook (setup/setuphooks.h).
+#pragma once
+
+#include "lib/osys.h"
+
+class HOOKLIBRARY {
+public:
+    // Loads "SETUPHOOK" by its plain name, so that the system's search order applies (the program's folder
+    // first). Without a library the entry points keep what they had.
+    HOOKLIBRARY();
+    // Switches both entry points off before the library goes: nothing may call into a released library.
+    ~HOOKLIBRARY();
+    HOOKLIBRARY(const HOOKLIBRARY&) = delete;
+    HOOKLIBRARY& operator=(const HOOKLIBRARY&) = delete;
+
+    bool IsLoaded() const { return Library.IsLoaded(); }
+
+private:
+    DLLINTERFACE Library;
+};
