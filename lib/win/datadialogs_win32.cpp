@@ -163,8 +163,11 @@ bool DATADIALOGBASE::RuleHolds(const DATARULE& rule) {
 void DATADIALOGBASE::ApplyRule(const DATARULE& rule, bool switchoff) {
     HWND window = rule.TargetWindow ? rule.TargetWindow : GetDialogWindow();
     CONTROL target(window, rule.TargetId);
-    const bool controlparent = (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
-    if ((rule.Condition & RULE_HIDE) || controlparent) {
+    // On a page embedded in a frame (a child dialog made a control parent) controls are hidden, not greyed.
+    // Top-level dialogs carry WS_EX_CONTROLPARENT too, so the child style tells the embedded page apart.
+    const bool embeddedpage = (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) &&
+                              (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD);
+    if ((rule.Condition & RULE_HIDE) || embeddedpage) {
         const int show = switchoff ? SW_HIDE : SW_SHOW;
         target.Show(show);
         if (target.IsEdit())

@@ -614,7 +614,7 @@ INT_PTR DIALOG::DlgProc(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 BOOL DIALOG::IsDialogMessage(HWND window, MSG* message) {
-    return IsDialogMessageA(window, message);
+    return ::IsDialogMessageA(window, message);
 }
 
 intptr_t DIALOG::MessageLoop() {
