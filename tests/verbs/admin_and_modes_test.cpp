@@ -1,0 +1,174 @@
+// ADMIN with and without a hook library, the hook library's loading and release, the run modes ORDER and
+// REMOVE beside the verbs, and AUTODIR.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/verbs/verbs_harness.h"
+
+using namespace verbs;
+
+namespace {
+constexpr int kPrinterAdded = 3300;
+constexpr int kPrinterRemoved = 3301;
+
+using Lines = std::vector<std::string>;
+} // namespace
+
+TEST(Admin, AddPrinterWithoutHookLibraryConfirmsAlthoughNothingWasDone) {
+    SETUPFOLDER folder;
+    const RUN run = RunSetup(folder, "/ADMIN:ADDPRINTER");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(ShowedOnly(run, folder, kPrinterAdded));
+}
+
+TEST(Admin, HookIsAskedWithCode256AndItsAnswerDecidesTheConfirmation) {
+    SETUPFOLDER folder;
+    AddHookLibrary(folder, kCompleteHook);
+
+    const RUN removed = RunSetup(folder, "-ADMIN removeprinter");
+    EXPECT_EQ(removed.ExitCode, 0u);
+    EXPECT_TRUE(ShowedOnly(removed, folder, kPrinterRemoved)) << "the value's letter case does not matter";
+
+    const RUN other = RunSetup(folder, "/ADMIN:RESETPROFILE");
+    EXPECT_EQ(other.ExitCode, 0u);
+    EXPECT_TRUE(ShowedNothing(other));
+
+    // Each run loads the library, makes exactly the one call, and releases the library before the end.
+    EXPECT_EQ(HookRecord(folder), (Lines{"attach", "SetupHook 256 removeprinter", "detach FreeLibrary",
+                                         "attach", "SetupHook 256 RESETPROFILE", "detach FreeLibrary"}));
+}
+
+TEST(Admin, HookThatFailsLeavesTheUserWithoutMessage) {
+    SETUPFOLDER folder;
+    AddHookLibrary(folder, kCompleteHook, 0);
+    const RUN run = RunSetup(folder, "/ADMIN:ADDPRINTER");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(ShowedNothing(run));
+    EXPECT_EQ(HookRecord(folder), (Lines{"attach", "SetupHook 256 ADDPRINTER", "detach FreeLibrary"}));
+}
+
+TEST(HookLibrary, WithoutNewSetupHookTheAdminCallStillReachesIt) {
+    SETUPFOLDER folder;
+    AddHookLibrary(folder, kHookWithoutNewSetupHook);
+    const RUN run = RunSetup(folder, "/ADMIN:ADDPRINTER");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(ShowedOnly(run, folder, kPrinterAdded));
+    EXPECT_EQ(HookRecord(folder), (Lines{"attach", "SetupHook 256 ADDPRINTER", "detach FreeLibrary"}));
+    EXPECT_TRUE(Logged(run, "NewSetupHook missing"));
+}
+
+TEST(HookLibrary, WithoutSetupHookTheAssertionIsShownAndAdminDoesNothing) {
+    SETUPFOLDER folder;
+    AddHookLibrary(folder, kHookWithoutSetupHook);
+    uirobot::RobotProcess process = uirobot::RobotProcess::start(
+        folder.Program(), "/LOGIT:" + folder.File("setup-run.log") + " /ADMIN:ADDPRINTER",
+        folder.Path.string());
+
+    const uirobot::Window window = uirobot::WindowFinder(process).waitFor(
+        uirobot::WindowQuery::titleContaining("Setup (1.00)"), kRunTimeout);
+    const uirobot::MessageBoxWindow assertion(window);
+    EXPECT_NE(assertion.message().find("fpSetupHook"), std::string::npos) << assertion.message();
+    assertion.answer("Yes"); // go on, as the user may
+
+    EXPECT_EQ(process.waitForExit(kRunTimeout), 0u) << "no confirmation may follow: nothing was done";
+    EXPECT_NE(folder.Read("assert.log").find("fpSetupHook"), std::string::npos);
+    EXPECT_EQ(HookRecord(folder), (Lines{"attach", "detach FreeLibrary"}));
+}
+
+TEST(RunModes, NoArgumentsGoesToTheInstallDriver) {
+    SETUPFOLDER folder;
+    AddHookLibrary(folder, kCompleteHook);
+    const RUN run = RunSetup(folder, "");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(Logged(run, "SETUP::SetupMain the install driver is not part of this build"));
+    EXPECT_TRUE(NotLogged(run, "SETUP::RunCommandVerb"));
+}
+
+TEST(RunModes, OrderRunsNothingEvenWithRemove) {
+    SETUPFOLDER folder;
+    const std::string hook = AddHookLibrary(folder, kCompleteHook);
+    const RUN run = RunSetup(folder, "-REMOVE ProductKey /ORDER:1");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(ShowedNothing(run));
+    EXPECT_TRUE(Logged(run, "SETUP::SetupMain ORDER: nothing to do"));
+    EXPECT_TRUE(NotLogged(run, "REMOVE:"));
+    EXPECT_TRUE(NotLogged(run, "install driver"));
+    EXPECT_TRUE(hookcalls::HookCalls(hook).empty());
+}
+
+TEST(RunModes, RemoveSaysTheUninstallerIsMissingAndRemovesNothing) {
+    SETUPFOLDER folder;
+    const RUN run = RunSetup(folder, "/REMOVE:ProductKey");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(ShowedNothing(run));
+    EXPECT_TRUE(Logged(run, "the uninstaller is not available in this build, nothing removed"));
+    EXPECT_TRUE(NotLogged(run, "install driver"));
+}
+
+TEST(RunModes, VerbWithRemoveRunsOnlyTheVerb) {
+    SETUPFOLDER folder;
+    ORVIKKEY key;
+    const RUN run = RunSetup(folder, "-REMOVE ProductKey /WRITEHEXREG:" + key.Subkey + "|Flag|01|1");
+
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_TRUE(ShowedNothing(run));
+    const auto value = key.Read("Flag");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->Bytes, Bytes({0x01}));
+    EXPECT_TRUE(NotLogged(run, "uninstaller"));
+}
+
+TEST(RunModes, OnlyTheFirstVerbInItsOrderRuns) {
+    SETUPFOLDER folder;
+    ORVIKKEY key;
+    folder.Write("keep.txt", "x");
+    // DELETEFILE is written first, but WRITEHEXREG comes first in setup's order.
+    const RUN run = RunSetup(folder, "/DELETEFILE:keep.txt /WRITEHEXREG:" + key.Subkey + "|Flag|02|1");
+
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_TRUE(key.Read("Flag"));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path / "keep.txt"));
+}
+
+TEST(RunModes, VerbNameWithoutValueFormIsNoVerb) {
+    SETUPFOLDER folder;
+    folder.Write("keep.txt", "x");
+    // "/DELETEFILE" without ":" is a plain switch, not the verb: the install driver runs instead.
+    const RUN run = RunSetup(folder, "/DELETEFILE keep.txt");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_TRUE(std::filesystem::exists(folder.Path / "keep.txt"));
+    EXPECT_TRUE(Logged(run, "install driver"));
+}
+
+// A program in a build output folder ("...\Release" beside main.cpp) works in the folder above it; AUTODIR
+// takes it back to its own folder, so relative names of the verbs mean the files beside the program.
+TEST(AutoDir, RelativeNamesMeanFilesBesideTheProgram) {
+    SETUPFOLDER folder;
+    folder.Write("main.cpp", "");
+    const std::filesystem::path release = folder.Path / "Release";
+    std::filesystem::create_directories(release);
+    std::filesystem::copy_file(folder.Program(), release / "setup.exe");
+    const std::string program = (release / "setup.exe").string();
+    folder.Write("Release\\source.txt", "beside the program");
+    folder.Write("source.txt", "in the folder above");
+
+    const RUN without = RunSetup(folder, "\"/COPYFILE:source.txt|copy.txt\"", program, release.string());
+    EXPECT_EQ(without.ExitCode, 1u);
+    EXPECT_EQ(folder.Read("copy.txt"), "in the folder above");
+    EXPECT_FALSE(std::filesystem::exists(release / "copy.txt"));
+
+    const RUN with =
+        RunSetup(folder, "/AUTODIR \"/COPYFILE:source.txt|copy.txt\"", program, release.string());
+    EXPECT_EQ(with.ExitCode, 1u);
+    EXPECT_EQ(folder.Read("Release\\copy.txt"), "beside the program");
+}
