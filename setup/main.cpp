@@ -8,6 +8,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/hooklibrary.h"
+#include "setup/install.h"
 #include "setup/res/messages.h"
 #include "setup/verbs.h"
 
@@ -21,10 +22,6 @@ void MoveToProgramFolder() {
               moved ? "current directory" : "not changed");
 }
 
-void RunInstallDriver() {
-    LogPrintf("SETUP::SetupMain the install driver is not part of this build: nothing installed\n");
-}
-
 // The run mode when no verb was given. Its result never becomes the exit code.
 void RunMode() {
     if (TestArgValue("ORDER", 0)) {
@@ -36,7 +33,7 @@ void RunMode() {
             "SETUP::SetupMain REMOVE: the uninstaller is not available in this build, nothing removed\n");
         return;
     }
-    RunInstallDriver();
+    RunInstall();
 }
 
 } // namespace

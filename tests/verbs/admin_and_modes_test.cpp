@@ -13,6 +13,7 @@ using namespace verbs;
 namespace {
 constexpr int kPrinterAdded = 3300;
 constexpr int kPrinterRemoved = 3301;
+constexpr int kConfigMissing = 2985;
 
 using Lines = std::vector<std::string>;
 } // namespace
@@ -81,13 +82,14 @@ TEST(HookLibrary, WithoutSetupHookTheAssertionIsShownAndAdminDoesNothing) {
     EXPECT_EQ(HookRecord(folder), (Lines{"attach", "detach FreeLibrary"}));
 }
 
-TEST(RunModes, NoArgumentsGoesToTheInstallDriver) {
+TEST(RunModes, NoArgumentsRunsTheInstallDriver) {
     SETUPFOLDER folder;
-    AddHookLibrary(folder, kCompleteHook);
     const RUN run = RunSetup(folder, "");
 
     EXPECT_EQ(run.ExitCode, 0u);
-    EXPECT_TRUE(Logged(run, "SETUP::SetupMain the install driver is not part of this build"));
+    EXPECT_TRUE(Logged(run, "SETUP::RunInstall"));
+    // The package lacks its configuration: the driver says so, and the exit code stays 0.
+    EXPECT_TRUE(ShowedOnly(run, folder, kConfigMissing));
     EXPECT_TRUE(NotLogged(run, "SETUP::RunCommandVerb"));
 }
 
@@ -100,7 +102,7 @@ TEST(RunModes, OrderRunsNothingEvenWithRemove) {
     EXPECT_TRUE(ShowedNothing(run));
     EXPECT_TRUE(Logged(run, "SETUP::SetupMain ORDER: nothing to do"));
     EXPECT_TRUE(NotLogged(run, "REMOVE:"));
-    EXPECT_TRUE(NotLogged(run, "install driver"));
+    EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
     EXPECT_TRUE(hookcalls::HookCalls(hook).empty());
 }
 
@@ -111,7 +113,7 @@ TEST(RunModes, RemoveSaysTheUninstallerIsMissingAndRemovesNothing) {
     EXPECT_EQ(run.ExitCode, 0u);
     EXPECT_TRUE(ShowedNothing(run));
     EXPECT_TRUE(Logged(run, "the uninstaller is not available in this build, nothing removed"));
-    EXPECT_TRUE(NotLogged(run, "install driver"));
+    EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
 }
 
 TEST(RunModes, VerbWithRemoveRunsOnlyTheVerb) {
@@ -147,7 +149,7 @@ TEST(RunModes, VerbNameWithoutValueFormIsNoVerb) {
 
     EXPECT_EQ(run.ExitCode, 0u);
     EXPECT_TRUE(std::filesystem::exists(folder.Path / "keep.txt"));
-    EXPECT_TRUE(Logged(run, "install driver"));
+    EXPECT_TRUE(Logged(run, "SETUP::RunInstall"));
 }
 
 // A program in a build output folder ("...\Release" beside main.cpp) works in the folder above it; AUTODIR
@@ -171,4 +173,78 @@ TEST(AutoDir, RelativeNamesMeanFilesBesideTheProgram) {
         RunSetup(folder, "/AUTODIR \"/COPYFILE:source.txt|copy.txt\"", program, release.string());
     EXPECT_EQ(with.ExitCode, 1u);
     EXPECT_EQ(folder.Read("Release\\copy.txt"), "beside the program");
+}
+
+namespace {
+
+// setup.exe with a package configuration, left running in its wizard once the driver has announced the
+// destination, which it does after its first hook calls; killed at the end of the test.
+struct INSTALLRUN {
+    explicit INSTALLRUN(const SETUPFOLDER& folder)
+        : Process(uirobot::RobotProcess::start(folder.Program(), "/LOGIT:" + folder.File("setup-run.log"),
+                                               folder.Path.string())) {
+        Ready = uirobot::waitUntil(
+            [&] {
+                return folder.Read("setup-run.log").find("SETUP::RunInstall Hooktest 1.0 into") !=
+                       std::string::npos;
+            },
+            kRunTimeout);
+        Log = folder.Read("setup-run.log");
+    }
+    uirobot::RobotProcess Process;
+    bool Ready = false;
+    std::string Log;
+};
+
+void WriteConfiguration(const SETUPFOLDER& folder) {
+    folder.Write("setup.cfg", "AppName=Hooktest\r\nAppVersion=1.0\r\n");
+}
+
+} // namespace
+
+TEST(HookLibrary, InstallDriverReportsToTheLibraryInsteadOfTheDummy) {
+    SETUPFOLDER folder;
+    WriteConfiguration(folder);
+    AddHookLibrary(folder, kCompleteHook);
+    const INSTALLRUN run(folder);
+    ASSERT_TRUE(run.Ready) << run.Log;
+
+    const std::vector<hookcalls::CALL> calls = hookcalls::HookCalls(folder.File("SETUPHOOK.dll"));
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0].Entry, "SetupHook");
+    EXPECT_EQ(calls[0].Fields, (Lines{"1", "<null>"}));
+    const std::string none = "0x0000000000000000";
+    // Code 0 with the step table, code 1 with the language (English, 9) and the configuration table.
+    EXPECT_EQ(calls[1].Entry, "NewSetupHook");
+    ASSERT_EQ(calls[1].Fields.size(), 6u);
+    EXPECT_EQ(Lines(calls[1].Fields.begin(), calls[1].Fields.begin() + 5),
+              (Lines{"0", "0", none, none, none}));
+    EXPECT_NE(calls[1].Fields[5], none);
+    EXPECT_EQ(calls[2].Entry, "NewSetupHook");
+    ASSERT_EQ(calls[2].Fields.size(), 6u);
+    EXPECT_EQ(Lines(calls[2].Fields.begin(), calls[2].Fields.begin() + 5),
+              (Lines{"1", "9", none, none, none}));
+    EXPECT_NE(calls[2].Fields[5], none);
+    EXPECT_EQ(run.Log.find("SETUP::NewSetupHookDummy"), std::string::npos);
+}
+
+TEST(HookLibrary, WithoutNewSetupHookNoStepIsReportedNotEvenToTheDummy) {
+    SETUPFOLDER folder;
+    WriteConfiguration(folder);
+    AddHookLibrary(folder, kHookWithoutNewSetupHook);
+    const INSTALLRUN run(folder);
+    ASSERT_TRUE(run.Ready) << run.Log;
+
+    EXPECT_EQ(HookRecord(folder), (Lines{"attach", "SetupHook 1 <null>"}));
+    EXPECT_EQ(run.Log.find("SETUP::NewSetupHookDummy"), std::string::npos);
+}
+
+TEST(HookLibrary, WithoutLibraryTheDummyIsCalled) {
+    SETUPFOLDER folder;
+    WriteConfiguration(folder);
+    const INSTALLRUN run(folder);
+    ASSERT_TRUE(run.Ready) << run.Log;
+
+    EXPECT_NE(run.Log.find("SETUP::NewSetupHookDummy 0 0 "), std::string::npos) << run.Log;
+    EXPECT_NE(run.Log.find("SETUP::NewSetupHookDummy 1 9 "), std::string::npos) << run.Log;
 }
