@@ -105,6 +105,14 @@ std::string CurrentTestName() {
     return std::string(info->test_suite_name()) + "." + info->name();
 }
 
+// Removes a test folder even when a run left read-only files in it.
+void RemoveTree(const fs::path& root) {
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root, ignored))
+        SetFileAttributesW(entry.path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(root, ignored);
+}
+
 // A control inside the page (not one of the frame's own).
 Window PageControl(const Window& wizard, int id, const char* classname = nullptr) {
     for (const Window& control : wizard.children())
@@ -164,7 +172,7 @@ protected:
     void SetUp() override {
         const std::string name = CurrentTestName();
         Base = fs::temp_directory_path() / ("copystep_" + std::to_string(GetCurrentProcessId()) + "_" + name);
-        fs::remove_all(Base);
+        RemoveTree(Base);
         Package = Base / "package";
         Target = Base / "Program Files" / "Copy Test";
         fs::create_directories(Package);
@@ -176,11 +184,12 @@ protected:
     }
 
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (UNINSTALL_KEY + IniKey).c_str());
-        for (const std::string& key : {Extension + "a", Extension + "b", ProgId("A"), ProgId("B")})
-            RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
-        std::error_code ignored;
-        fs::remove_all(Base, ignored);
+        if (!IniKey.empty())
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (UNINSTALL_KEY + IniKey).c_str());
+        if (!Extension.empty())
+            for (const std::string& key : {Extension + "a", Extension + "b", ProgId("A"), ProgId("B")})
+                RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+        RemoveTree(Base);
     }
 
     std::string ProgId(const char* suffix) const { return "CopyStepTest" + Extension.substr(1) + suffix; }
