@@ -14,7 +14,8 @@ using uirobot::Milliseconds;
 
 constexpr Milliseconds kRunTimeout{30000};
 
-// Runs setup.exe from its folder with arguments and returns the exit code.
+// Runs setup.exe from its folder with arguments and returns the exit code. The tests here are about start-up
+// and exit, so they pass ORDER, which makes setup main do nothing after the start.
 DWORD RunSetup(const SETUPFOLDER& folder, const std::string& arguments) {
     uirobot::RobotProcess process = uirobot::RobotProcess::start(folder.Program(), arguments, folder.Path.string());
     return process.exitCode(kRunTimeout);
@@ -37,7 +38,7 @@ DWORD RunSetup(const SETUPFOLDER& folder, const std::string& arguments) {
 TEST(SetupExe, LogsStartArgumentsAndExitLines) {
     SETUPFOLDER folder;
     const std::string log = folder.File("run.log");
-    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + log + " \"with blank\" -LANG ENGL"), 0u);
+    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + log + " \"with blank\" -LANG ENGL /ORDER:1"), 0u);
 
     const std::string text = folder.Read("run.log");
     EXPECT_TRUE(InOrder(text, {
@@ -51,7 +52,7 @@ TEST(SetupExe, LogsStartArgumentsAndExitLines) {
                                   "setupenglish.dll loaded",
                                   "SETUP::SetupMain Setup 1.00 runs, gLocale= 9, language suffix '" +
                                       LibraryString(folder.File("setupenglish.dll"), 2980) + "'",
-                                  "no run mode is implemented yet",
+                                  "SETUP::SetupMain ORDER: nothing to do",
                                   "Welcome back Setup, you have safely returned to ORVIKAPP with exit code 0\r\n",
                                   "Taxi to your hangar and have a pleasant stay.\r\n",
                                   "Over and out.\r\n",
@@ -62,14 +63,15 @@ TEST(SetupExe, ArgumentFileBesideTheProgramSwitchesTheLogOn) {
     SETUPFOLDER folder;
     const std::string log = folder.File("from-file.log");
     folder.Write("setup_commandline.ini", "  /LOGIT:" + log + "  \r\n\r\n/LANG:GER\r\n");
-    ASSERT_EQ(RunSetup(folder, "/FROMCOMMANDLINE"), 0u);
+    ASSERT_EQ(RunSetup(folder, "/FROMCOMMANDLINE /ORDER:1"), 0u);
 
     EXPECT_TRUE(InOrder(folder.Read("from-file.log"), {
                                                           "ORVIKAPP processing of ",
                                                           "setup_commandline.ini done\r\n",
                                                           "ORVIKAPP program argument 1= '/FROMCOMMANDLINE'\r\n",
-                                                          "ORVIKAPP program argument 2= '/LOGIT:" + log + "'\r\n",
-                                                          "ORVIKAPP program argument 3= '/LANG:GER'\r\n",
+                                                          "ORVIKAPP program argument 2= '/ORDER:1'\r\n",
+                                                          "ORVIKAPP program argument 3= '/LOGIT:" + log + "'\r\n",
+                                                          "ORVIKAPP program argument 4= '/LANG:GER'\r\n",
                                                           "ORVIKAPP gLocale= 7\r\n",
                                                       }));
 }
@@ -78,7 +80,7 @@ TEST(SetupExe, LangGerLoadsTheGermanLibrary) {
     SETUPFOLDER folder;
     const std::string german = LibraryString(folder.File("setupgerman.dll"), 2980);
     ASSERT_NE(german, LibraryString(folder.File("setupenglish.dll"), 2980)) << "the libraries must differ";
-    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + folder.File("run.log") + " /LANG:GER"), 0u);
+    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + folder.File("run.log") + " /LANG:GER /ORDER:1"), 0u);
 
     EXPECT_TRUE(InOrder(folder.Read("run.log"), {
                                                     "ORVIKAPP gLocale= 7\r\n",
@@ -89,7 +91,7 @@ TEST(SetupExe, LangGerLoadsTheGermanLibrary) {
 
 TEST(SetupExe, EnglishWhenTheGermanLibraryIsMissing) {
     SETUPFOLDER folder({"setupenglish.dll"});
-    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + folder.File("run.log") + " /LANG:GER"), 0u);
+    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + folder.File("run.log") + " /LANG:GER /ORDER:1"), 0u);
 
     EXPECT_TRUE(InOrder(folder.Read("run.log"),
                         {
