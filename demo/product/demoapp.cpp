@@ -90,7 +90,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandline, int show) {
     const std::string title =
         document.empty() ? "DemoPad " DEMO_VERSION : "DemoPad " DEMO_VERSION " - " + document;
     HWND window = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 480, 260, nullptr, nullptr, instance, nullptr);
+                                  CW_USEDEFAULT, 600, 280, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
     HWND text =
