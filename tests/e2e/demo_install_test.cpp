@@ -158,6 +158,17 @@ protected:
     static void CloseFolderWindows() {
         for (const Window& window : WindowsTitled(kStartmenuName))
             postMessage(window, WM_CLOSE);
+        waitUntil([] { return WindowsTitled(kStartmenuName).empty(); });
+    }
+
+    // Waits for the start-menu folder's window (the shell opens it a moment after setup has ended), shows it
+    // in a screenshot and closes it, so that it lies over nothing that comes later.
+    void SeeAndCloseStartMenuFolder(const std::string& screenshot) const {
+        EXPECT_TRUE(waitUntil([&] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout))
+            << "no window shows the folder " << StartMenu;
+        if (const auto folders = WindowsTitled(kStartmenuName); !folders.empty() && !screenshot.empty())
+            Screenshot(folders.front(), screenshot);
+        CloseFolderWindows();
     }
 
     RobotProcess StartSetup() const {
@@ -359,11 +370,7 @@ TEST_F(DemoInstallation, APersonInstallsDemoPadAndFindsItEverywhereWindowsLooks)
         return;
 
     // Setup ends by opening the start-menu folder in the shell.
-    EXPECT_TRUE(waitUntil([&] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout))
-        << "no window shows the folder " << StartMenu;
-    if (const auto folders = WindowsTitled(kStartmenuName); !folders.empty())
-        Screenshot(folders.front(), "10-start-menu-folder");
-    CloseFolderWindows();
+    SeeAndCloseStartMenuFolder("10-start-menu-folder");
 
     // The product's files: every archive member in the destination, byte for byte; the dummy member only
     // made its folder; the file needed during setup only is gone again.
@@ -470,7 +477,7 @@ TEST_F(DemoInstallation, StartingSetupAgainOffersToReinstallTheSameVersionInItsF
     InstallPageByPage();
     if (HasFatalFailure())
         return;
-    CloseFolderWindows();
+    SeeAndCloseStartMenuFolder("");
 
     RobotProcess setup = StartSetup();
     MessageBoxWindow::waitFor(WindowFinder(setup), kAppName, kPageTimeout).answer("OK");
