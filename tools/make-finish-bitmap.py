@@ -2,7 +2,8 @@
 """Draws the finish page's picture (setup/res/finish.bmp): a disc with a check mark on pure red.
 
 The page loads it with CreateMappedBitmap, which turns pure red into the button-face colour, so the
-background blends with the dialog whatever the colour scheme."""
+background blends with the dialog whatever the colour scheme. That mapping works on the colour table, so
+the picture is an 8-bit bitmap with a palette in which pure red is one entry."""
 import math
 import struct
 import sys
@@ -32,19 +33,30 @@ def pixel(x, y):
 
 
 def bmp_bytes():
-    row_size = (WIDTH * 3 + 3) & ~3
-    rows = []
+    pixels = [[pixel(x, y) for x in range(WIDTH)] for y in range(HEIGHT)]
+    # Quantise to at most 256 colours: pure red stays exact, the rest is rounded to 6 bits per channel.
+    def quantise(c):
+        return c if c == RED else tuple((v & 0xFC) | (v >> 6) for v in c)
+    palette = [RED]
+    index = {RED: 0}
+    for row in pixels:
+        for c in row:
+            q = quantise(c)
+            if q not in index:
+                index[q] = len(palette)
+                palette.append(q)
+    if len(palette) > 256:
+        raise SystemExit("too many colours for an 8-bit picture: %d" % len(palette))
+    row_size = (WIDTH + 3) & ~3
+    data = bytearray()
     for y in range(HEIGHT - 1, -1, -1):  # bottom-up
-        row = bytearray()
-        for x in range(WIDTH):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        row += b"\0" * (row_size - len(row))
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    return header + info + data
+        row = bytes(index[quantise(c)] for c in pixels[y])
+        data += row + b"\0" * (row_size - len(row))
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 54 + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 8, 0, len(data), 2835, 2835, len(palette), 0)
+    return header + info + table + bytes(data)
 
 
 if __name__ == "__main__":
