@@ -107,18 +107,25 @@ std::string Below(const std::string& folder, std::string name) {
 }
 
 // Top-level windows of any process whose title contains words (the shell's folder windows are not setup's).
+// Visible top-level windows whose title holds words. The title is read with GetWindowText, which for another
+// process's window answers from the system's copy and sends nothing: a shell window that is still starting
+// (and not yet answering messages) is found rather than waited on.
 std::vector<Window> WindowsTitled(const std::string& words) {
-    std::pair<std::string, std::vector<Window>> search{words, {}};
+    std::vector<HWND> all;
     EnumWindows(
-        [](HWND handle, LPARAM context) -> BOOL {
-            auto* wanted = reinterpret_cast<std::pair<std::string, std::vector<Window>>*>(context);
-            const Window window(handle);
-            if (window.isVisible() && window.text().find(wanted->first) != std::string::npos)
-                wanted->second.push_back(window);
+        [](HWND handle, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+        reinterpret_cast<LPARAM>(&all));
+    std::vector<Window> found;
+    for (HWND handle : all) {
+        char title[512] = "";
+        if (IsWindowVisible(handle) && GetWindowTextA(handle, title, sizeof title) > 0 &&
+            std::string(title).find(words) != std::string::npos)
+            found.emplace_back(handle);
+    }
+    return found;
 }
 
 class DemoInstallation : public testing::Test {

@@ -1,5 +1,7 @@
 #include "tests/robot/window.h"
 
+#include <cstdio>
+
 #include "tests/robot/robot_error.h"
 #include "tests/robot/text.h"
 
@@ -20,7 +22,9 @@ LRESULT sendMessage(Window window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(window.handle(), message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                              &result)) {
-        throw RobotError("message 0x" + std::to_string(message) + " to " + window.describe() +
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04x", message);
+        throw RobotError(std::string("message ") + code + " to " + window.describe() +
                          " was not answered (error " + std::to_string(GetLastError()) + ")");
     }
     return static_cast<LRESULT>(result);
