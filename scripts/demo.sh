@@ -69,7 +69,7 @@ for key in .odemo DemoPad.Document .odlog DemoPad.SyncLog .odnote DemoPad.Note; 
 done
 echo "=== shortcuts"
 startmenu="$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvik DemoPad"
-# The prefix's desktop folder is a link to the Linux home folder.
+# The desktop folder of the prefix (a real folder inside it, see tools/wine-run).
 desktop="$drive_c/users/$(id -un)/Desktop/DemoPad.LNK"
 {
   [[ -d "$startmenu" ]] && find "$startmenu" -type f
