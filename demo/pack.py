@@ -14,13 +14,13 @@ from pathlib import Path
 STAMP = (2024, 5, 1, 12, 0, 0)
 
 
-def member(archive, spec):
-    if spec.endswith("/"):
-        info = zipfile.ZipInfo(spec, STAMP)
+def member(archive, entry):
+    if entry.endswith("/"):
+        info = zipfile.ZipInfo(entry, STAMP)
         info.external_attr = (0o40755 << 16) | 0x10  # a directory, also for Windows
         archive.writestr(info, b"")
         return
-    name, _, source = spec.partition("=")
+    name, _, source = entry.partition("=")
     info = zipfile.ZipInfo(name, STAMP)
     info.external_attr = 0o100644 << 16
     info.compress_type = zipfile.ZIP_DEFLATED
@@ -32,8 +32,8 @@ def main():
     target.parent.mkdir(parents=True, exist_ok=True)
     partial = target.with_suffix(target.suffix + ".part")
     with zipfile.ZipFile(partial, "w") as archive:
-        for spec in sys.argv[2:]:
-            member(archive, spec)
+        for entry in sys.argv[2:]:
+            member(archive, entry)
     partial.replace(target)
 
 
