@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
@@ -30,31 +31,17 @@ using namespace e2e;
 
 namespace {
 
-constexpr Milliseconds kPageTimeout{30000};
-
-// What the demo package's setup.cfg and advertisement file say.
-const std::string kAppName = "DemoPad";
+// What the demo package's setup.cfg and advertisement file say, beyond demo_session.h.
 const std::string kVersion = "2.4";
-const std::string kIniKey = "OrvikDemoPad";
-const std::string kStartmenuName = "Orvik DemoPad";
 const std::string kWarning = "This is a demonstration package: DemoPad has no real use.\n\n"
                              "It can be removed again at any time through the uninstall entry.";
 const std::string kWelcome = "Welcome! This wizard installs DemoPad, the note pad of the Orvik demo package.";
 const std::string kFinish =
     "DemoPad is ready. Find it in the start menu under \"Orvik DemoPad\" and on the desktop.";
-const std::vector<std::string> kFileTypes = {".odemo",          "DemoPad.Document", ".odlog",
-                                             "DemoPad.SyncLog", ".odnote",          "DemoPad.Note"};
 
 // Pages, known by the title messages of their headers.
 constexpr int kWelcomeTitle = 2912, kLicenceTitle = 2904, kDestinationTitle = 2902, kCopyTitle = 2906,
               kShortcutTitle = 2916, kAdvertTitle = 2914, kFinishTitle = 2918;
-
-const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kIniKey;
-
-// A text of the English language library.
-std::string Msg(int id) {
-    return LibraryString(std::string(ORVIK_SETUP_BIN_DIR) + "/setupenglish.dll", id);
-}
 
 // Text with "\n" line ends, whether a control holds "\r\n" or a bare "\r".
 std::string WithoutCR(const std::string& text) {
@@ -65,10 +52,6 @@ std::string WithoutCR(const std::string& text) {
 // paragraph breaks they show (the screenshots show them), so line ends are left out on both sides.
 std::string MessageWords(const std::string& text) {
     return Replaced(WithoutCR(text), "\n", "");
-}
-
-bool StartsWith(const std::string& text, const std::string& start) {
-    return text.rfind(start, 0) == 0;
 }
 
 std::string CurrentTestName() {
@@ -106,28 +89,6 @@ std::string Below(const std::string& folder, std::string name) {
     return folder + "\\" + name;
 }
 
-// Top-level windows of any process whose title contains words (the shell's folder windows are not setup's).
-// Visible top-level windows whose title holds words. The title is read with GetWindowText, which for another
-// process's window answers from the system's copy and sends nothing: a shell window that is still starting
-// (and not yet answering messages) is found rather than waited on.
-std::vector<Window> WindowsTitled(const std::string& words) {
-    std::vector<HWND> all;
-    EnumWindows(
-        [](HWND handle, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    std::vector<Window> found;
-    for (HWND handle : all) {
-        char title[512] = "";
-        if (IsWindowVisible(handle) && GetWindowTextA(handle, title, sizeof title) > 0 &&
-            std::string(title).find(words) != std::string::npos)
-            found.emplace_back(handle);
-    }
-    return found;
-}
-
 class DemoInstallation : public testing::Test {
 protected:
     void SetUp() override {
@@ -140,7 +101,7 @@ protected:
             for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
                 std::filesystem::copy_file(file.path(), Shipped->Path / file.path().filename());
         }
-        Destination = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Orvik\\DemoPad";
+        Destination = DemoPadFolder();
         StartMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
         Desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
         RemoveDemoPad(); // a machine that has never seen DemoPad
@@ -149,23 +110,6 @@ protected:
         CloseFolderWindows();
         if (!DemoMode)
             RemoveDemoPad();
-    }
-
-    void RemoveDemoPad() const {
-        RemoveTree(Destination);
-        RemoveTree(StartMenu);
-        RemoveTree(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kStartmenuName);
-        RemoveTree(Desktop + "\\DemoPad.LNK");
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
-        for (const std::string& key : kFileTypes)
-            DeleteRegistryTree(HKEY_CLASSES_ROOT, key);
-    }
-
-    // The shell's window on the start-menu folder, which setup opens at the end.
-    static void CloseFolderWindows() {
-        for (const Window& window : WindowsTitled(kStartmenuName))
-            postMessage(window, WM_CLOSE);
-        waitUntil([] { return WindowsTitled(kStartmenuName).empty(); });
     }
 
     // Waits for the start-menu folder's window (the shell opens it a moment after setup has ended), shows it
@@ -188,29 +132,6 @@ protected:
         EXPECT_TRUE(Exists(file)) << file;
     }
 
-    static std::string Title(const Window& wizard) { return wizard.child(666).text(); }
-    static std::string Subtitle(const Window& wizard) { return wizard.child(667).text(); }
-
-    static void WaitForPage(const Window& wizard, int titlemessage) {
-        std::string title = Msg(titlemessage);
-        title = title.substr(0, title.find('$'));
-        ASSERT_TRUE(waitUntil([&] { return StartsWith(Title(wizard), title); }, kPageTimeout))
-            << "expected the page titled '" << title << "', the wizard shows '" << Title(wizard) << "'";
-    }
-
-    // A control of the page on show (the wizard frame has controls with the same numbers).
-    static Window PageItem(const Window& wizard, int id) {
-        for (const Window& control : wizard.children())
-            if (control.id() == id && GetParent(control.handle()) != wizard.handle() && control.isVisible())
-                return control;
-        throw RobotError("no control " + std::to_string(id) + " on the page on show");
-    }
-
-    static void Next(const Window& wizard) {
-        ASSERT_TRUE(waitUntil([&] { return wizard.child(149).isEnabled(); }, kPageTimeout));
-        Button(wizard.child(149)).click();
-    }
-
     // ---- the pages, as a person sees them on a first installation -------------------------------------
 
     Window Welcome(const RobotProcess& setup) const {
@@ -221,8 +142,7 @@ protected:
         Screenshot(warning.window(), "01-warning");
         warning.answer("OK");
 
-        const Window wizard = WindowFinder(setup).waitFor(
-            WindowQuery::titled(Replaced(Msg(2900), "Orvik", kAppName)), kPageTimeout);
+        const Window wizard = WaitForWizard(setup);
         WaitForPage(wizard, kWelcomeTitle);
         EXPECT_EQ(Title(wizard), Msg(kWelcomeTitle) + kAppName + " " + kVersion);
         EXPECT_EQ(Subtitle(wizard), kWelcome) << "the English welcome of setup.cfg";
@@ -488,8 +408,7 @@ TEST_F(DemoInstallation, StartingSetupAgainOffersToReinstallTheSameVersionInItsF
 
     RobotProcess setup = StartSetup();
     MessageBoxWindow::waitFor(WindowFinder(setup), kAppName, kPageTimeout).answer("OK");
-    const Window wizard = WindowFinder(setup).waitFor(
-        WindowQuery::titled(Replaced(Msg(2900), "Orvik", kAppName)), kPageTimeout);
+    const Window wizard = WaitForWizard(setup);
     WaitForPage(wizard, kWelcomeTitle);
     EXPECT_TRUE(RadioButton(PageItem(wizard, 402)).isSelected()) << "the same version is installed";
     EXPECT_TRUE(PageItem(wizard, 401).isEnabled());

@@ -14,13 +14,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/hook/hookcalls.h"
 #include "tests/robot/uirobot.h"
@@ -30,16 +30,6 @@ using namespace uirobot;
 using namespace e2e;
 
 namespace {
-
-constexpr Milliseconds kPageTimeout{30000};
-
-// What the demo package's setup.cfg says.
-const std::string kAppName = "DemoPad";
-const std::string kIniKey = "OrvikDemoPad";
-const std::string kStartmenuName = "Orvik DemoPad";
-const std::vector<std::string> kFileTypes = {".odemo",          "DemoPad.Document", ".odlog",
-                                             "DemoPad.SyncLog", ".odnote",          "DemoPad.Note"};
-const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kIniKey;
 
 // Steps of the install wizard and the title messages of their pages.
 struct PAGE {
@@ -54,10 +44,6 @@ const PAGE kWelcome{1, 2912, "WelcomePage"}, kLicence{2, 2904, "LicencePage"},
 constexpr int kNextResult = 149, kCloseResult = 0;
 // setup.exe is started in English, language number 9.
 constexpr int kEnglish = 9;
-
-std::string Msg(int id) {
-    return LibraryString(std::string(ORVIK_SETUP_BIN_DIR) + "/setupenglish.dll", id);
-}
 
 bool StartsWith(const std::string& text, const std::string& start) {
     return text.rfind(start, 0) == 0;
@@ -171,25 +157,6 @@ EXPECTED AfterPage(const PAGE& page, const std::string& window, int result) {
             std::to_string(result)};
 }
 
-// Visible top-level windows of any process whose title holds words, read without sending them messages.
-std::vector<Window> WindowsTitled(const std::string& words) {
-    std::vector<HWND> all;
-    EnumWindows(
-        [](HWND handle, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    std::vector<Window> found;
-    for (HWND handle : all) {
-        char title[512] = "";
-        if (IsWindowVisible(handle) && GetWindowTextA(handle, title, sizeof title) > 0 &&
-            std::string(title).find(words) != std::string::npos)
-            found.emplace_back(handle);
-    }
-    return found;
-}
-
 class HookedInstallation : public testing::Test {
 protected:
     void SetUp() override {
@@ -198,38 +165,12 @@ protected:
         std::filesystem::copy_file(std::filesystem::path(ORVIK_HOOK_DIR) / "complete" / "SETUPHOOK.dll",
                                    Package.Path / "SETUPHOOK.dll");
         Hook = Package.File("SETUPHOOK.dll");
-        Destination = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Orvik\\DemoPad";
+        Destination = DemoPadFolder();
         RemoveDemoPad();
     }
     void TearDown() override {
         CloseFolderWindows();
         RemoveDemoPad();
-    }
-
-    void RemoveDemoPad() const {
-        RemoveTree(Destination);
-        RemoveTree(ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName);
-        RemoveTree(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kStartmenuName);
-        RemoveTree(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\DemoPad.LNK");
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
-        for (const std::string& key : kFileTypes)
-            DeleteRegistryTree(HKEY_CLASSES_ROOT, key);
-    }
-
-    // The shell's window on the start-menu folder, which setup opens at the end of an installation. Its
-    // process is waited for too: a folder that setup opens while that process is still ending never shows.
-    static void CloseFolderWindows() {
-        std::vector<HANDLE> shells;
-        for (const Window& window : WindowsTitled(kStartmenuName)) {
-            if (HANDLE shell = OpenProcess(SYNCHRONIZE, FALSE, window.processId()))
-                shells.push_back(shell);
-            postMessage(window, WM_CLOSE);
-        }
-        waitUntil([] { return WindowsTitled(kStartmenuName).empty(); });
-        for (HANDLE shell : shells) {
-            WaitForSingleObject(shell, static_cast<DWORD>(kPageTimeout.count()));
-            CloseHandle(shell);
-        }
     }
 
     RobotProcess StartSetup() const {
@@ -246,31 +187,11 @@ protected:
         return calls.empty() ? "" : Described(calls.back());
     }
 
-    static std::string Title(const Window& wizard) { return wizard.child(666).text(); }
-
-    static void WaitForPage(const Window& wizard, const PAGE& page) {
-        std::string title = Msg(page.Title);
-        title = title.substr(0, title.find('$'));
-        ASSERT_TRUE(waitUntil([&] { return StartsWith(Title(wizard), title); }, kPageTimeout))
-            << "expected the page titled '" << title << "', the wizard shows '" << Title(wizard) << "'";
-    }
-
-    // A control of the page on show (the wizard frame has controls with the same numbers).
-    static Window PageItem(const Window& wizard, int id) {
-        for (const Window& control : wizard.children())
-            if (control.id() == id && GetParent(control.handle()) != wizard.handle() && control.isVisible())
-                return control;
-        throw RobotError("no control " + std::to_string(id) + " on the page on show");
-    }
+    static void WaitForPage(const Window& wizard, const PAGE& page) { e2e::WaitForPage(wizard, page.Title); }
 
     // The page window itself, the parent of its controls.
     static HWND PageWindow(const Window& wizard, int control) {
         return GetParent(PageItem(wizard, control).handle());
-    }
-
-    static void Next(const Window& wizard) {
-        ASSERT_TRUE(waitUntil([&] { return wizard.child(149).isEnabled(); }, kPageTimeout));
-        Button(wizard.child(149)).click();
     }
 
     // The package's dated warning, shown by the welcome page before the wizard itself appears.
@@ -280,11 +201,6 @@ protected:
         EXPECT_TRUE(StartsWith(LastHookCall(), "NewSetupHook 5 1 "))
             << "the welcome page runs after the hook heard of it; last call: " << LastHookCall();
         warning.answer("OK");
-    }
-
-    Window WaitForWizard(const RobotProcess& setup) const {
-        return WindowFinder(setup).waitFor(WindowQuery::titled(Replaced(Msg(2900), "Orvik", kAppName)),
-                                           kPageTimeout);
     }
 
     // The confirmation that Cancel asks, a box of setup's other than the wizard.

@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/wizard_helpers.h"
 #include "tests/install/temp_folder.h"
 #include "tests/robot/uirobot.h"
 
 using namespace uirobot;
+using wizardui::PageItem;
+using wizardui::Subtitle;
+using wizardui::Title;
 
 namespace {
 
@@ -48,10 +52,6 @@ std::string Replaced(std::string text, const std::string& placeholder, const std
 std::string CfgPath(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return Replaced(path, "\\", "\\\\");
-}
-
-bool StartsWith(const std::string& text, const std::string& start) {
-    return text.rfind(start, 0) == 0;
 }
 
 class InstallWizard : public testing::Test {
@@ -91,23 +91,9 @@ protected:
         return WindowFinder(process).waitFor(WindowQuery::titled(kCaption), kPageTimeout);
     }
 
-    static std::string Title(const Window& wizard) { return wizard.child(666).text(); }
-    static std::string Subtitle(const Window& wizard) { return wizard.child(667).text(); }
-
     // Waits until the header shows the title message of a page (up to a placeholder in it).
     static void WaitForPage(const Window& wizard, int titlemessage) {
-        std::string title = Msg(titlemessage);
-        title = title.substr(0, title.find('$'));
-        ASSERT_TRUE(waitUntil([&] { return StartsWith(Title(wizard), title); }, kPageTimeout))
-            << "expected the page titled '" << title << "', the wizard shows '" << Title(wizard) << "'";
-    }
-
-    // A control of the current page (the wizard frame has controls with the same ids).
-    static Window PageItem(const Window& wizard, int id) {
-        for (const Window& control : wizard.children())
-            if (control.id() == id && GetParent(control.handle()) != wizard.handle() && control.isVisible())
-                return control;
-        throw RobotError("no control " + std::to_string(id) + " on the current page");
+        wizardui::WaitForPage(wizard, Msg(titlemessage), kPageTimeout);
     }
 
     static void Next(const Window& wizard) { Button(wizard.child(149)).click(); }

@@ -1,0 +1,37 @@
+// The install wizard as the UI robot sees it: the header's title and subtitle, and the controls of the page
+// on show. Shared by the tests that drive the real wizard under Wine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/robot/uirobot.h"
+
+namespace wizardui {
+
+inline std::string Title(const uirobot::Window& wizard) {
+    return wizard.child(666).text();
+}
+inline std::string Subtitle(const uirobot::Window& wizard) {
+    return wizard.child(667).text();
+}
+
+// Waits until the header shows title, up to the first placeholder ("$PROG", ...) in it.
+inline void WaitForPage(const uirobot::Window& wizard, std::string title, uirobot::Milliseconds timeout) {
+    title = title.substr(0, title.find('$'));
+    ASSERT_TRUE(uirobot::waitUntil([&] { return Title(wizard).rfind(title, 0) == 0; }, timeout))
+        << "expected the page titled '" << title << "', the wizard shows '" << Title(wizard) << "'";
+}
+
+// A control of the page on show (the wizard frame has controls with the same numbers).
+inline uirobot::Window PageItem(const uirobot::Window& wizard, int id) {
+    for (const uirobot::Window& control : wizard.children())
+        if (control.id() == id && GetParent(control.handle()) != wizard.handle() && control.isVisible())
+            return control;
+    throw uirobot::RobotError("no control " + std::to_string(id) + " on the page on show");
+}
+
+} // namespace wizardui

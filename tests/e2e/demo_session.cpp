@@ -1,0 +1,81 @@
+// DemoPad's sessions: the robot's steps shared by the end-to-end tests.
+#include "tests/e2e/demo_session.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "tests/e2e/installed_system.h"
+#include "tests/setup/setup_folder.h"
+
+using namespace uirobot;
+
+namespace e2e {
+
+std::string Msg(int id) {
+    return LibraryString(std::string(ORVIK_SETUP_BIN_DIR) + "/setupenglish.dll", id);
+}
+
+std::string DemoPadFolder() {
+    return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Orvik\\DemoPad";
+}
+
+void RemoveDemoPad() {
+    RemoveTree(DemoPadFolder());
+    RemoveTree(ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName);
+    RemoveTree(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kStartmenuName);
+    RemoveTree(ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\DemoPad.LNK");
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    for (const std::string& key : kFileTypes)
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, key);
+}
+
+std::vector<Window> WindowsTitled(const std::string& words) {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND handle, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    std::vector<Window> found;
+    for (HWND handle : all) {
+        char title[512] = "";
+        if (IsWindowVisible(handle) && GetWindowTextA(handle, title, sizeof title) > 0 &&
+            std::string(title).find(words) != std::string::npos)
+            found.emplace_back(handle);
+    }
+    return found;
+}
+
+void CloseFolderWindows() {
+    std::vector<HANDLE> shells;
+    for (const Window& window : WindowsTitled(kStartmenuName)) {
+        if (HANDLE shell = OpenProcess(SYNCHRONIZE, FALSE, window.processId()))
+            shells.push_back(shell);
+        postMessage(window, WM_CLOSE);
+    }
+    waitUntil([] { return WindowsTitled(kStartmenuName).empty(); });
+    for (HANDLE shell : shells) {
+        WaitForSingleObject(shell, static_cast<DWORD>(kPageTimeout.count()));
+        CloseHandle(shell);
+    }
+}
+
+Window WaitForWizard(const RobotProcess& setup) {
+    return WindowFinder(setup).waitFor(WindowQuery::titled(Replaced(Msg(2900), "Orvik", kAppName)),
+                                       kPageTimeout);
+}
+
+void WaitForPage(const Window& wizard, int titlemessage) {
+    wizardui::WaitForPage(wizard, Msg(titlemessage), kPageTimeout);
+}
+
+void Next(const Window& wizard) {
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(149).isEnabled(); }, kPageTimeout));
+    Button(wizard.child(149)).click();
+}
+
+} // namespace e2e
