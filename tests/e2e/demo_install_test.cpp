@@ -69,11 +69,11 @@ struct MEMBER {
 
 std::vector<MEMBER> Members(const std::string& list) {
     std::vector<MEMBER> members;
-    for (const std::string& spec : Split(list, '|')) {
-        const size_t equals = spec.find('=');
-        MEMBER member{spec.substr(0, equals), ""};
-        if (equals != std::string::npos && equals + 1 < spec.size())
-            member.Source = "Z:" + spec.substr(equals + 1); // a Linux path, drive Z: under Wine
+    for (const std::string& entry : Split(list, '|')) {
+        const size_t equals = entry.find('=');
+        MEMBER member{entry.substr(0, equals), ""};
+        if (equals != std::string::npos && equals + 1 < entry.size())
+            member.Source = "Z:" + entry.substr(equals + 1); // a Linux path, drive Z: under Wine
         members.push_back(member);
     }
     return members;
