@@ -15,11 +15,17 @@ else()
   set(ORVIK_GTEST_LIBS GTest::gtest GTest::gmock)
 endif()
 
-# orvik_add_test(NAME name SOURCES ... LIBS ...)
+# orvik_add_test(NAME name [SHOWS_WINDOWS] SOURCES ... LIBS ...)
 # One GoogleTest executable; its cases are discovered when ctest runs (under Wine for the Windows build),
-# so building never needs a display or a Wine prefix.
+# so building never needs a display or a Wine prefix. SHOWS_WINDOWS: its cases put windows on the shared
+# display (robot sessions, dialogs, message boxes); ctest runs no two such cases at once, so that they do not
+# cover each other's windows in screenshots or take each other's focus.
 function(orvik_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SHOWS_WINDOWS" "NAME" "SOURCES;LIBS" ${ARGN})
+  set(display_lock "")
+  if(T_SHOWS_WINDOWS)
+    set(display_lock RESOURCE_LOCK wine_display)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ORVIK_GTEST_LIBS})
   if(NOT WIN32)
@@ -30,5 +36,5 @@ function(orvik_add_test)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "ORVIK_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+    PROPERTIES ENVIRONMENT "ORVIK_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data" ${display_lock})
 endfunction()

@@ -324,6 +324,8 @@ TEST_F(WizardTest, FrameLaysOutItsHeaderLinesAndPageArea) {
 class WizardScreenshots : public WizardTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(WizardScreenshots, EveryPageIsShownInTheFrameAndPictured) {
+    // Pictures are taken from the screen: no other UI test may show its windows meanwhile.
+    const uirobot::DisplayLock display;
     const std::string language = GetParam();
     HMODULE library =
         LoadLibraryA((std::string(ORVIK_SETUP_BIN_DIR) + "\\setup" + language + ".dll").c_str());
