@@ -44,43 +44,6 @@ void DeleteRegistryTree(void* root, const std::string& key) {
     RegDeleteKeyA(static_cast<HKEY>(root), key.c_str());
 }
 
-SHORTCUT ReadShortcut(const std::string& file) {
-    SHORTCUT shortcut;
-    const HRESULT com = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* persist = nullptr;
-    wchar_t wide[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-        SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[MAX_PATH] = {};
-        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-        shortcut.Path = text;
-        text[0] = 0;
-        link->GetArguments(text, MAX_PATH);
-        shortcut.Arguments = text;
-        text[0] = 0;
-        link->GetWorkingDirectory(text, MAX_PATH);
-        shortcut.WorkingDirectory = text;
-        text[0] = 0;
-        link->GetDescription(text, MAX_PATH);
-        shortcut.Description = text;
-        text[0] = 0;
-        link->GetIconLocation(text, MAX_PATH, &shortcut.IconNumber);
-        shortcut.IconFile = text;
-        shortcut.Loaded = true;
-    }
-    if (persist)
-        persist->Release();
-    if (link)
-        link->Release();
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    return shortcut;
-}
-
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/shortcuts/shortcutfiles.h"
+
 namespace e2e {
 
 // A folder of the shell (CSIDL_PROGRAM_FILES, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY, ...), no trailing "\".
@@ -16,13 +18,9 @@ std::string RegistryText(void* root, const std::string& key, const std::string& 
 bool RegistryKeyExists(void* root, const std::string& key);
 void DeleteRegistryTree(void* root, const std::string& key);
 
-// A shell link (.LNK) as the shell link object reads it back.
-struct SHORTCUT {
-    bool Loaded = false;
-    std::string Path, Arguments, WorkingDirectory, Description, IconFile;
-    int IconNumber = -1;
-};
-SHORTCUT ReadShortcut(const std::string& file);
+// A shell link (.LNK) as the shell link object reads it back, as the shortcut step's own tests read it.
+using SHORTCUT = SHELLLINKDATA;
+inline SHORTCUT ReadShortcut(const std::string& file) { return ReadShellLink(file); }
 
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
