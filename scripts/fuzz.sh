@@ -46,7 +46,8 @@ run_fuzz() {
     # a folder, so the reports of expected assertions cannot fill the disk.
     mkdir -p "$work/run/assert.log"
     local status=0
-    (cd "$work/run" && exec "$binary" -max_total_time="$time" -max_len=65536 -timeout=30 -rss_limit_mb=2048 \
+    # Undefined behaviour counts as a finding, not only as a printed report.
+    (cd "$work/run" && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 exec "$binary" -max_total_time="$time" -max_len=65536 -timeout=30 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "$seeds") >"$log" 2>&1 || status=$?
     grep -E '^#[0-9]+.*(DONE|pulse)|^Done|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb' "$log" | tail -5
     if [[ $status -ne 0 ]]; then
