@@ -294,6 +294,40 @@ protected:
         CloseFolderWindows();
     }
 
+    // The record of a completed installation: the licence page ends with licenceresult (-1 when it skips
+    // itself), the copy tells the hook installmode.
+    std::vector<EXPECTED> CompletedInstallation(int licenceresult, int installmode) const {
+        return {
+            {"attach"},
+            {"SetupHook", "1", "<null>"},
+            {"NewSetupHook", "0", "0", "0", "0", "0", "{step table}"},
+            {"NewSetupHook", "1", std::to_string(kEnglish), "0", "0", "0", "{configuration}"},
+            BeforePage(kWelcome, "welcome page"),
+            AfterPage(kWelcome, "welcome page", kNextResult),
+            BeforePage(kLicence, "licence page"), // made even when it skips itself
+            AfterPage(kLicence, "licence page", licenceresult),
+            BeforePage(kDestination, "destination page"),
+            AfterPage(kDestination, "destination page", kNextResult),
+            BeforePage(kCopy, "copy page"),
+            {"NewSetupHook", "7", "0", "{wizard}", "{progress bar}", "0", std::to_string(installmode)},
+            {"SetupHook", "8", Destination},
+            {"NewSetupHook", "8", "0", "{wizard}", "{progress bar}", "0", "0"},
+            AfterPage(kCopy, "copy page", kNextResult),
+            BeforePage(kShortcuts, "shortcut page"),
+            {"NewSetupHook", "9", "0", "0", "0", "0", "{start-menu folder}"},
+            {"NewSetupHook", "10", "0", "0", "0", "0", "{IniKey}"},
+            AfterPage(kShortcuts, "shortcut page", kNextResult),
+            BeforePage(kAdvert, "advertisement page"),
+            AfterPage(kAdvert, "advertisement page", kNextResult),
+            BeforePage(kFinish, "finish page"),
+            AfterPage(kFinish, "finish page", kCloseResult),
+            {"SetupHook", "2", Destination},
+            {"NewSetupHook", "2", "1", "0", "0", "0", "0"},
+            {"NewSetupHook", "13", "1", "0", "0", "0", "0"},
+            {"detach", "FreeLibrary"},
+        };
+    }
+
     SETUPFOLDER Package; // setup.exe, its languages, the demo package and SETUPHOOK.dll
     std::string Hook, Destination;
     DisplayLock Display; // one robot session on the screen at a time
@@ -305,35 +339,7 @@ TEST_F(HookedInstallation, EveryCallPointOfACompletedInstallationReachesTheLibra
     if (HasFatalFailure())
         return;
 
-    const std::vector<EXPECTED> expected = {
-        {"attach"},
-        {"SetupHook", "1", "<null>"},
-        {"NewSetupHook", "0", "0", "0", "0", "0", "{step table}"},
-        {"NewSetupHook", "1", std::to_string(kEnglish), "0", "0", "0", "{configuration}"},
-        BeforePage(kWelcome, "welcome page"),
-        AfterPage(kWelcome, "welcome page", kNextResult),
-        BeforePage(kLicence, "licence page"),
-        AfterPage(kLicence, "licence page", kNextResult),
-        BeforePage(kDestination, "destination page"),
-        AfterPage(kDestination, "destination page", kNextResult),
-        BeforePage(kCopy, "copy page"),
-        {"NewSetupHook", "7", "0", "{wizard}", "{progress bar}", "0", "0"}, // install mode 0
-        {"SetupHook", "8", Destination},
-        {"NewSetupHook", "8", "0", "{wizard}", "{progress bar}", "0", "0"},
-        AfterPage(kCopy, "copy page", kNextResult),
-        BeforePage(kShortcuts, "shortcut page"),
-        {"NewSetupHook", "9", "0", "0", "0", "0", "{start-menu folder}"},
-        {"NewSetupHook", "10", "0", "0", "0", "0", "{IniKey}"},
-        AfterPage(kShortcuts, "shortcut page", kNextResult),
-        BeforePage(kAdvert, "advertisement page"),
-        AfterPage(kAdvert, "advertisement page", kNextResult),
-        BeforePage(kFinish, "finish page"),
-        AfterPage(kFinish, "finish page", kCloseResult),
-        {"SetupHook", "2", Destination},
-        {"NewSetupHook", "2", "1", "0", "0", "0", "0"},
-        {"NewSetupHook", "13", "1", "0", "0", "0", "0"},
-        {"detach", "FreeLibrary"},
-    };
+    const std::vector<EXPECTED> expected = CompletedInstallation(kNextResult, 0);
     calls.ExpectRecord(Record(), expected);
     calls.ExpectDistinct({"step table", "configuration", "start-menu folder", "IniKey"});
     calls.ExpectDistinct({"WelcomePage", "LicencePage", "DestinationPage", "CopyPage", "ShortcutPage",
@@ -359,35 +365,7 @@ TEST_F(HookedInstallation, InstallingTheSameVersionAgainReportsTheSkippedLicence
         return;
 
     constexpr int kSkipped = -1;
-    const std::vector<EXPECTED> expected = {
-        {"attach"},
-        {"SetupHook", "1", "<null>"},
-        {"NewSetupHook", "0", "0", "0", "0", "0", "{step table}"},
-        {"NewSetupHook", "1", std::to_string(kEnglish), "0", "0", "0", "{configuration}"},
-        BeforePage(kWelcome, "welcome page"),
-        AfterPage(kWelcome, "welcome page", kNextResult),
-        BeforePage(kLicence, "licence page"), // made, never shown
-        AfterPage(kLicence, "licence page", kSkipped),
-        BeforePage(kDestination, "destination page"),
-        AfterPage(kDestination, "destination page", kNextResult),
-        BeforePage(kCopy, "copy page"),
-        {"NewSetupHook", "7", "0", "{wizard}", "{progress bar}", "0", "1"}, // install mode 1
-        {"SetupHook", "8", Destination},
-        {"NewSetupHook", "8", "0", "{wizard}", "{progress bar}", "0", "0"},
-        AfterPage(kCopy, "copy page", kNextResult),
-        BeforePage(kShortcuts, "shortcut page"),
-        {"NewSetupHook", "9", "0", "0", "0", "0", "{start-menu folder}"},
-        {"NewSetupHook", "10", "0", "0", "0", "0", "{IniKey}"},
-        AfterPage(kShortcuts, "shortcut page", kNextResult),
-        BeforePage(kAdvert, "advertisement page"),
-        AfterPage(kAdvert, "advertisement page", kNextResult),
-        BeforePage(kFinish, "finish page"),
-        AfterPage(kFinish, "finish page", kCloseResult),
-        {"SetupHook", "2", Destination},
-        {"NewSetupHook", "2", "1", "0", "0", "0", "0"},
-        {"NewSetupHook", "13", "1", "0", "0", "0", "0"},
-        {"detach", "FreeLibrary"},
-    };
+    const std::vector<EXPECTED> expected = CompletedInstallation(kSkipped, 1);
     calls.ExpectRecord(Record(), expected);
     calls.ExpectDistinct({"step table", "configuration", "start-menu folder", "IniKey"});
     calls.ExpectDistinct({"welcome page", "licence page", "destination page"});
