@@ -1,6 +1,10 @@
 #include "setup/config.h"
 
+#include <initializer_list>
+
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 
 #include "lib/orvik.h"
 
@@ -23,6 +27,64 @@ bool LoadConfigTable(HASH& table, const char* filename) {
     LogPrintf("SETUP::LoadConfigTable %s %s, %d keys\n", filename, loaded ? "loaded" : "not loadable",
               table.Count());
     return loaded;
+}
+
+bool HasSetupKeys(const STRING& text) {
+    static const char* const keys[] = {"AppName",
+                                       "AppVersion",
+                                       "IniKey",
+                                       "InstallPath",
+                                       "IdIcon",
+                                       "WelcomeMsg",
+                                       "WelcomeWarning",
+                                       "CheckDll",
+                                       "ActiveSyncInstall",
+                                       "Advertise",
+                                       "FinishMsg",
+                                       "AskOverwrite",
+                                       "ProtectedFiles",
+                                       "CopyToDest",
+                                       "FileTypes",
+                                       "StartmenuName",
+                                       "UninstallIcon",
+                                       "AddToFirewall",
+                                       "UninstallEmail",
+                                       "NoCopyComplete",
+                                       "StartmenuOpts",
+                                       "DesktopIcon",
+                                       "StartmenuUninstall",
+                                       "DeleteAfterExtract",
+                                       "NoFinalPopup"};
+    const char* data = text.c_str();
+    for (int start = 0; data != nullptr && start < text.Length();) {
+        const char* line = data + start;
+        // "AppName.ger=" and "StartmenuOpts_3=" set keys of the table too.
+        const size_t name = std::strcspn(line, "=._\n");
+        for (const char* key : keys) {
+            if (std::strlen(key) == name && strncasecmp(line, key, name) == 0 &&
+                std::strchr("=._", line[name]) != nullptr && line[name] != '\0')
+                return true;
+        }
+        const char* lf = std::strchr(line, '\n');
+        if (lf == nullptr)
+            break;
+        start = static_cast<int>(lf - data) + 1;
+    }
+    return false;
+}
+
+bool LoadSetupConfiguration(HASH& table, const char* filename) {
+    STRING text;
+    if (!text.Load(filename, "rb")) {
+        LogPrintf("SETUP::LoadSetupConfiguration %s cannot be read\n", filename);
+        return false;
+    }
+    if (!HasSetupKeys(text)) {
+        LogPrintf("SETUP::LoadSetupConfiguration %s holds no key of a setup configuration (%d bytes)\n",
+                  filename, text.Length());
+        return false;
+    }
+    return LoadConfigTable(table, filename);
 }
 
 void ApplyLanguageSelection(HASH& table, const STRING& suffix) {

@@ -25,6 +25,14 @@ constexpr int CONFIG_CONTINUATION_KEYS = 24;
 // be read.
 bool LoadConfigTable(HASH& table, const char* filename);
 
+// True when some line of the text sets a key of the setup configuration (with or without a language suffix
+// or continuation number). A file from which none can be read is no configuration: a damaged download, say.
+bool HasSetupKeys(const STRING& text);
+// Loads "setup.cfg" (or filename) into table when it is a setup configuration. False, with the table
+// unchanged and the text never parsed (a damaged file would otherwise raise an assertion for every line),
+// when it cannot be read or holds no key of its own.
+bool LoadSetupConfiguration(HASH& table, const char* filename);
+
 // Language selection: for every key containing ".", a key ending in suffix (letter case ignored) replaces
 // the key without the suffix and goes; every other dotted key goes too. Keys without "." stay. An empty
 // suffix names no language, so it overrides nothing (and still removes the dotted keys).

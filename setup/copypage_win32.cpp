@@ -10,6 +10,7 @@
 #include "lib/filename.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "setup/deletionguard.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
@@ -113,16 +114,23 @@ private:
                 return false;
             if (showprogress)
                 SetProgress(ProgressPercent(done, total));
-            if (!Files.Add(member))
-                FILENAME(InstallDir.Text(), member).Delete(); // it was there only to create its folder
+            if (IsFolderPlaceholder(member)) // it was there only to create its folder
+                DeleteFileBelow(InstallDir, STRING(member), "ActualCopy");
+            else
+                Files.Add(member);
             done += archive.GetNextFile(member);
         }
         return true;
     }
 
-    // Extracts one member, asking whether to try again after each failure; false when the user said No.
+    // Extracts one member, asking whether to try again after each failure to write it; false when the user
+    // said No, or when the archive itself is damaged (trying again cannot mend that).
     bool ExtractMember(UNZIPPER& archive, const char* member) {
         while (archive.ExtractFile(member, InstallDir.Text()) != 1) {
+            if (archive.LastFailure() == UNZIPPER::FAILURE::Archive) {
+                TellArchiveDamaged(member);
+                return false;
+            }
             if (!AskRetry(member))
                 return false;
         }
@@ -132,15 +140,30 @@ private:
     bool AskRetry(const char* member) {
         STRING question = OSYS::GetStringFromResource(IDS_ASK_RETRY_COPY);
         question.Replace("$FILE", member);
-        question.Replace("$PROGRAM", ConfigValue(Config, "AppName").Text());
+        question.Replace("$PROGRAM", ConfigText(Config, "AppName").Text());
         const STRING title = OSYS::GetStringFromResource(IDS_MSGBOX_TITLE);
         return WINORVIK::YesNoMsgBox(Job.Wizard->Hwnd(), title.Text(), question.Text());
+    }
+
+    void TellArchiveDamaged(const char* member) {
+        LogPrintf("SETUP::ActualCopy the package is damaged at %s: copying stops\n", member);
+        STRING text = OSYS::GetStringFromResource(IDS_ERR_ARCHIVE_DAMAGED);
+        text.Replace("$FILE", member);
+        const STRING title = OSYS::GetStringFromResource(IDS_MSGBOX_TITLE);
+        WINORVIK::ErrorMsgBox(Job.Wizard->Hwnd(), title.Text(), text.Text());
     }
 
     void CopyExtraFiles() {
         for (const STRING& name : ListFields(ConfigValue(Config, "CopyToDest"))) {
             const FILENAME source(name);
-            const FILENAME target(InstallDir.Text(), name.Text());
+            STRING joined;
+            if (!JoinBelow(InstallDir, name, &joined)) {
+                LogPrintf("SETUP::ActualCopy %s is not copied: its name leaves the destination\n",
+                          name.Text());
+                continue;
+            }
+            FILENAME target;
+            target = joined;
             if (target.Exists())
                 target.SetReadOnly(false);
             if (!source.Copy(target.Text(), true))
@@ -204,27 +227,6 @@ void CopyThread(void* job) {
     ActualCopy(static_cast<COPYJOB*>(job));
 }
 
-// The page's loop has ended; the worker may still be sending a last message to the wizard (a status text,
-// the focus), so its sent messages are served while waiting. Queued input stays queued for the next page.
-void WaitForWorker(void* thread) {
-    HANDLE handle = static_cast<HANDLE>(thread);
-    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
-}
-
-// The page's placeholder 901 replaced by a progress bar of the same place and id, destroyed with the object.
-std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page) {
-    CONTROL placeholder(page, IDC_COPY_PROGRESS);
-    const RECT rect = placeholder.GetRect();
-    if (placeholder.Hwnd())
-        DestroyWindow(placeholder.Hwnd());
-    return std::make_unique<PROGRESSBAR>(page, IDC_COPY_PROGRESS, rect.left, rect.top, rect.right - rect.left,
-                                         rect.bottom - rect.top);
-}
-
 } // namespace
 
 int ActualCopy(COPYJOB* job) {
@@ -238,7 +240,7 @@ int ActualCopy(COPYJOB* job) {
 int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::CopyPage()\n");
     const HWND window = wizard->Hwnd();
-    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd());
+    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd(), IDC_COPY_PROGRESS);
 
     CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
     CONTROL(window, IDC_WIZARD_BACK).Disable();
@@ -259,4 +261,25 @@ int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     progress.reset();
     LogPrintf("SETUP::~CopyPage() %d\n", result);
     return result;
+}
+
+void WaitForWorker(void* thread) {
+    // The page's loop has ended; the worker may still be sending a last message to the wizard (a status
+    // text, the focus), so its sent messages are served while waiting. Queued input stays queued for the
+    // next page.
+    HANDLE handle = static_cast<HANDLE>(thread);
+    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
+}
+
+std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page, int id) {
+    CONTROL placeholder(page, id);
+    const RECT rect = placeholder.GetRect();
+    if (placeholder.Hwnd())
+        DestroyWindow(placeholder.Hwnd());
+    return std::make_unique<PROGRESSBAR>(page, id, rect.left, rect.top, rect.right - rect.left,
+                                         rect.bottom - rect.top);
 }

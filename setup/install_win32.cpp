@@ -13,6 +13,7 @@
 #include "lib/osys.h"
 #include "setup/config.h"
 #include "setup/copypage.h"
+#include "setup/deletionguard.h"
 #include "setup/installstate.h"
 #include "setup/pages.h"
 #include "setup/res/messages.h"
@@ -65,12 +66,12 @@ bool LibraryLoads(const STRING& path) {
 // The engine's path from the older "Path" records: dao360.dll, else dao350.dll or DAO350 with the 3.5 file
 // name turned into the 3.6 one.
 STRING RecordedEnginePath() {
-    REGISTRY dao360("dao360.dll", SHARED_TOOLS_KEY, REGISTRY::USER_LOCALMACHINE);
+    REGISTRY dao360(REGISTRY::LocalMachine(), SHARED_TOOLS_KEY, "dao360.dll", REGISTRY::MODE_READ);
     STRING path = ReadText(dao360, "Path");
     if (path.NotEmpty())
         return path;
     for (const char* older : {"dao350.dll", "DAO350"}) {
-        REGISTRY key(older, SHARED_TOOLS_KEY, REGISTRY::USER_LOCALMACHINE);
+        REGISTRY key(REGISTRY::LocalMachine(), SHARED_TOOLS_KEY, older, REGISTRY::MODE_READ);
         path = ReadText(key, "Path");
         if (path.NotEmpty()) {
             int at = -1;
@@ -160,7 +161,7 @@ PREVIOUSINSTALL ReadPreviousInstall(const STRING& inikey) {
     PREVIOUSINSTALL previous{STRING(""), STRING("")};
     if (inikey.IsEmpty())
         return previous;
-    REGISTRY entry(inikey.Text(), UNINSTALL_BASE_KEY, REGISTRY::USER_LOCALMACHINE);
+    REGISTRY entry(REGISTRY::LocalMachine(), UNINSTALL_BASE_KEY, inikey.Text(), REGISTRY::MODE_READ);
     previous.Path = ReadText(entry, "UninstallPath");
     previous.Version = ReadText(entry, "DisplayVersion");
     LogPrintf("SETUP::ReadPreviousInstall %s: UninstallPath '%s', DisplayVersion '%s'\n", inikey.Text(),
@@ -186,7 +187,7 @@ int ProductHookGeneration(double appversion) {
 }
 
 bool DatabaseEngineLoadable() {
-    REGISTRY shared("Shared Tools", "Software\\Microsoft", REGISTRY::USER_LOCALMACHINE);
+    REGISTRY shared(REGISTRY::LocalMachine(), "Software\\Microsoft", "Shared Tools", REGISTRY::MODE_READ);
     const STRING folder = ReadText(shared, "SharedFilesDir");
     if (folder.NotEmpty() && LibraryLoads(folder || "DAO\\dao360.dll"))
         return true;
@@ -195,7 +196,7 @@ bool DatabaseEngineLoadable() {
 }
 
 STRING FindDeviceManager() {
-    REGISTRY entry("CEAppMgr.exe", APP_PATHS_KEY, REGISTRY::USER_LOCALMACHINE);
+    REGISTRY entry(REGISTRY::LocalMachine(), APP_PATHS_KEY, "CEAppMgr.exe", REGISTRY::MODE_READ);
     const STRING path = ReadText(entry, nullptr);
     if (path.IsEmpty() || !FILENAME(path).Exists())
         return STRING("");
@@ -205,14 +206,8 @@ STRING FindDeviceManager() {
 int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
     const STRINGARRAY files = SplitConfigList(list);
     int deleted = 0;
-    for (int i = 0; i < files.Count(); ++i) {
-        // Always below the destination, even for a field that looks like a full path.
-        FILENAME file;
-        file = installdir || "\\" || *files.Get(i);
-        const bool ok = file.Delete();
-        LogPrintf("SETUP::DeleteAfterExtract %s: %s\n", file.Text(), ok ? "deleted" : "not deleted");
-        deleted += ok ? 1 : 0;
-    }
+    for (int i = 0; i < files.Count(); ++i)
+        deleted += DeleteFileBelow(installdir, *files.Get(i), "DeleteAfterExtract") ? 1 : 0;
     return deleted;
 }
 
@@ -222,7 +217,7 @@ int RunInstall() {
     BuildInstallSteps(steps);
 
     INSTALLSTATE& state = Install();
-    if (!LoadConfigTable(state.Config, SETUP_CONFIG_FILE)) {
+    if (!LoadSetupConfiguration(state.Config, SETUP_CONFIG_FILE)) {
         ShowError(IDS_ERR_CONFIG_MISSING);
         return 0;
     }

@@ -1,5 +1,6 @@
 #include "setup/installrecord.h"
 
+#include "lib/ownedpath.h"
 #include "setup/installstate.h"
 
 namespace {
@@ -40,6 +41,10 @@ STRING ConfigValue(const HASH& config, const char* key) {
     return value ? *value : STRING();
 }
 
+STRING ConfigText(const HASH& config, const char* key) {
+    return NotNull(ConfigValue(config, key));
+}
+
 std::vector<STRING> ListFields(const STRING& list) {
     std::vector<STRING> fields;
     for (int index = 0;; ++index) {
@@ -61,6 +66,10 @@ bool IsFolderPlaceholder(const char* membername) {
 
 bool INSTALLEDFILES::Add(const char* membername) {
     if (membername == nullptr || membername[0] == '\0' || IsFolderPlaceholder(membername))
+        return false;
+    // The record is joined to the install folder at removal: a name that would leave it (or a "|" that
+    // would split the list) is never recorded.
+    if (!IsNameBelow(membername))
         return false;
     AppendEntry(List, membername);
     return true;
@@ -120,17 +129,13 @@ STRING ROOTCLASSES::Text() const {
 }
 
 bool HasUninstallEntry(const HASH& config) {
-    return config.Contains("IniKey");
+    // Values on the uninstall branch itself would be no entry at all: the system lists only its subkeys,
+    // and nothing could start an uninstall of an empty key name.
+    return ConfigValue(config, "IniKey").NotEmpty();
 }
 
 STRING UninstallKeyPath(const HASH& config) {
-    STRING path(UNINSTALL_BASE_KEY);
-    const STRING key = ConfigValue(config, "IniKey");
-    if (key.NotEmpty())
-        path.Append(key);
-    else
-        path.Truncate(path.Length() - 1); // the uninstall key itself, without the trailing separator
-    return path;
+    return UNINSTALL_BASE_KEY || ConfigValue(config, "IniKey");
 }
 
 REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir, const STRING& installedfiles,

@@ -22,6 +22,8 @@ using REGISTRYTEXTS = std::vector<REGISTRYTEXT>;
 
 // The value of a configuration key without adding the key to the table: null when the key is absent.
 STRING ConfigValue(const HASH& config, const char* key);
+// The same for text that is shown, written or joined: an absent key reads as empty, never as a null text.
+STRING ConfigText(const HASH& config, const char* key);
 
 // The fields of a "|" list that carry text, in order; empty fields are skipped.
 std::vector<STRING> ListFields(const STRING& list);
@@ -33,7 +35,8 @@ bool IsFolderPlaceholder(const char* membername);
 // The extracted archive members in extraction order, as UninstallFiles records them.
 class INSTALLEDFILES {
 public:
-    // Records the member unless it is a folder placeholder; true when it was recorded.
+    // Records the member unless it is a folder placeholder or a name that would leave the install folder;
+    // true when it was recorded.
     bool Add(const char* membername);
     // The names joined by "|"; empty when nothing was recorded.
     const STRING& Text() const { return List; }
@@ -74,9 +77,10 @@ private:
     STRING List{""};
 };
 
-// True when the configuration asks for an uninstall entry (IniKey present, even empty).
+// True when the configuration asks for an uninstall entry: IniKey names one. An empty IniKey is taken as an
+// absent one, as the reading side of an earlier installation takes it.
 bool HasUninstallEntry(const HASH& config);
-// The uninstall entry's key below HKEY_LOCAL_MACHINE; an empty IniKey names the uninstall key itself.
+// The uninstall entry's key below HKEY_LOCAL_MACHINE (only meaningful when HasUninstallEntry).
 STRING UninstallKeyPath(const HASH& config);
 // The values of the uninstall entry that the copy step writes, in writing order.
 REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir, const STRING& installedfiles,

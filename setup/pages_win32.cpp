@@ -17,6 +17,7 @@
 #include "lib/osys.h"
 #include "lib/win/printer.h"
 #include "setup/config.h"
+#include "setup/deletionguard.h"
 #include "setup/install.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
@@ -163,6 +164,19 @@ void BrowseForFolder(void*, intptr_t, HWND page, STRING&) {
         LogPrintf("SETUP::DestinationPage chosen %s\n", folder);
         CONTROL(page, IDC_DEST_FOLDER).SetText(folder);
     }
+}
+
+// A folder of the system or of the user (or one that holds such a folder) is never a destination: the
+// product's files would lie loose among the user's own, and no uninstall could tell them apart.
+bool DestinationAccepted(HWND page, const STRING& folder) {
+    const TREEVERDICT verdict = JudgeDestination(folder, SystemAndUserFolders());
+    if (verdict == TREEVERDICT::Allowed)
+        return true;
+    LogPrintf("SETUP::DestinationPage %s refused: %s\n", folder.Text(), TreeVerdictText(verdict));
+    STRING text = Message(IDS_ERR_DEST_RESERVED);
+    text.Replace("$DIR", folder.Text());
+    WINORVIK::ErrorMsgBox(page, Message(IDS_MSGBOX_TITLE).Text(), text.Text());
+    return false;
 }
 
 // ---- advertisement ----------------------------------------------------------------------------------------
@@ -390,8 +404,15 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Disable();
     }
 
-    const int result = wizard->RunPage();
+    int result = wizard->RunPage();
     state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
+    while (result == PAGE_NEXT && !DestinationAccepted(page->Hwnd(), state.InstallDir)) {
+        // Even an update must be able to leave a folder that no product may own.
+        CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
+        CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
+        result = wizard->RunPage();
+        state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
+    }
     LogPrintf("SETUP::DestinationPage %s, result %d\n", state.InstallDir.Text(), result);
     return result;
 }

@@ -134,6 +134,7 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
     if (target.NotEmpty() && fs::Stat(target.Text()) != fs::PathKind::Directory)
         CreateParentDirectories(target);
 
+    Failure = FAILURE::None;
     bool run = !IsProtected(member, target) && MayOverwrite(member, target);
     int result = 1;
     if (run) {
@@ -146,6 +147,8 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
         // A member written completely with a correct CRC counts as extracted, even when the archive as a
         // whole drew a warning (a self-extractor prefix, say).
         result = report.AllMatchedCompleted() ? 1 : 0;
+        if (result == 0)
+            Failure = report.code == kWriteError ? FAILURE::Write : FAILURE::Archive;
         LogPrintf("UNZIPPER::~ExtractFile() engine result %d, %s\n", report.code,
                   result ? "extracted" : "failed");
     }

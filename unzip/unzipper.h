@@ -43,6 +43,12 @@ public:
     // given) is 1 when the engine ran, 0 when a policy kept the existing file.
     int ExtractFile(const char* name, const char* destination, int* extracted = nullptr);
 
+    // Why the last ExtractFile returned 0: the archive is at fault (damaged data, a bad CRC, a member the
+    // engine refuses to write, such as an unsafe name), so trying again cannot help; or writing the file
+    // failed, which the user may be able to mend (a file in use, a full disk).
+    enum class FAILURE { None, Archive, Write };
+    FAILURE LastFailure() const { return Failure; }
+
 private:
     bool IsProtected(const STRING& name, const STRING& destination) const;
     bool MayOverwrite(const STRING& name, const STRING& destination) const;
@@ -51,6 +57,7 @@ private:
     STRING AskOverwriteList;
     STRING ProtectedList;
     int Cursor = 0;
+    FAILURE Failure = FAILURE::None;
     ASKOVERWRITE Ask;
     std::unique_ptr<orvik::unzip::Messages> EngineMessages;
     std::unique_ptr<orvik::unzip::ZipArchive> Archive;

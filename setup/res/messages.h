@@ -129,6 +129,8 @@
 #define IDS_WARN_FILES_LEFT_1        3012 /* "$DIR"; first half, joined with 3013; spare */
 #define IDS_WARN_FILES_LEFT_2        3013 /* second half; spare */
 #define IDS_DEST_EARLIER_VERSION     3014 /* hint on the destination page */
+#define IDS_ERR_ARCHIVE_DAMAGED      3015 /* "$FILE"; a damaged package member: the copy stops */
+#define IDS_ERR_DEST_RESERVED        3016 /* "$DIR"; a folder of Windows or of the user as destination */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

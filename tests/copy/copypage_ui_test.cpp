@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -457,6 +458,45 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
     EXPECT_TRUE(
         InOrder(Record(), {"NewSetupHook 7 ", "copy page 148\n", "page before shown\n", "wizard 0\n"}));
+}
+
+TEST_F(CopyStepUi, ADamagedMemberStopsTheCopyWithItsOwnMessageInsteadOfARetryLoop) {
+    WriteConfig("AppVersion=3.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
+    WriteArchive(
+        "setup.fil",
+        {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}, {"last.txt", "3"}});
+    // Stored members: their data stands in the archive as it is, so one flipped byte breaks the CRC.
+    std::string archive = ReadFile(Package / "setup.fil");
+    const size_t data = archive.find("the bytes of this member");
+    ASSERT_NE(data, std::string::npos);
+    archive[data + 4] ^= 0x20;
+    WriteFile(Package / "setup.fil", archive);
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const WindowFinder finder(wizard_process);
+    const MessageBoxWindow box =
+        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+    std::string expected = LibraryText(IDS_ERR_ARCHIVE_DAMAGED);
+    expected.replace(expected.find("$FILE"), 5, "broken.txt");
+    // The box reflows the text: compare word by word.
+    const auto words = [](const std::string& text) {
+        std::istringstream in(text);
+        return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+    };
+    EXPECT_EQ(words(box.message()), words(expected));
+    EXPECT_EQ(box.buttons(), (std::vector<std::string>{"OK"})) << "no retry: trying again cannot mend it";
+    Screenshot(box.window(), "damaged");
+    box.answer("OK");
+
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
+    EXPECT_TRUE(wizard.child(IDC_BACK).isEnabled());
+    EXPECT_FALSE(wizard.child(IDC_NEXT).isEnabled());
+    EXPECT_FALSE(fs::exists(Target / "last.txt")) << "the copy stopped at the damaged member";
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
+    Button(wizard.child(IDCANCEL)).click();
+    MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("No");
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
 }
 
 TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRestarted) {

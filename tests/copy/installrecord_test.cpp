@@ -166,11 +166,13 @@ TEST(UninstallEntry, FirewallIsRecordedWhenTheKeyIsPresentEvenEmpty) {
     EXPECT_EQ(values.back(), (std::pair<std::string, std::string>{"UninstallFirewall", ""}));
 }
 
-TEST(UninstallEntry, WithoutIniKeyThereIsNoEntryAndAnEmptyOneNamesTheUninstallKey) {
+TEST(UninstallEntry, AnAbsentOrEmptyIniKeyMeansNoEntry) {
     EXPECT_FALSE(HasUninstallEntry(Config("AppName=Demo\n")));
-    const HASH empty = Config("IniKey=\n");
-    EXPECT_TRUE(HasUninstallEntry(empty));
-    EXPECT_STREQ(UninstallKeyPath(empty).Text(), "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    EXPECT_FALSE(HasUninstallEntry(Config("IniKey=\n")));
+    const HASH named = Config("IniKey=Demo\n");
+    EXPECT_TRUE(HasUninstallEntry(named));
+    EXPECT_STREQ(UninstallKeyPath(named).Text(),
+                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo");
 }
 
 TEST(Progress, PercentOfTheListingTotalInWideIntegers) {
@@ -186,4 +188,13 @@ TEST(Progress, AZeroTotalIsNeverDividedBy) {
     EXPECT_EQ(ProgressPercent(0, 0), 0);
     EXPECT_EQ(ProgressPercent(10, 0), 0);
     EXPECT_EQ(ProgressPercent(10, -1), 0);
+}
+
+TEST(InstalledFiles, NamesThatWouldLeaveTheInstallFolderAreNeverRecorded) {
+    INSTALLEDFILES files;
+    EXPECT_TRUE(files.Add("bin/demo.exe"));
+    EXPECT_TRUE(files.Add("%APPDATA%/x.txt")) << "a literal name below the folder";
+    for (const char* name : {"../outside.txt", "C:\\Windows\\x.dll", "/etc/x", "a|b.txt", "nul"})
+        EXPECT_FALSE(files.Add(name)) << name;
+    EXPECT_STREQ(files.Text().Text(), "bin/demo.exe|%APPDATA%/x.txt");
 }

@@ -137,3 +137,13 @@ TEST(LoadConfigTable, AMissingFileLeavesTheTableAndSaysSo) {
     EXPECT_FALSE(LoadConfigTable(table, "no-such-setup.cfg"));
     EXPECT_EQ(Value(table, "AppName"), "Before");
 }
+
+TEST(Readability, AConfigurationNeedsOneKeyOfItsOwn) {
+    EXPECT_TRUE(HasSetupKeys(STRING("// comment\r\nappname=Demo\r\n")));
+    EXPECT_TRUE(HasSetupKeys(STRING("x\nWelcomeMsg.ger=Hallo")));
+    EXPECT_TRUE(HasSetupKeys(STRING("StartmenuOpts_2=x\n")));
+    EXPECT_FALSE(HasSetupKeys(STRING("")));
+    EXPECT_FALSE(HasSetupKeys(STRING()));
+    EXPECT_FALSE(
+        HasSetupKeys(STRING("Url=https://example.invalid\nAppNames=x\n AppName=y\nAppName\n\xff\xfe=1\n")));
+}

@@ -81,6 +81,24 @@ TEST(PreviousInstall, EmptyValuesCountAsNotRecorded) {
     EXPECT_EQ(previous.Version.Length(), 0);
 }
 
+TEST(PreviousInstall, ReadingAnEntryThatIsNotThereCreatesNone) {
+    UNINSTALLENTRY absent(UniqueName("OrvikTestAbsent"));
+    EXPECT_FALSE(ReadPreviousInstall(STRING(absent.Name.c_str())).Found());
+    EXPECT_FALSE(absent.KeyExists());
+}
+
+TEST(DeviceManager, LookingForItCreatesNoAppPathsEntry) {
+    const char* const key = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\CEAppMgr.exe";
+    HKEY found = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &found) == ERROR_SUCCESS) {
+        RegCloseKey(found);
+        GTEST_SKIP() << "a device manager is registered in this prefix";
+    }
+    EXPECT_TRUE(FindDeviceManager().IsEmpty());
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &found), ERROR_SUCCESS)
+        << "other software takes the key as an installed device manager";
+}
+
 TEST(PreviousInstall, WithoutIniKeyNothingIsReadOrCreated) {
     UNINSTALLENTRY nullname("<NULL>");
     EXPECT_FALSE(ReadPreviousInstall(STRING("")).Found());
@@ -120,4 +138,21 @@ TEST(DeleteAfterExtract, AFullPathIsTakenBelowTheDestinationNotOutsideIt) {
                                  STRING(destination.Text().c_str())),
               0);
     EXPECT_TRUE(elsewhere.Exists("precious.dat"));
+}
+
+TEST(DeleteAfterExtract, NamesAreJoinedLiterallyAndNeverLeaveTheDestination) {
+    TEMPFOLDER root;
+    root.Write("precious.dat", "p");
+    root.Write("dest\\%APPDATA%\\x.dat", "literal");
+    root.Write("dest\\~\\y.dat", "literal");
+    const STRING destination(root.File("dest").c_str());
+    // "..\precious.dat" would reach the folder above; "%APPDATA%\x.dat" and "~\y.dat" name files below the
+    // destination, as the extractor wrote them, not in the user's profile.
+    EXPECT_EQ(
+        DeleteAfterExtract(STRING("..\\precious.dat|sub\\..\\..\\precious.dat|%APPDATA%\\x.dat|~\\y.dat"),
+                           destination),
+        2);
+    EXPECT_TRUE(root.Exists("precious.dat"));
+    EXPECT_FALSE(root.Exists("dest\\%APPDATA%\\x.dat"));
+    EXPECT_FALSE(root.Exists("dest\\~\\y.dat"));
 }

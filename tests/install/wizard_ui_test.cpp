@@ -3,9 +3,14 @@
 // robot, with screenshots of the pages.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,6 +51,12 @@ std::string Replaced(std::string text, const std::string& placeholder, const std
          at = text.find(placeholder, at + by.size()))
         text.replace(at, placeholder.size(), by);
     return text;
+}
+
+// The words of a text: message boxes reflow their text, so it is compared word by word.
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
 }
 
 // A backslash in a setup.cfg value is written twice.
@@ -158,6 +169,64 @@ TEST_F(InstallWizard, WithoutSetupCfgTheUserIsToldAndNothingIsInstalled) {
     box.answer("OK");
     EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
     EXPECT_FALSE(Entry.KeyExists());
+}
+
+TEST_F(InstallWizard, AConfigurationOfRandomBytesIsUnreadableLikeAMissingOne) {
+    // A damaged download: bytes without a single key of the configuration (some lines do look like keys).
+    std::string noise = "Zq3=\x01\r\n\xff\xfe=x\r\n";
+    uint32_t state = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        state = state * 1103515245u + 12345u;
+        noise += static_cast<char>(state >> 24);
+    }
+    Package.Write("setup.cfg", noise);
+    RobotProcess process = Start();
+    const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+    EXPECT_EQ(Replaced(box.message(), "\r", "\n"), Replaced(Msg(2985), "\r", "\n"));
+    box.answer("OK");
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(Log().find("SETUPDIALOGBOX"), std::string::npos) << "no wizard at all";
+    EXPECT_FALSE(Destination.Exists("docs/guide.txt"));
+}
+
+TEST_F(InstallWizard, FoldersOfWindowsAndOfTheUserAreRefusedAsDestination) {
+    WriteConfig();
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    Next(wizard);
+    AcceptLicence(wizard);
+    WaitForPage(wizard, 2902);
+
+    char profile[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile)));
+    char desktop[MAX_PATH] = {};
+    ASSERT_TRUE(
+        SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop)));
+    for (const std::string& refused : {std::string("C:\\Program Files\\"), std::string("c:\\WINDOWS"),
+                                       std::string(profile), std::string(desktop)}) {
+        Edit(PageItem(wizard, 201)).type(refused);
+        Next(wizard);
+        const MessageBoxWindow box =
+            MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+        std::string folder = refused;
+        if (folder.back() == '\\')
+            folder.pop_back();
+        EXPECT_EQ(Words(box.message()), Words(Replaced(Msg(3016), "$DIR", folder)))
+            << "the box reflows the text";
+        if (refused == "C:\\Program Files\\")
+            Screenshot(box.window(), "refused-destination");
+        box.answer("OK");
+        WaitForPage(wizard, 2902);
+    }
+    // A folder of its own below any of them is fine.
+    Edit(PageItem(wizard, 201)).type(Destination.Text());
+    Next(wizard);
+    WaitForPage(wizard, 2916);
+    EXPECT_TRUE(Destination.Exists("docs/guide.txt"));
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_NE(Log().find("SETUP::DestinationPage c:\\WINDOWS refused"), std::string::npos);
 }
 
 TEST_F(InstallWizard, ANewInstallationWalksEveryPageAndEndsWithTheCompletionMessage) {
