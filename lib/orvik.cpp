@@ -194,8 +194,14 @@ STRING LOGIT::ProgramDescription() {
 
 void LOGIT::RequestCrashDumps(int level) {
     CrashDumpLevel = level;
-    if (CRASHDUMPREQUEST handler = CrashDumpHandler.load())
+    if (CRASHDUMPREQUEST handler = CrashDumpHandler.load()) {
         handler(level);
+        return;
+    }
+    // Nothing would write a dump: the switch must not look as if it did more than remember its level.
+    LogPrintf("LOGIT crash dumps (level %d) requested, but no crash handler is installed: no dumps will be "
+              "written\n",
+              level);
 }
 
 void LOGIT::CloseLog() {

@@ -21,6 +21,10 @@ int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
 // ---- the steps of the page, each usable on its own
 // ---------------------------------------------------------
 
+// The product's start-menu folder: StartmenuName joined literally below the program folder. An empty name
+// (or one that would leave the program folder) puts the links directly into the program folder.
+STRING StartmenuFolderFor(const STRING& programfolder, const STRING& startmenuname);
+
 // Runs the mobile-device manager synchronously with "installdir\pcinstall.ini" (quoted) as its argument.
 bool RunDeviceManager(const STRING& managerpath, const STRING& installdir);
 

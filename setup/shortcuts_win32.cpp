@@ -9,6 +9,7 @@
 #include <intshcut.h>
 
 #include "lib/filename.h"
+#include "lib/ownedpath.h"
 #include "lib/firewall/comptr.h"
 #include "lib/firewall/firewall.h"
 #include "lib/orvik.h"
@@ -207,7 +208,7 @@ SHORTCUTCHOICES ReadChoices(HWND page) {
 STRING RecordedStartmenuFolder(const HASH& config) {
     if (!HasUninstallEntry(config))
         return STRING("");
-    REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_CREATE);
+    REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_READ);
     STRING folder;
     if (!entry.Read("UninstallStartmenu", folder))
         return STRING("");
@@ -215,13 +216,12 @@ STRING RecordedStartmenuFolder(const HASH& config) {
 }
 
 STRING UninstallEntryFor(const HASH& config) {
-    if (ConfigValue(config, "StartmenuUninstall").ToInt() == 0)
+    // Without an uninstall entry there is nothing the link could start.
+    if (ConfigValue(config, "StartmenuUninstall").ToInt() == 0 || !HasUninstallEntry(config))
         return STRING("");
     STRING linkname = OSYS::GetStringFromResource(IDS_UNINSTALL_LINK_NAME);
-    const STRING appname = ConfigValue(config, "AppName");
-    linkname.Replace("$PROGRAM", appname.NotNull() ? appname.Text() : "");
-    const STRING inikey = ConfigValue(config, "IniKey");
-    return UninstallShortcutEntry(linkname, inikey.NotNull() ? inikey : STRING(""));
+    linkname.Replace("$PROGRAM", ConfigText(config, "AppName").Text());
+    return UninstallShortcutEntry(linkname, ConfigText(config, "IniKey"));
 }
 
 // Everything the page does once the user has pressed Next.
@@ -231,11 +231,17 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
     const HASH& config = install.Config;
     install.AllUsers = choices.AllUsers ? "1" : "0";
     const STRING& programfolder = choices.AllUsers ? programs.Common : programs.User;
-    install.StartmenuFolder = FILENAME(programfolder.Text(), ConfigValue(config, "StartmenuName").Text());
+    const STRING startmenuname = ConfigText(config, "StartmenuName");
+    install.StartmenuFolder = StartmenuFolderFor(programfolder, startmenuname);
     LogPrintf("SETUP::ShortcutPage start menu %d, all users %d, desktop %d, folder %s\n", choices.StartMenu,
               choices.AllUsers, choices.Desktop, install.StartmenuFolder.Text());
 
-    RenameMovedStartmenuFolder(RecordedStartmenuFolder(config), install.StartmenuFolder);
+    // One initialisation for the thread from here to the firewall: the hook, the links and the firewall
+    // all use COM.
+    const COMINIT com;
+    // Links that go straight into the program menu have no folder of their own that could have moved.
+    if (startmenuname.NotEmpty())
+        RenameMovedStartmenuFolder(RecordedStartmenuFolder(config), install.StartmenuFolder);
     CallNewSetupHook(9, 0, 0, 0, 0, reinterpret_cast<intptr_t>(&install.StartmenuFolder));
 
     if (choices.StartMenu)
@@ -272,6 +278,17 @@ int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         return result;
     MakeShortcuts(ReadChoices(page->Hwnd()), programs, candidate);
     return PAGE_NEXT;
+}
+
+STRING StartmenuFolderFor(const STRING& programfolder, const STRING& startmenuname) {
+    if (startmenuname.IsEmpty())
+        return programfolder;
+    STRING folder;
+    if (JoinBelow(programfolder, startmenuname, &folder))
+        return folder;
+    LogPrintf("SETUP::ShortcutPage StartmenuName '%s' leaves the program menu: links go into %s itself\n",
+              startmenuname.Text(), programfolder.Text());
+    return programfolder;
 }
 
 bool RunDeviceManager(const STRING& managerpath, const STRING& installdir) {

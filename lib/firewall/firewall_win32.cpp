@@ -122,7 +122,7 @@ HRESULT FIREWALL::IsAppEnabled(const char* appname, int* isenabled) {
     } else {
         LogPrintf("FIREWALL::IsAppEnabled() Application is disabled\n");
     }
-    LogPrintf("FIREWALL::~IsAppEnabled(), isenabled=%d", *isenabled);
+    LogPrintf("FIREWALL::~IsAppEnabled(), isenabled=%d\n", *isenabled);
     return hr;
 }
 

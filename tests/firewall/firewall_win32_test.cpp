@@ -186,14 +186,14 @@ TEST_F(FirewallIsAppEnabled, TellsEnabledDisabledAndAbsentApart) {
         InOrder(enabledlog.Text(), {std::string("FIREWALL::IsAppEnabled() appname=") + Program + "\r\n",
                                     "FIREWALL::IsAppEnabled() Application is in exception list\r\n",
                                     "FIREWALL::IsAppEnabled() Application is enabled\r\n",
-                                    "FIREWALL::~IsAppEnabled(), isenabled=1"}));
+                                    "FIREWALL::~IsAppEnabled(), isenabled=1\r\n"}));
 
     LOGFILE disabledlog;
     EXPECT_EQ(S_OK, firewall.IsAppEnabled("c:\\OFF.exe", &result)) << "the list ignores letter case";
     EXPECT_EQ(0, result);
     EXPECT_TRUE(InOrder(disabledlog.Text(), {"FIREWALL::IsAppEnabled() Application is in exception list\r\n",
                                              "FIREWALL::IsAppEnabled() Application is disabled\r\n",
-                                             "FIREWALL::~IsAppEnabled(), isenabled=0"}));
+                                             "FIREWALL::~IsAppEnabled(), isenabled=0\r\n"}));
 
     LOGFILE absentlog;
     result = 1;

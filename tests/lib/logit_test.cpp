@@ -174,6 +174,17 @@ TEST(LogitSwitches, CrashDumpRequestsReachTheHandler) {
     LogitSetCrashDumpHandler(nullptr);
 }
 
+TEST(LogitSwitches, CrashDumpRequestWithoutHandlerSaysNoDumpsWillBeWritten) {
+    LogitSetCrashDumpHandler(nullptr);
+    SCRATCHDIR dir;
+    LOGCAPTURE log(dir.File("nodumps.log"));
+    EXPECT_TRUE(LogitOption("/CRASHDUMP:1"));
+    EXPECT_EQ(1, LogitCrashDumpLevel());
+    const std::string text = log.Finish();
+    EXPECT_NE(std::string::npos,
+              text.find("crash dumps (level 1) requested, but no crash handler is installed"));
+}
+
 TEST(LogitLines, FirstLineCarriesTimeAndThread) {
     SCRATCHDIR dir;
     LOGCAPTURE log(dir.File("lines.log"));

@@ -291,3 +291,14 @@ TEST_F(ShortcutDeviceManager, TheShortcutPageHandsOverAndShowsNothing) {
               stubcalls::Arguments(Manager));
     install = INSTALLSTATE();
 }
+
+TEST(StartmenuFolder, AnEmptyNamePutsTheLinksIntoTheProgramMenuNeverIntoANullNamedFolder) {
+    const STRING programs("C:\\Users\\jo\\Start Menu\\Programs");
+    EXPECT_STREQ(StartmenuFolderFor(programs, STRING("Orvik\\Demo")).Text(),
+                 "C:\\Users\\jo\\Start Menu\\Programs\\Orvik\\Demo");
+    EXPECT_STREQ(StartmenuFolderFor(programs, STRING("")).Text(), programs.Text());
+    EXPECT_STREQ(StartmenuFolderFor(programs, STRING()).Text(), programs.Text());
+    EXPECT_STREQ(StartmenuFolderFor(programs, STRING("..\\..\\Desktop")).Text(), programs.Text());
+    EXPECT_STREQ(StartmenuFolderFor(programs, STRING("%APPDATA%")).Text(),
+                 "C:\\Users\\jo\\Start Menu\\Programs\\%APPDATA%");
+}
