@@ -153,6 +153,17 @@ bool IsRootFolder(const STRING& folder) {
     return false;
 }
 
+bool HasParentComponent(const STRING& path) {
+    const STRING f = NormalFolder(path);
+    bool parent = false;
+    ForEachComponent(f.Text(), [&](const char* component, size_t length) {
+        if (length > 0 && IsOnlyDotsAndBlanks(component, length) && !IsDotComponent(component, length))
+            parent = true;
+        return !parent;
+    });
+    return parent;
+}
+
 const char* TreeVerdictText(TREEVERDICT verdict) {
     switch (verdict) {
     case TREEVERDICT::Allowed:
@@ -175,19 +186,6 @@ bool IsFullPath(const STRING& folder) {
     const STRING f = NormalFolder(folder);
     return (f.Length() >= 3 && IsDriveLetter(f.Text()) && f[2] == '\\') ||
            (f.Length() > 2 && f[0] == '\\' && f[1] == '\\');
-}
-
-// Any component ".." (or one that the system reads as such) makes the text name another folder than it
-// seems to; such a folder is judged as unsafe as a relative one.
-bool HasParentComponent(const STRING& folder) {
-    const STRING f = NormalFolder(folder);
-    bool parent = false;
-    ForEachComponent(f.Text(), [&](const char* component, size_t length) {
-        if (length > 0 && IsOnlyDotsAndBlanks(component, length) && !IsDotComponent(component, length))
-            parent = true;
-        return !parent;
-    });
-    return parent;
 }
 
 TREEVERDICT JudgeAgainstProtected(const STRING& folder, const std::vector<STRING>& protectedfolders) {

@@ -25,6 +25,10 @@ STRING NormalFolder(const STRING& folder);
 // True when path is folder itself or lies below it, comparing whole components and ignoring letter case.
 bool IsAtOrBelow(const STRING& path, const STRING& folder);
 
+// True when some component of path is ".." (or what the system reads as such): the text then names another
+// folder than it seems to, and no textual comparison can place it.
+bool HasParentComponent(const STRING& path);
+
 // A drive root ("C:", "C:\"), a share root ("\\server\share"), a bare "\" or an empty text.
 bool IsRootFolder(const STRING& folder);
 

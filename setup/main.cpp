@@ -10,6 +10,7 @@
 #include "setup/hooklibrary.h"
 #include "setup/install.h"
 #include "setup/res/messages.h"
+#include "setup/uninstall.h"
 #include "setup/verbs.h"
 
 namespace {
@@ -23,14 +24,13 @@ void MoveToProgramFolder() {
 }
 
 // The run mode when no verb was given. Its result never becomes the exit code.
-void RunMode() {
+void RunMode(const STRING& programpath) {
     if (TestArgValue("ORDER", 0)) {
         LogPrintf("SETUP::SetupMain ORDER: nothing to do\n");
         return;
     }
     if (TestArgValue("REMOVE", 0)) {
-        LogPrintf(
-            "SETUP::SetupMain REMOVE: the uninstaller is not available in this build, nothing removed\n");
+        RunUninstall(programpath);
         return;
     }
     RunInstall();
@@ -51,7 +51,7 @@ int SetupMain(int argc, char** argv) {
         // The hook entry points belong to the library only while this block runs.
         const HOOKLIBRARY hooks;
         if (!RunCommandVerb(exitcode))
-            RunMode();
+            RunMode(STRING(argc > 0 ? argv[0] : ""));
     }
     LogPrintf("SETUP::~SetupMain exit code %d\n", exitcode);
     return exitcode;

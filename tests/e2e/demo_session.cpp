@@ -78,4 +78,25 @@ void Next(const Window& wizard) {
     Button(wizard.child(149)).click();
 }
 
+void InstallWithDefaults(const std::string& package) {
+    RobotProcess setup = RobotProcess::start(package + "\\setup.exe", "", package);
+    MessageBoxWindow::waitFor(WindowFinder(setup), kAppName, kPageTimeout).answer("OK"); // the dated warning
+    const Window wizard = WaitForWizard(setup);
+    WaitForPage(wizard, 2912);
+    Next(wizard);
+    WaitForPage(wizard, 2904);
+    CheckBox(PageItem(wizard, 301)).setChecked(true);
+    Next(wizard);
+    for (int title : {2902, 2906, 2916, 2914}) {
+        WaitForPage(wizard, title);
+        Next(wizard);
+    }
+    WaitForPage(wizard, 2918);
+    Button(wizard.child(IDCANCEL)).click();
+    MessageBoxWindow::waitFor(WindowFinder(setup), Msg(2900) + " " + kAppName, kPageTimeout).answer("OK");
+    ASSERT_EQ(setup.exitCode(kPageTimeout), 0u);
+    waitUntil([] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout);
+    CloseFolderWindows();
+}
+
 } // namespace e2e

@@ -49,6 +49,10 @@ void WaitForPage(const uirobot::Window& wizard, int titlemessage);
 // Clicks Next as soon as it is enabled.
 void Next(const uirobot::Window& wizard);
 
+// Installs DemoPad from the package folder with every proposal of the wizard taken, as a person in a hurry
+// does; returns once setup has ended and the start-menu folder's window is closed.
+void InstallWithDefaults(const std::string& package);
+
 using wizardui::PageItem;
 using wizardui::Subtitle;
 using wizardui::Title;

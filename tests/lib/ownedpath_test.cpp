@@ -57,6 +57,13 @@ TEST(OwnedPath, AtOrBelowComparesWholeComponents) {
     EXPECT_FALSE(IsAtOrBelow(STRING("C:\\Apps"), STRING("")));
 }
 
+TEST(OwnedPath, ParentStepsAreFoundInEveryForm) {
+    for (const char* path : {"C:\\a\\..\\b", "..", "a/../b", "C:\\a\\... \\b", "C:\\a\\. .\\"})
+        EXPECT_TRUE(HasParentComponent(STRING(path))) << path;
+    for (const char* path : {"C:\\a\\.\\b", "C:\\a..b", "C:\\", ""})
+        EXPECT_FALSE(HasParentComponent(STRING(path))) << path;
+}
+
 TEST(OwnedPath, RootsAreRecognisedInEveryForm) {
     for (const char* root : {"C:", "C:\\", "c:/", "\\", "", "\\\\server\\share", "\\\\server\\share\\",
                              "\\\\server", "\\\\?\\C:\\", "\\\\.\\D:"})

@@ -106,14 +106,18 @@ TEST(RunModes, OrderRunsNothingEvenWithRemove) {
     EXPECT_TRUE(hookcalls::HookCalls(hook).empty());
 }
 
-TEST(RunModes, RemoveSaysTheUninstallerIsMissingAndRemovesNothing) {
+TEST(RunModes, RemoveOfAProductWithoutUninstallEntrySaysSoAndRemovesNothing) {
     SETUPFOLDER folder;
-    const RUN run = RunSetup(folder, "/REMOVE:ProductKey");
+    folder.Write("keep.txt", "x");
+    const RUN run = RunSetup(folder, "/REMOVE:NoSuchProduct_" + std::to_string(GetCurrentProcessId()));
 
     EXPECT_EQ(run.ExitCode, 0u);
-    EXPECT_TRUE(ShowedNothing(run));
-    EXPECT_TRUE(Logged(run, "the uninstaller is not available in this build, nothing removed"));
+    ASSERT_EQ(run.Boxes.size(), 1u);
+    EXPECT_EQ(run.Boxes[0].Title, "Orvik Uninstall");
+    EXPECT_EQ(run.Boxes[0].Message, "Files missing or this software has already been uninstalled!");
+    EXPECT_TRUE(Logged(run, "SETUP::RunUninstall("));
     EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
+    EXPECT_EQ(folder.Read("keep.txt"), "x");
 }
 
 TEST(RunModes, VerbWithRemoveRunsOnlyTheVerb) {

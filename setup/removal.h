@@ -1,0 +1,73 @@
+// The removal behind the uninstall wizard's progress page: it reads what the installation recorded in its
+// uninstall entry and removes it, in a fixed order, on a worker thread. Every deletion goes through the
+// deletion guard: recorded names are joined literally and never leave their folder, and a remove-all
+// never wipes a folder that is not the product's own.
+#pragma once
+
+#include <windows.h>
+
+#include "lib/strings.h"
+#include "setup/setupdialog.h"
+
+class FIREWALLSYSTEM;
+
+// Controls of the progress page (template 2015).
+constexpr int IDC_REMOVING_TEXT = 201;     // hidden once everything is removed with all data
+constexpr int IDC_REMOVING_ALL_TEXT = 202; // shown then, with text 2939
+constexpr int IDC_REMOVING_PROGRESS = 901; // replaced by the progress bar
+
+// The values of the uninstall entry the removal uses; a missing value is an empty list.
+struct REMOVALRECORD {
+    STRING Files{""};          // UninstallFiles: names relative to the install path
+    STRING Startmenu{""};      // UninstallStartmenu: the program group folder
+    STRING StartmenuFiles{""}; // UninstallStartmenuFiles: link names without extension
+    STRING DesktopFiles{""};   // UninstallDesktopFiles
+    STRING Protect{""};        // UninstallProtect: file names that are never deleted
+    STRING RootClasses{""};    // UninstallRootClasses: keys below HKEY_CLASSES_ROOT
+    STRING Firewall{""};       // UninstallFirewall: programs relative to the install path
+};
+REMOVALRECORD ReadRemovalRecord(const STRING& keyname);
+
+// ---- the rules, each on its own ---------------------------------------------------------------------------
+
+// True when the file-name part of entry equals (ignoring case) a whole entry of the protect list.
+bool IsProtectedFile(const STRING& entry, const STRING& protectlist);
+// "Pelov" for uninstall keys beginning with "Corvantide" (ignoring case), else "Orvik".
+const char* VendorFor(const STRING& keyname);
+// Keys below HKEY_CLASSES_ROOT that belong to the system whatever an entry says: "*", "CLSID", "Directory"
+// and the like, and any name with "\" (a subkey of something else) or that is empty.
+bool IsSystemClassKey(const STRING& name);
+// The recorded program group, when it lies inside one of the program menus: the folder itself when it is
+// strictly below one of them; the menu itself when the links went straight into it (then only the links go,
+// never the menu). Empty when the recorded folder is anywhere else.
+struct PROGRAMGROUP {
+    STRING Folder{""};
+    bool MayRemoveFolder = false;
+};
+PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
+                             const STRING& commonprograms);
+
+// ---- the steps ------------------------------------------------------------------------------------------
+
+// Deletes every recorded file below installpath that is not protected. Returns how many were deleted.
+int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record);
+// Deletes the recorded links of the program group (".LNK" and ".URL") and the group folder when it is empty.
+void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames);
+// Deletes the recorded desktop links (".LNK") from desktop.
+void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames);
+// Remove-all: the install folder's tree and the product's application-data tree, each only when the guard
+// allows it, then the product's registry keys.
+void RemoveAllData(const STRING& keyname, const STRING& installpath);
+// Deletes the recorded file-type keys below HKEY_CLASSES_ROOT, never one of the system's.
+void RemoveFileTypes(const STRING& rootclasses);
+// Takes the recorded programs off the firewall's list of authorised applications.
+void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath, FIREWALLSYSTEM& system);
+
+// What the worker gets from the page.
+struct REMOVALJOB {
+    SETUPDIALOGBOX* Wizard;
+    HWND Page;
+    HWND ProgressBar;
+};
+// The worker's body: the whole removal in order, then the page's completion state. Returns 0.
+int RemoveInstallation(REMOVALJOB* job);

@@ -1,0 +1,312 @@
+// RemoveInstallation: the removal worker of the uninstall wizard and its steps.
+#include "setup/removal.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "lib/filename.h"
+#include "lib/firewall/firewall.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "lib/ownedpath.h"
+#include "setup/copypage.h"
+#include "setup/deletionguard.h"
+#include "setup/installrecord.h"
+#include "setup/installstate.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+#include "setup/uninstall.h"
+
+namespace {
+
+constexpr int HOOK_REMOVAL_START = 11;
+constexpr int HOOK_RECORD_READ = 14;
+constexpr int HOOK_ENTRY_DELETED = 12;
+constexpr int SETUPHOOK_REMOVAL_START = 3;
+constexpr int SETUPHOOK_REMOVAL_END = 4;
+constexpr int PROGRESS_PAUSE_MS = 50;
+
+// OSYS::GetSystemPath types.
+constexpr int USER_PROGRAMS = 0;
+constexpr int USER_APPDATA = 5;
+constexpr int USER_DESKTOP = 8;
+constexpr int COMMON_PROGRAMS = 10;
+constexpr int COMMON_APPDATA = 13;
+
+STRING ReadList(REGISTRY& entry, const char* value) {
+    STRING text;
+    if (!entry.Read(value, text) || text.c_str() == nullptr)
+        return STRING("");
+    return STRING(text.c_str());
+}
+
+// A shell folder without its trailing separator; empty when the system cannot name it.
+STRING ShellFolder(int type) {
+    return NormalFolder(OSYS::GetSystemPath(type));
+}
+
+// The folder part of a relative name ("Tools\\Sync" -> "Tools"); empty when it has none.
+STRING ParentPart(const STRING& name) {
+    for (int i = name.Length() - 1; i >= 0; --i) {
+        if (name[i] == '\\' || name[i] == '/')
+            return name.Left(i);
+    }
+    return STRING("");
+}
+
+STRING NamePart(const STRING& entry) {
+    int cut = -1;
+    for (int i = 0; i < entry.Length(); ++i) {
+        if (entry[i] == '\\' || entry[i] == '/')
+            cut = i;
+    }
+    return entry.Mid(cut + 1);
+}
+
+void RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
+    LogPrintf("SETUP::RemoveInstallation remove-all: %s %s\n", what, folder.Text());
+    DeleteOwnedTree(folder, keyname, "RemoveInstallation");
+}
+
+void ShowCompletion(const REMOVALJOB& job, bool removeall) {
+    const HWND wizard = job.Wizard->Hwnd();
+    SetWindowTextA(GetDlgItem(wizard, IDC_WIZARD_TITLE),
+                   OSYS::GetStringFromResource(IDS_REMOVED_TITLE).Text());
+    SetWindowTextA(GetDlgItem(wizard, IDC_WIZARD_SUBTITLE), "");
+    if (removeall) {
+        const HWND alltext = GetDlgItem(job.Page, IDC_REMOVING_ALL_TEXT);
+        SetWindowTextA(alltext, OSYS::GetStringFromResource(IDS_REMOVED_ALL_TEXT).Text());
+        ShowWindow(alltext, SW_SHOW);
+        ShowWindow(GetDlgItem(job.Page, IDC_REMOVING_TEXT), SW_HIDE);
+    }
+    SendMessageA(wizard, WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_CANCEL, 0);
+    EnableWindow(GetDlgItem(wizard, IDC_WIZARD_BACK), TRUE);
+    EnableWindow(GetDlgItem(wizard, IDC_WIZARD_CANCEL), TRUE);
+}
+
+} // namespace
+
+REMOVALRECORD ReadRemovalRecord(const STRING& keyname) {
+    REMOVALRECORD record;
+    if (keyname.IsEmpty())
+        return record;
+    REGISTRY entry(REGISTRY::LocalMachine(), UNINSTALL_BASE_KEY, keyname.Text(), REGISTRY::MODE_READ);
+    record.Files = ReadList(entry, "UninstallFiles");
+    record.Startmenu = ReadList(entry, "UninstallStartmenu");
+    record.StartmenuFiles = ReadList(entry, "UninstallStartmenuFiles");
+    record.DesktopFiles = ReadList(entry, "UninstallDesktopFiles");
+    record.Protect = ReadList(entry, "UninstallProtect");
+    record.RootClasses = ReadList(entry, "UninstallRootClasses");
+    record.Firewall = ReadList(entry, "UninstallFirewall");
+    return record;
+}
+
+bool IsProtectedFile(const STRING& entry, const STRING& protectlist) {
+    const STRING name = NamePart(entry);
+    for (const STRING& protectedname : ListFields(protectlist)) {
+        if (StringCompareNoCase(protectedname.Text(), name.Text()) == 0)
+            return true;
+    }
+    return false;
+}
+
+const char* VendorFor(const STRING& keyname) {
+    return keyname.Length() >= 10 && StringCompareNoCase(keyname.Left(10).Text(), "Corvantide") == 0
+               ? "Pelov"
+               : "Orvik";
+}
+
+bool IsSystemClassKey(const STRING& name) {
+    static const char* const systemkeys[] = {
+        "*",         "CLSID",   "Directory", "Folder",  "Drive",  "AllFilesystemObjects",
+        "Interface", "TypeLib", "AppID",     "exefile", "lnkfile"};
+    if (name.IsEmpty() || name.Find("\\") || name.Find("/"))
+        return true;
+    STRING trimmed = name;
+    trimmed.Strip();
+    for (const char* key : systemkeys) {
+        if (StringCompareNoCase(trimmed.Text(), key) == 0)
+            return true;
+    }
+    return trimmed.IsEmpty();
+}
+
+PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
+                             const STRING& commonprograms) {
+    PROGRAMGROUP group;
+    if (recorded.IsEmpty() || HasParentComponent(recorded)) {
+        LogPrintf("SETUP::RemoveInstallation program group '%s' is no folder of a program menu: left alone\n",
+                  recorded.Text());
+        return group;
+    }
+    for (const STRING& menu : {userprograms, commonprograms}) {
+        if (menu.IsEmpty() || !IsAtOrBelow(recorded, menu) || IsRootFolder(menu))
+            continue;
+        group.Folder = NormalFolder(recorded);
+        group.MayRemoveFolder = !IsAtOrBelow(menu, recorded);
+        return group;
+    }
+    LogPrintf("SETUP::RemoveInstallation program group %s lies outside the program menus: left alone\n",
+              recorded.Text());
+    return group;
+}
+
+int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record) {
+    int deleted = 0;
+    for (const STRING& entry : ListFields(record.Files)) {
+        if (IsProtectedFile(entry, record.Protect)) {
+            LogPrintf("SETUP::RemoveInstallation %s is protected\n", entry.Text());
+            continue;
+        }
+        deleted += DeleteFileBelow(installpath, entry, "RemoveInstallation") ? 1 : 0;
+    }
+    return deleted;
+}
+
+void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames) {
+    if (group.Folder.IsEmpty() || !FILENAME(group.Folder).IsDirectory())
+        return;
+    std::vector<STRING> subfolders;
+    for (const STRING& name : ListFields(linknames)) {
+        DeleteFileBelow(group.Folder, name || ".LNK", "RemoveInstallation");
+        DeleteFileBelow(group.Folder, name || ".URL", "RemoveInstallation");
+        // The sub-folders the shortcut step made for such links go too once they are empty, the deepest
+        // first; else the group folder could never be empty again.
+        for (STRING folder = ParentPart(name); folder.NotEmpty(); folder = ParentPart(folder))
+            subfolders.push_back(folder);
+    }
+    std::sort(subfolders.begin(), subfolders.end(),
+              [](const STRING& a, const STRING& b) { return a.Length() > b.Length(); });
+    for (const STRING& folder : subfolders)
+        RemoveEmptyFolderBelow(group.Folder, folder, "RemoveInstallation");
+    if (group.MayRemoveFolder) {
+        FILENAME folder;
+        folder = group.Folder;
+        const bool removed = folder.RemoveDir();
+        LogPrintf("SETUP::RemoveInstallation program group %s: %s\n", folder.Text(),
+                  removed ? "removed" : "stays");
+    }
+}
+
+void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames) {
+    if (desktop.IsEmpty())
+        return;
+    for (const STRING& name : ListFields(linknames))
+        DeleteFileBelow(desktop, name || ".LNK", "RemoveInstallation");
+}
+
+void RemoveAllData(const STRING& keyname, const STRING& installpath) {
+    RemoveTreeOfProduct(installpath, keyname, "install folder");
+
+    const char* vendor = VendorFor(keyname);
+    REGISTRY settings(REGISTRY::CurrentUser(), "Software\\Orvik", keyname.Text(), REGISTRY::MODE_READ);
+    STRING datadir;
+    if (settings.Read("ApplicationDataDir", datadir) && datadir.c_str() != nullptr) {
+        datadir = STRING(datadir.c_str());
+        STRING userdata, commondata;
+        const STRING product = STRING(vendor) || "\\" || keyname;
+        const bool userknown = JoinBelow(ShellFolder(USER_APPDATA), product, &userdata);
+        const bool commonknown = JoinBelow(ShellFolder(COMMON_APPDATA), product, &commondata);
+        const bool standard =
+            (userknown && StringCompareNoCase(NormalFolder(datadir).Text(), userdata.Text()) == 0) ||
+            (commonknown && StringCompareNoCase(NormalFolder(datadir).Text(), commondata.Text()) == 0);
+        if (datadir.NotEmpty() && FILENAME(datadir).IsDirectory() && standard)
+            RemoveTreeOfProduct(NormalFolder(datadir), keyname, "application data");
+        else
+            LogPrintf(
+                "SETUP::RemoveInstallation ApplicationDataDir '%s' is no folder of the product: left alone\n",
+                datadir.Text());
+    }
+    if (keyname.IsEmpty() || keyname.Find("\\") || keyname.Find("/")) {
+        LogPrintf("SETUP::RemoveInstallation key name '%s' names no key of its own: no settings deleted\n",
+                  keyname.Text());
+        return;
+    }
+    const STRING vendorkey = STRING("Software\\") || vendor;
+    REGISTRY(REGISTRY::CurrentUser(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
+        .DeleteKey(keyname.Text(), false);
+    REGISTRY(REGISTRY::LocalMachine(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
+        .DeleteKey(keyname.Text(), false);
+}
+
+void RemoveFileTypes(const STRING& rootclasses) {
+    REGISTRY classes(REGISTRY::ClassesRoot(), "", "", REGISTRY::MODE_WRITE);
+    for (const STRING& name : ListFields(rootclasses)) {
+        if (IsSystemClassKey(name)) {
+            LogPrintf("SETUP::RemoveInstallation class key '%s' belongs to the system: left alone\n",
+                      name.Text());
+            continue;
+        }
+        classes.DeleteKey(name.Text(), true);
+    }
+}
+
+void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath, FIREWALLSYSTEM& system) {
+    if (programs.IsEmpty())
+        return;
+    FIREWALL firewall(system);
+    if (!firewall.boolUpAndRunning)
+        return;
+    for (const STRING& program : ListFields(programs)) {
+        STRING path;
+        if (!JoinBelow(installpath, program, &path)) {
+            LogPrintf("SETUP::RemoveInstallation firewall entry '%s' leaves the install folder: skipped\n",
+                      program.Text());
+            continue;
+        }
+        firewall.RemoveApplication(path.Text());
+    }
+}
+
+int RemoveInstallation(REMOVALJOB* job) {
+    const UNINSTALLSTATE& state = Uninstall();
+    const HWND wizard = job->Wizard->Hwnd();
+    const bool removeall = state.RemoveAll.ToInt() != 0;
+    LogPrintf("SETUP::RemoveInstallation(%p, %p, %p) %s, remove all %d\n", static_cast<void*>(wizard),
+              static_cast<void*>(job->Page), static_cast<void*>(job->ProgressBar), state.KeyName.Text(),
+              removeall ? 1 : 0);
+    const intptr_t bar = reinterpret_cast<intptr_t>(job->ProgressBar);
+    CallNewSetupHook(HOOK_REMOVAL_START, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, removeall ? 1 : 0);
+
+    const REMOVALRECORD record = ReadRemovalRecord(state.KeyName);
+    CallSetupHook(SETUPHOOK_REMOVAL_START, state.InstallPath.Text());
+    CallNewSetupHook(HOOK_RECORD_READ, 0, reinterpret_cast<intptr_t>(wizard), bar, 0,
+                     reinterpret_cast<intptr_t>(state.InstallPath.c_str()));
+
+    const FILENAME service(state.InstallPath.Text(), SERVICE_PROGRAM);
+    if (service.Exists() && OSYS::GetOSType() >= 1) {
+        for (const char* argument : {"/STOP", "/UNINSTALL"})
+            OSYS::StartProgram(service.Text(), argument, state.InstallPath.Text(), SERVICE_CONTROL_TITLE,
+                               OSYS::START_SYNC, nullptr, nullptr);
+    }
+
+    RemoveRecordedFiles(state.InstallPath, record);
+    RemoveProgramGroup(
+        ProgramGroupFor(record.Startmenu, ShellFolder(USER_PROGRAMS), ShellFolder(COMMON_PROGRAMS)),
+        record.StartmenuFiles);
+    RemoveDesktopLinks(ShellFolder(USER_DESKTOP), record.DesktopFiles);
+    if (removeall)
+        RemoveAllData(state.KeyName, state.InstallPath);
+    RemoveFileTypes(record.RootClasses);
+    RemoveFirewallExceptions(record.Firewall, state.InstallPath, FIREWALLSYSTEM::Windows());
+
+    REGISTRY(REGISTRY::LocalMachine(), "", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+             REGISTRY::MODE_WRITE)
+        .DeleteKey(state.KeyName.Text(), false);
+    SetAutoStart(state.KeyName.Text(), nullptr);
+    CallSetupHook(SETUPHOOK_REMOVAL_END, nullptr);
+    CallNewSetupHook(HOOK_ENTRY_DELETED, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, 0);
+
+    for (int percent = 0; percent <= 100; percent += 5) {
+        SendMessageA(job->ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        OSYS::Sleep(PROGRESS_PAUSE_MS);
+    }
+    ShowCompletion(*job, removeall);
+    LogPrintf("SETUP::~RemoveInstallation()\n");
+    return 0;
+}

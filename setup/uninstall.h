@@ -1,0 +1,62 @@
+// The uninstall driver: what setup.exe does when the uninstall entry starts it with "-remove KEY". The first
+// pass asks, copies the program and its language libraries into a fresh folder below "TEMP" and starts that
+// copy with "-final"; the final pass runs the uninstall wizard (feedback, removal options, removal) from
+// there, so that every file of the installation folder can go.
+#pragma once
+
+#include <vector>
+
+#include "lib/strings.h"
+#include "setup/setupdialog.h"
+
+// Runs the uninstallation for the program at programpath (the first program argument). Always 0.
+int RunUninstall(const STRING& programpath);
+
+// What the uninstall side shares: written by the driver and the options page on the main thread before the
+// removal worker starts, only read by it.
+struct UNINSTALLSTATE {
+    STRING KeyName;        // the uninstall key name; null when the command line has none
+    STRING InstallPath;    // "UninstallPath" of the entry; null when missing
+    STRING AppName;        // "AppName" of the entry, else the key name
+    STRING RemoveAll{"0"}; // "1" when the user chose to remove all data
+};
+UNINSTALLSTATE& Uninstall();
+
+// Step ids of the uninstall wizard.
+constexpr intptr_t STEPFEEDBACK = 11;
+constexpr intptr_t STEPREMOVEOPTIONS = 12;
+
+// The step table: feedback, removal options, removal (the finishing step 7), three empty slots and the end
+// marker.
+constexpr int UNINSTALL_STEP_COUNT = 7;
+void BuildUninstallSteps(SETUPSTEP (&steps)[UNINSTALL_STEP_COUNT]);
+
+// The uninstall entry's values that name the product: install path and application name (the key name
+// when the entry has none).
+void ReadUninstallIdentity(UNINSTALLSTATE& state);
+
+// The files the first pass copies for the final pass: the program itself and the "setup*.dll" libraries of
+// the install folder. Fewer than two libraries: no copy (an uninstall then runs where it is).
+struct FINALPASSFILES {
+    STRING Program;
+    std::vector<STRING> Libraries;
+    bool Enough() const { return Libraries.size() >= 2; }
+};
+FINALPASSFILES CollectFinalPassFiles(const STRING& programpath, const STRING& installpath);
+
+// A new, empty folder of its own below temp for the final pass ("<temp>\OrvikUninstall-<n>"); empty when
+// none could be made.
+STRING MakeFinalPassFolder(const STRING& temp);
+
+// Copies the files into folder under their own names. False when any copy failed.
+bool CopyFinalPassFiles(const FINALPASSFILES& files, const STRING& folder);
+
+// Final pass: the program's own copy and the language libraries beside it are deleted at the next restart,
+// and the folder with them, when the program runs from a folder that the first pass made below temp.
+// Returns how many requests were made.
+int ScheduleFinalPassCleanup(const STRING& programpath, const STRING& temp);
+
+// Page functions of the uninstall wizard.
+int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+int RemovingPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);

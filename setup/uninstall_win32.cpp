@@ -1,0 +1,257 @@
+// RunUninstall: the two passes of the uninstall driver and the uninstall wizard's step table.
+#include "setup/uninstall.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "lib/approot.h"
+#include "lib/filename.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "lib/ownedpath.h"
+#include "setup/installstate.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+
+namespace {
+
+constexpr int HOOK_UNINSTALL_START = 3;
+constexpr int HOOK_UNINSTALL_END = 4;
+constexpr const char* MUTEX_PREFIX = "Orvik_Uninstall_";
+constexpr const char* FINAL_PASS_FOLDER = "OrvikUninstall-";
+constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+// A final pass started by a first pass that is still ending waits this long for its mutex.
+constexpr int FINAL_PASS_MUTEX_WAIT_MS = 10000;
+constexpr int MUTEX_POLL_MS = 100;
+
+STRING Message(int id) {
+    return OSYS::GetStringFromResource(id);
+}
+
+STRING ReadEntryText(REGISTRY& entry, const char* value) {
+    STRING text;
+    if (!entry.Read(value, text) || text.c_str() == nullptr)
+        return STRING();
+    return STRING(text.c_str());
+}
+
+// The named mutex that keeps two uninstalls of one product apart, held until the process ends. Null when
+// another process holds it still after waitms.
+std::unique_ptr<MUTEXSEM> AcquireUninstallMutex(const STRING& appname, int waitms) {
+    const STRING name = MUTEX_PREFIX || appname;
+    for (int waited = 0;; waited += MUTEX_POLL_MS) {
+        auto mutex = std::make_unique<MUTEXSEM>(false, name.Text());
+        if (!mutex->AlreadyExisted())
+            return mutex;
+        if (waited >= waitms)
+            return nullptr;
+        OSYS::Sleep(MUTEX_POLL_MS);
+    }
+}
+
+STRING TempFolder() {
+    char value[MAX_PATH + 1] = {};
+    const DWORD length = GetEnvironmentVariableA("TEMP", value, sizeof value);
+    if (length == 0 || length > MAX_PATH)
+        return STRING();
+    return STRING(value);
+}
+
+// First pass: copy to a folder of its own below TEMP and start the copy there. False when that cannot be
+// done (the caller then uninstalls from here).
+bool StartFinalPass(const STRING& programpath, const UNINSTALLSTATE& state) {
+    const STRING temp = TempFolder();
+    if (temp.IsEmpty() || !FILENAME(temp).IsDirectory()) {
+        LogPrintf("SETUP::RunUninstall TEMP '%s' is no folder\n", temp.Text());
+        return false;
+    }
+    const FINALPASSFILES files = CollectFinalPassFiles(programpath, state.InstallPath);
+    if (!files.Enough()) {
+        LogPrintf("SETUP::RunUninstall %d language libraries in %s: too few for a copy\n",
+                  static_cast<int>(files.Libraries.size()), state.InstallPath.Text());
+        return false;
+    }
+    const STRING folder = MakeFinalPassFolder(temp);
+    if (folder.IsEmpty() || !CopyFinalPassFiles(files, folder))
+        return false;
+    const STRING program = folder || "\\setup.exe";
+    const STRING arguments = "-remove \"" || state.KeyName || "\" -final";
+    const bool started =
+        OSYS::StartProgram(program.Text(), arguments.Text(), folder.Text(), nullptr, 0, nullptr, nullptr);
+    LogPrintf("SETUP::RunUninstall final pass %s %s: %s\n", program.Text(), arguments.Text(),
+              started ? "started" : "not started");
+    // A final pass that never started would leave the user with nothing done and not a word said: then
+    // the uninstall runs here instead.
+    return started;
+}
+
+void RunWizard(const STRING& title) {
+    UNINSTALLSTATE& state = Uninstall();
+    SETUPSTEP steps[UNINSTALL_STEP_COUNT];
+    BuildUninstallSteps(steps);
+    SETUPDIALOGBOX wizard(title.Text(), Message(IDS_ASK_CONTINUE_UNINSTALL).Text(), -1);
+    CallNewSetupHook(HOOK_UNINSTALL_START, 0, reinterpret_cast<intptr_t>(wizard.Hwnd()), 0, 0,
+                     reinterpret_cast<intptr_t>(state.KeyName.c_str()));
+    wizard.SetHook(NewSetupHook);
+    const int result = wizard.RunSteps(steps, STEPFINISH);
+    LogPrintf("SETUP::RunUninstall wizard result %d\n", result);
+    CallNewSetupHook(HOOK_UNINSTALL_END, 0);
+    wizard.Hide();
+}
+
+} // namespace
+
+UNINSTALLSTATE& Uninstall() {
+    static UNINSTALLSTATE state;
+    return state;
+}
+
+void BuildUninstallSteps(SETUPSTEP (&steps)[UNINSTALL_STEP_COUNT]) {
+    for (SETUPSTEP& step : steps)
+        step = SETUPSTEP{};
+    steps[0] = SETUPSTEP{
+        STEPFEEDBACK, IDS_FEEDBACK_TITLE, IDS_FEEDBACK_SUBTITLE, IDD_PAGE_FEEDBACK, nullptr, FeedbackPage, 0};
+    steps[1] = SETUPSTEP{STEPREMOVEOPTIONS,
+                         IDS_REMOVE_OPTIONS_TITLE,
+                         IDS_REMOVE_OPTIONS_SUBTITLE,
+                         IDD_PAGE_REMOVE_OPTIONS,
+                         nullptr,
+                         RemoveOptionsPage,
+                         0};
+    steps[2] = SETUPSTEP{
+        STEPFINISH, IDS_REMOVING_TITLE, IDS_REMOVING_SUBTITLE, IDD_PAGE_REMOVING, nullptr, RemovingPage, 0};
+    steps[UNINSTALL_STEP_COUNT - 1].idstep = STEPEND;
+}
+
+void ReadUninstallIdentity(UNINSTALLSTATE& state) {
+    state.InstallPath = STRING();
+    state.AppName = state.KeyName;
+    // A key name is one key below the uninstall branch: a "\\" would reach into another product's entry.
+    if (state.KeyName.IsEmpty() || state.KeyName.Find("\\")) {
+        LogPrintf("SETUP::RunUninstall no uninstall entry named '%s'\n", state.KeyName.Text());
+        return;
+    }
+    REGISTRY entry(REGISTRY::LocalMachine(), UNINSTALL_BASE_KEY, state.KeyName.Text(), REGISTRY::MODE_READ);
+    state.InstallPath = ReadEntryText(entry, "UninstallPath");
+    const STRING appname = ReadEntryText(entry, "AppName");
+    if (appname.NotEmpty())
+        state.AppName = appname;
+}
+
+FINALPASSFILES CollectFinalPassFiles(const STRING& programpath, const STRING& installpath) {
+    FINALPASSFILES files;
+    files.Program = programpath;
+    if (installpath.IsEmpty())
+        return files;
+    FILEFIND find((installpath || "\\setup*.dll").Text());
+    for (bool found = find.Found(); found; found = find.Next()) {
+        if (!find.IsDirectory())
+            files.Libraries.push_back(find.FullPath());
+    }
+    return files;
+}
+
+STRING MakeFinalPassFolder(const STRING& temp) {
+    // A name nobody else holds: created here, so no other process can have put a library into it.
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        STRING folder;
+        folder.Printf("%s\\%s%lu-%u", NormalFolder(temp).Text(), FINAL_PASS_FOLDER,
+                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        if (CreateDirectoryA(folder.Text(), nullptr))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    LogPrintf("SETUP::RunUninstall no folder for the final pass below %s\n", temp.Text());
+    return STRING();
+}
+
+bool CopyFinalPassFiles(const FINALPASSFILES& files, const STRING& folder) {
+    bool ok = true;
+    std::vector<STRING> all{files.Program};
+    all.insert(all.end(), files.Libraries.begin(), files.Libraries.end());
+    for (const STRING& file : all) {
+        FILENAME source;
+        source = file;
+        const STRING target = folder || "\\" || source.Name();
+        const bool copied = CopyFileA(source.Text(), target.Text(), FALSE) != 0;
+        LogPrintf("SETUP::RunUninstall copy %s to %s: %s\n", source.Text(), target.Text(),
+                  copied ? "done" : OSYS::GetLastErrorString().Text());
+        ok = ok && copied;
+    }
+    return ok;
+}
+
+int ScheduleFinalPassCleanup(const STRING& programpath, const STRING& temp) {
+    FILENAME program;
+    program = programpath;
+    const STRING folder = program.Path();
+    FILENAME parent;
+    parent = folder;
+    // Only a folder of the first pass's making, directly below TEMP: never TEMP itself or anything else.
+    const bool ours =
+        temp.NotEmpty() && FILENAME(temp).IsDirectory() &&
+        StringCompareNoCase(NormalFolder(parent.Path()).Text(), NormalFolder(temp).Text()) == 0 &&
+        parent.Name().iPos(FINAL_PASS_FOLDER) == 0;
+    if (!ours) {
+        LogPrintf("SETUP::RunUninstall %s does not run from a final-pass folder: nothing scheduled\n",
+                  programpath.Text());
+        return 0;
+    }
+    int scheduled = 0;
+    for (const STRING& name : {program.Name(), STRING("setupenglish.dll"), STRING("setupgerman.dll")}) {
+        const STRING file = folder || "\\" || name;
+        if (MoveFileExA(file.Text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            ++scheduled;
+        LogPrintf("SETUP::RunUninstall %s deleted at the next restart\n", file.Text());
+    }
+    // The folder goes last: at the restart its files have gone before it.
+    if (MoveFileExA(folder.Text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        ++scheduled;
+    LogPrintf("SETUP::RunUninstall %s deleted at the next restart\n", folder.Text());
+    return scheduled;
+}
+
+int RunUninstall(const STRING& programpath) {
+    LogPrintf("SETUP::RunUninstall(%s)\n", programpath.Text());
+    UNINSTALLSTATE& state = Uninstall();
+    state.KeyName = GetArgValue("REMOVE", 0);
+    ReadUninstallIdentity(state);
+    STRING title = Message(IDS_UNINSTALL_TITLE);
+    title.Replace("Orvik", state.AppName.Text());
+
+    const bool finalpass = TestArg("FINAL");
+    const std::unique_ptr<MUTEXSEM> mutex =
+        AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
+    if (!mutex) {
+        LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
+        return 0;
+    }
+    if (state.InstallPath.IsEmpty() || state.KeyName.IsEmpty()) {
+        WINORVIK::ErrorMsgBox(nullptr, "Orvik Uninstall",
+                              "Files missing or this software has already been uninstalled!");
+        return 0;
+    }
+    STRING question = Message(IDS_ASK_UNINSTALL);
+    question.Replace("$PROGRAM", state.AppName.Text());
+
+    if (!finalpass) {
+        if (!WINORVIK::YesNoMsgBox(nullptr, title.Text(), question.Text())) {
+            LogPrintf("SETUP::RunUninstall the user said No\n");
+            return 0;
+        }
+        if (StartFinalPass(programpath, state))
+            return 0;
+        WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
+    }
+    if (StringCompareNoCase(state.KeyName.Text(), "KYR5") == 0 ||
+        StringCompareNoCase(state.KeyName.Text(), "KYR6") == 0)
+        LogPrintf("SETUP::RunUninstall %s: built-in product hook not available in this build, NewSetupHook "
+                  "unchanged\n",
+                  state.KeyName.Text());
+    RunWizard(title);
+    ScheduleFinalPassCleanup(programpath, TempFolder());
+    LogPrintf("SETUP::~RunUninstall\n");
+    return 0;
+}

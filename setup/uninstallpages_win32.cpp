@@ -1,0 +1,137 @@
+// The pages of the uninstall wizard: feedback, removal options and the removal's progress page.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "lib/approot.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "lib/ownedpath.h"
+#include "lib/win/datadialogs.h"
+#include "setup/copypage.h"
+#include "setup/feedback.h"
+#include "setup/removal.h"
+#include "setup/res/messages.h"
+#include "setup/uninstall.h"
+
+namespace {
+
+// Controls of the pages.
+constexpr int IDC_FEEDBACK_COMMENT = 202;
+constexpr int IDC_FEEDBACK_SEND = 110;
+constexpr int FEEDBACK_COMMENT_MAX = 1024;
+constexpr int IDC_REMOVE_PROGRAM_ONLY = 401; // remove-all choice "0"
+constexpr int IDC_REMOVE_ALL = 402;          // remove-all choice "1"
+constexpr int UNINSTALL_ICON = 2;
+constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+STRING Message(int id) {
+    return OSYS::GetStringFromResource(id);
+}
+
+STRING UninstallTitle() {
+    STRING title = Message(IDS_UNINSTALL_TITLE);
+    title.Replace("Orvik", Uninstall().AppName.Text());
+    return title;
+}
+
+void SendFeedbackButton(void*, intptr_t, HWND page, STRING&) {
+    char text[FEEDBACK_COMMENT_MAX + 1] = {};
+    GetDlgItemTextA(page, IDC_FEEDBACK_COMMENT, text, sizeof text);
+    const UNINSTALLSTATE& state = Uninstall();
+    SendFeedbackMail(page, STRING(text), state.KeyName, state.AppName);
+}
+
+// The mobile-device manager's program when it is registered and the product was installed below its folder.
+STRING DeviceManagerOfProduct(const STRING& installpath) {
+    REGISTRY entry(REGISTRY::LocalMachine(), APP_PATHS_KEY, "CEAppMgr.exe", REGISTRY::MODE_READ);
+    STRING manager;
+    if (!entry.Read(nullptr, manager) || manager.c_str() == nullptr || manager.c_str()[0] == '\0')
+        return STRING();
+    manager = STRING(manager.c_str());
+    const STRING folder = DirectoryOf(manager.Text());
+    if (installpath.Length() < folder.Length() ||
+        StringCompareNoCase(installpath.Left(folder.Length()).Text(), folder.Text()) != 0)
+        return STRING();
+    return manager;
+}
+
+STRING RemoveAllWarning() {
+    STRING warning = Message(IDS_WARN_REMOVE_ALL_1) || Message(IDS_WARN_REMOVE_ALL_2);
+    warning.Replace("$PROGRAM", Uninstall().AppName.Text());
+    warning.Replace("$DIR", Uninstall().InstallPath.Text());
+    return warning;
+}
+
+void RemovalThread(void* job) {
+    RemoveInstallation(static_cast<REMOVALJOB*>(job));
+}
+
+} // namespace
+
+int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+    LogPrintf("SETUP::FeedbackPage()\n");
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(UNINSTALL_ICON));
+    if (icon)
+        CONTROL(wizard->Hwnd(), IDC_WIZARD_ICON).Send(STM_SETICON, reinterpret_cast<WPARAM>(icon));
+    STRING comment("");
+    STRING unused;
+    page->AddItem(new DATAENTRY(IDC_FEEDBACK_COMMENT, comment, FEEDBACK_COMMENT_MAX));
+    page->AddItem(new DATAPUSHBUTTON(IDC_FEEDBACK_SEND, unused, SendFeedbackButton, nullptr, 0));
+    page->AddDisableRule(nullptr, IDC_FEEDBACK_SEND, nullptr, IDC_FEEDBACK_COMMENT, RULE_NOT_CHECKED);
+    PostMessageA(page->Hwnd(), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(GetDlgItem(page->Hwnd(), IDC_FEEDBACK_COMMENT)), TRUE);
+    const int result = wizard->RunPage();
+    LogPrintf("SETUP::~FeedbackPage() %d\n", result);
+    return result;
+}
+
+int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+    UNINSTALLSTATE& state = Uninstall();
+    state.RemoveAll = "0";
+    const STRING manager = DeviceManagerOfProduct(state.InstallPath);
+    if (manager.NotEmpty()) {
+        LogPrintf("SETUP::RemoveOptionsPage mobile-device product: %s\n", manager.Text());
+        OSYS::StartProgram(manager.Text(), "", Message(IDS_UNINSTALL_TITLE).Text(), true);
+        state.RemoveAll = "1";
+        return PAGE_NEXT;
+    }
+    page->AddItem(new DATARADIO(IDC_REMOVE_PROGRAM_ONLY, state.RemoveAll, 0));
+    page->AddItem(new DATARADIO(IDC_REMOVE_ALL, state.RemoveAll, 1));
+    for (;;) {
+        const int result = wizard->RunPage();
+        LogPrintf("SETUP::RemoveOptionsPage result %d, remove all %s\n", result, state.RemoveAll.Text());
+        if (result == PAGE_CLOSE)
+            return result;
+        if (state.RemoveAll.ToInt() == 0 ||
+            WINORVIK::YesNoMsgBox(wizard->Hwnd(), UninstallTitle().Text(), RemoveAllWarning().Text()))
+            return result;
+    }
+}
+
+int RemovingPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+    LogPrintf("SETUP::RemovingPage()\n");
+    const HWND window = wizard->Hwnd();
+    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd(), IDC_REMOVING_PROGRESS);
+    CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
+    CONTROL(window, IDC_WIZARD_BACK).Disable();
+    CONTROL(window, IDC_WIZARD_NEXT).Disable();
+    CONTROL(window, IDC_WIZARD_CANCEL).Disable();
+
+    REMOVALJOB job{wizard, page->Hwnd(), progress->Hwnd()};
+    void* thread = OSYS::CreateThread(RemovalThread, &job);
+    if (!thread) {
+        // Without a worker the page could never be left: remove on this thread before the page runs.
+        LogPrintf("SETUP::RemovingPage no worker thread, removing on the main thread\n");
+        RemoveInstallation(&job);
+    }
+    const int result = wizard->RunPage();
+    if (thread)
+        WaitForWorker(thread);
+    wizard->SetFocus();
+    progress.reset();
+    LogPrintf("SETUP::~RemovingPage() %d\n", result);
+    return result;
+}

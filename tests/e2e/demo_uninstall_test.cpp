@@ -1,0 +1,265 @@
+// DemoPad uninstalled the way Windows does it: the uninstall entry's command line run from the installation
+// folder. The robot answers the first pass's question, finds the final pass (a new setup.exe in a folder of
+// its own below TEMP) and walks its wizard: feedback, removal options, removal. Afterwards the machine is
+// inspected: what the entry recorded is gone, what the user made or the package protects is kept (program
+// only) or gone (all data), and the copies of the final pass wait for the next restart.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/demo_session.h"
+#include "tests/e2e/installed_system.h"
+#include "tests/robot/uirobot.h"
+#include "tests/setup/setup_folder.h"
+#include "tests/stubs/stubcalls.h"
+
+using namespace uirobot;
+using namespace e2e;
+
+namespace {
+
+constexpr int kFeedbackTitle = 2932, kOptionsTitle = 2934, kRemovingTitle = 2936, kRemovedTitle = 2938;
+
+std::string CurrentTestName() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+std::string Words(const std::string& text) {
+    std::string words;
+    for (char c : text) {
+        const bool blank = c == ' ' || c == '\r' || c == '\n' || c == '\t';
+        if (!blank)
+            words += c;
+    }
+    return words;
+}
+
+// The files that the system deletes at the next restart, as MoveFileEx recorded them.
+std::string PendingDeletions() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return "";
+    std::vector<wchar_t> data(65536);
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    const LONG rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS)
+        return "";
+    std::string text;
+    for (size_t i = 0; i < size / sizeof(wchar_t); ++i)
+        text += data[i] == 0 ? '|' : static_cast<char>(data[i] < 128 ? data[i] : '?');
+    return text;
+}
+
+class DemoUninstallation : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
+            std::filesystem::copy_file(file.path(), Package.Path / file.path().filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
+        Destination = DemoPadFolder();
+        StartMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
+        Desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+        RemoveDemoPad();
+        InstallWithDefaults(Package.Path.string());
+    }
+    void TearDown() override {
+        // A final pass that a failed test left running would hold the product's uninstall mutex.
+        for (const Window& window : WindowsTitled(UninstallTitle())) {
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, window.processId())) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+        CloseFolderWindows();
+        RemoveDemoPad();
+    }
+
+    void Screenshot(const Window& window, const std::string& name) const {
+        ScreenshotFolder folder(std::string(E2E_SCREENSHOT_ROOT) + "/" + CurrentTestName());
+        const std::string file = folder.save(captureWindow(window), name);
+        EXPECT_TRUE(Exists(file)) << file;
+    }
+
+    // The uninstall entry's command line, split into the program and its arguments.
+    RobotProcess StartUninstallEntry() const {
+        const std::string command = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+        EXPECT_EQ(command.front(), '"') << command;
+        const size_t end = command.find('"', 1);
+        return RobotProcess::start(command.substr(1, end - 1), command.substr(end + 2), Destination);
+    }
+
+    // A window of any process titled title, other than except.
+    static Window WaitForWindow(const std::string& title, HWND except = nullptr) {
+        Window found;
+        waitUntil(
+            [&] {
+                for (const Window& window : WindowsTitled(title))
+                    if (window.handle() != except && window.text() == title)
+                        found = window;
+                return static_cast<bool>(found);
+            },
+            kPageTimeout);
+        if (!found)
+            throw RobotError("no window titled '" + title + "'");
+        return found;
+    }
+
+    // First pass: the question, answered Yes; it ends by itself once the final pass runs.
+    Window ConfirmAndFindFinalPass(bool screenshots) const {
+        RobotProcess firstpass = StartUninstallEntry();
+        const MessageBoxWindow question =
+            MessageBoxWindow::waitFor(WindowFinder(firstpass), UninstallTitle(), kPageTimeout);
+        EXPECT_EQ(Words(question.message()), Words(Replaced(Msg(2989), "$PROGRAM", kAppName)));
+        if (screenshots)
+            Screenshot(question.window(), "01-question");
+        question.answer("Yes");
+        EXPECT_EQ(firstpass.exitCode(kPageTimeout), 0u);
+        const Window wizard = WaitForWindow(UninstallTitle());
+        EXPECT_NE(wizard.processId(), firstpass.id()) << "the wizard belongs to the final pass";
+        return wizard;
+    }
+
+    std::string UninstallTitle() const { return Replaced(Msg(2901), "Orvik", kAppName); }
+
+    // Feedback, options (program only or all), removal, finish; returns when the final pass has ended.
+    void WalkWizard(const Window& wizard, bool removeall, bool screenshots) const {
+        HANDLE finalpass = OpenProcess(SYNCHRONIZE, FALSE, wizard.processId());
+        WaitForPage(wizard, kFeedbackTitle);
+        EXPECT_THROW(PageItem(wizard, 110), RobotError) << "no send button without a comment";
+        EXPECT_NE(sendMessage(wizard.child(916), STM_GETICON), 0) << "the header shows setup's icon 2";
+        if (screenshots)
+            Screenshot(wizard, "02-feedback");
+        Next(wizard);
+
+        WaitForPage(wizard, kOptionsTitle);
+        EXPECT_TRUE(RadioButton(PageItem(wizard, 401)).isSelected()) << "program only is proposed";
+        RadioButton(PageItem(wizard, removeall ? 402 : 401)).select();
+        if (screenshots)
+            Screenshot(wizard, removeall ? "03-options-all" : "03-options-program");
+        Next(wizard);
+        if (removeall) {
+            const Window box = WaitForWindow(UninstallTitle(), wizard.handle());
+            const MessageBoxWindow warning(box);
+            EXPECT_EQ(
+                Words(warning.message()),
+                Words(Replaced(Replaced(Msg(3008) + Msg(3009), "$PROGRAM", kAppName), "$DIR", Destination)));
+            if (screenshots)
+                Screenshot(box, "04-remove-all-warning");
+            warning.answer("Yes");
+        }
+
+        ASSERT_TRUE(waitUntil([&] { return Title(wizard) == Msg(kRemovedTitle); }, kPageTimeout))
+            << "the removal never ended: " << Title(wizard);
+        EXPECT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }));
+        EXPECT_EQ(wizard.child(IDCANCEL).text(), Msg(3000)) << "the last page closes with Finish";
+        if (removeall) {
+            EXPECT_EQ(PageItem(wizard, 202).text(), Msg(2939));
+            EXPECT_THROW(PageItem(wizard, 201), RobotError) << "the progress text gives way";
+        } else {
+            EXPECT_THROW(PageItem(wizard, 202), RobotError) << "the text after removing all data";
+        }
+        if (screenshots)
+            Screenshot(wizard, removeall ? "05-removed-all" : "05-removed");
+        Button(wizard.child(IDCANCEL)).click();
+        EXPECT_EQ(WaitForSingleObject(finalpass, static_cast<DWORD>(kPageTimeout.count())), WAIT_OBJECT_0);
+        CloseHandle(finalpass);
+    }
+
+    // What every removal takes away.
+    void ExpectRecordedEntriesGone() const {
+        EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        for (const std::string& key : kFileTypes)
+            EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_FALSE(Exists(StartMenu)) << "the start-menu folder and its links";
+        EXPECT_FALSE(Exists(Desktop + "\\DemoPad.LNK"));
+        for (const char* file : {"demoapp.exe", "demosync.exe", "docs\\readme.txt", "samples\\welcome.odemo"})
+            EXPECT_FALSE(Exists(Destination + "\\" + file)) << file;
+        // The final pass's copies and their folder below TEMP wait for the next restart.
+        const std::string pending = PendingDeletions();
+        const size_t folder = pending.find("\\OrvikUninstall-");
+        ASSERT_NE(folder, std::string::npos) << pending;
+        for (const char* file : {"\\setup.exe|", "\\setupenglish.dll|", "\\setupgerman.dll|"})
+            EXPECT_NE(pending.find(file, folder), std::string::npos) << file << " in " << pending;
+    }
+
+    SETUPFOLDER Package;
+    std::string Destination, StartMenu, Desktop;
+    DisplayLock Display;
+};
+
+} // namespace
+
+TEST_F(DemoUninstallation, ProgramOnlyRemovesWhatWasInstalledAndKeepsTheUsersFiles) {
+    ASSERT_TRUE(Exists(Destination + "\\demoapp.exe")) << "DemoPad was installed";
+    // A service of the product, and files that the user made in the product's folder.
+    std::filesystem::copy_file(std::string(ORVIK_STUBS_DIR) + "/service.exe", Destination + "\\service.exe");
+    std::filesystem::create_directories(Destination + "\\mine");
+    { std::ofstream(Destination + "\\mine\\notes.odemo") << "my own notes"; }
+
+    const Window wizard = ConfirmAndFindFinalPass(true);
+    WalkWizard(wizard, false, true);
+
+    ExpectRecordedEntriesGone();
+    EXPECT_EQ(ReadFile(Destination + "\\mine\\notes.odemo"), "my own notes");
+    EXPECT_TRUE(Exists(Destination + "\\demopad.ini")) << "UninstallProtect";
+    EXPECT_EQ(stubcalls::Arguments(Destination + "\\service.exe"),
+              (std::vector<std::vector<std::string>>{{"/STOP"}, {"/UNINSTALL"}}));
+}
+
+TEST_F(DemoUninstallation, RemoveAllTakesTheWholeFolderAfterTheWarning) {
+    { std::ofstream(Destination + "\\mine.odemo") << "my own notes"; }
+    const Window wizard = ConfirmAndFindFinalPass(true);
+    WalkWizard(wizard, true, true);
+
+    ExpectRecordedEntriesGone();
+    EXPECT_FALSE(Exists(Destination)) << "the product's folder with everything in it";
+    EXPECT_TRUE(IsFolder(ShellFolder(CSIDL_PROGRAM_FILES) + "\\Orvik"))
+        << "the maker's folder is not the product's";
+}
+
+TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwardsTheEntryIsMissing) {
+    // No to the question: nothing changes.
+    {
+        RobotProcess firstpass = StartUninstallEntry();
+        MessageBoxWindow::waitFor(WindowFinder(firstpass), UninstallTitle(), kPageTimeout).answer("No");
+        EXPECT_EQ(firstpass.exitCode(kPageTimeout), 0u);
+        EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_TRUE(Exists(Destination + "\\demoapp.exe"));
+    }
+    // A second uninstall started while the first shows its question ends at once.
+    const std::string command = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    {
+        RobotProcess first = StartUninstallEntry();
+        const MessageBoxWindow question =
+            MessageBoxWindow::waitFor(WindowFinder(first), UninstallTitle(), kPageTimeout);
+        RobotProcess second = StartUninstallEntry();
+        EXPECT_EQ(second.exitCode(kPageTimeout), 0u);
+        EXPECT_TRUE(WindowFinder(second).topLevelWindows().empty());
+        question.answer("Yes");
+        EXPECT_EQ(first.exitCode(kPageTimeout), 0u);
+        WalkWizard(WaitForWindow(UninstallTitle()), false, false);
+    }
+    // Started again after the removal, the same command line finds no entry.
+    const size_t end = command.find('"', 1);
+    const std::string copy = Package.File("setup.exe");
+    RobotProcess again = RobotProcess::start(copy, command.substr(end + 2), Package.Path.string());
+    const MessageBoxWindow missing =
+        MessageBoxWindow::waitFor(WindowFinder(again), "Orvik Uninstall", kPageTimeout);
+    EXPECT_EQ(missing.message(), "Files missing or this software has already been uninstalled!");
+    Screenshot(missing.window(), "files-missing");
+    missing.answer("OK");
+    EXPECT_EQ(again.exitCode(kPageTimeout), 0u);
+}

@@ -1,0 +1,216 @@
+// The removal's rules and steps on real folders and registry keys of the Wine prefix. Trees that a faulty
+// guard could wipe lie on drive Q:, a scratch folder of the prefix (tools/wine-run), never on drive Z:.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "setup/deletionguard.h"
+#include "setup/removal.h"
+#include "setup/uninstall.h"
+#include "tests/firewall/fakefirewall.h"
+#include "tests/install/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Put(const fs::path& file, const std::string& text = "x") {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// A folder of its own on the scratch drive Q:, removed afterwards.
+struct SCRATCH {
+    SCRATCH() : Path(fs::path("Q:\\") / UniqueName("removal")) { fs::create_directories(Path); }
+    ~SCRATCH() {
+        std::error_code ignored;
+        fs::remove_all(Path, ignored);
+    }
+    STRING Text() const { return STRING(Path.string().c_str()); }
+    fs::path Path;
+};
+
+} // namespace
+
+TEST(RemovalRules, OnlyTheFileNamePartIsComparedWithWholeProtectedNames) {
+    EXPECT_FALSE(IsProtectedFile(STRING("a.exe"), STRING("B.DLL")));
+    EXPECT_TRUE(IsProtectedFile(STRING("sub\\b.dll"), STRING("x.txt|B.DLL")));
+    EXPECT_TRUE(IsProtectedFile(STRING("sub/b.dll"), STRING("b.dll")));
+    EXPECT_FALSE(IsProtectedFile(STRING("sub\\b.dll"), STRING("sub\\b.dll")))
+        << "a folder part protects nothing";
+    EXPECT_FALSE(IsProtectedFile(STRING("b.dll"), STRING("*.dll"))) << "nor does a wildcard";
+    EXPECT_FALSE(IsProtectedFile(STRING("b.dll"), STRING("")));
+}
+
+TEST(RemovalRules, VendorAndSystemClassKeys) {
+    EXPECT_STREQ(VendorFor(STRING("CorvantideOffice")), "Pelov");
+    EXPECT_STREQ(VendorFor(STRING("corvantide")), "Pelov");
+    EXPECT_STREQ(VendorFor(STRING("Corvantid")), "Orvik");
+    EXPECT_STREQ(VendorFor(STRING("OrvikDemoPad")), "Orvik");
+    for (const char* key :
+         {"*", "CLSID", "clsid", "Directory", "Folder", "Drive", "AllFilesystemObjects", "Interface",
+          "TypeLib", "AppID", "exefile", "lnkfile", "", " ", ".txt\\shell", "Demo/Sub"})
+        EXPECT_TRUE(IsSystemClassKey(STRING(key))) << key;
+    for (const char* key : {".odemo", "DemoPad.Document"})
+        EXPECT_FALSE(IsSystemClassKey(STRING(key))) << key;
+}
+
+TEST(RemovalRules, TheProgramGroupIsUsedOnlyInsideAProgramMenu) {
+    const STRING user("C:\\users\\jo\\Start Menu\\Programs"), common("C:\\ProgramData\\Start Menu\\Programs");
+    PROGRAMGROUP group =
+        ProgramGroupFor(STRING("C:\\users\\jo\\Start Menu\\Programs\\Orvik Demo"), user, common);
+    EXPECT_STREQ(group.Folder.Text(), "C:\\users\\jo\\Start Menu\\Programs\\Orvik Demo");
+    EXPECT_TRUE(group.MayRemoveFolder);
+    group = ProgramGroupFor(STRING("c:\\programdata\\start menu\\programs\\Demo"), user, common);
+    EXPECT_TRUE(group.MayRemoveFolder);
+    // Links straight in the menu: they go, the menu stays.
+    group = ProgramGroupFor(user, user, common);
+    EXPECT_STREQ(group.Folder.Text(), user.Text());
+    EXPECT_FALSE(group.MayRemoveFolder);
+    for (const char* elsewhere :
+         {"C:\\Windows", "C:\\users\\jo\\Start Menu", "C:\\users\\jo\\Start Menu\\Programs2",
+          "C:\\users\\jo\\Start Menu\\Programs\\..\\..\\Desktop", ""})
+        EXPECT_TRUE(ProgramGroupFor(STRING(elsewhere), user, common).Folder.IsEmpty()) << elsewhere;
+}
+
+TEST(RemovalSteps, RecordedFilesGoProtectedAndForeignOnesStay) {
+    TEMPFOLDER root("removal_files");
+    const fs::path install = root.Path / "Demo";
+    for (const char* file : {"a.exe", "sub\\b.dll", "sub\\keep.ini", "%APPDATA%\\x.txt", "~\\y.txt"})
+        Put(install / file);
+    Put(root.Path / "outside.txt");
+    Put(root.Path / "elsewhere.txt");
+    REMOVALRECORD record;
+    record.Files = (std::string("a.exe|sub\\b.dll||sub\\keep.ini|..\\outside.txt|sub\\..\\..\\outside.txt|") +
+                    root.File("elsewhere.txt") + "|%APPDATA%\\x.txt|~\\y.txt|missing.txt")
+                       .c_str();
+    record.Protect = "KEEP.INI";
+
+    EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 4);
+    EXPECT_FALSE(fs::exists(install / "a.exe"));
+    EXPECT_FALSE(fs::exists(install / "sub\\b.dll"));
+    EXPECT_FALSE(fs::exists(install / "%APPDATA%\\x.txt")) << "a literal name below the install folder";
+    EXPECT_TRUE(fs::exists(install / "sub\\keep.ini"));
+    EXPECT_TRUE(fs::exists(root.Path / "outside.txt"));
+    EXPECT_TRUE(fs::exists(root.Path / "elsewhere.txt"));
+}
+
+TEST(RemovalSteps, ProgramGroupLinksThenTheEmptyFolderAndDesktopLinks) {
+    TEMPFOLDER root("removal_links");
+    const fs::path group = root.Path / "Programs" / "Demo";
+    for (const char* file : {"Demo.LNK", "Tools\\Sync.LNK", "Web.URL", "Other.LNK"})
+        Put(group / file);
+    Put(root.Path / "Desktop" / "Demo.LNK");
+    Put(root.Path / "Desktop" / "Mine.LNK");
+    Put(root.Path / "secret.LNK");
+
+    RemoveProgramGroup(PROGRAMGROUP{STRING(group.string().c_str()), true},
+                       STRING("Demo|Tools\\Sync|Web|..\\..\\secret"));
+    EXPECT_FALSE(fs::exists(group / "Demo.LNK"));
+    EXPECT_FALSE(fs::exists(group / "Tools\\Sync.LNK"));
+    EXPECT_FALSE(fs::exists(group / "Web.URL"));
+    EXPECT_TRUE(fs::exists(group / "Other.LNK")) << "not recorded";
+    EXPECT_TRUE(fs::exists(group)) << "a folder that still holds something stays";
+    EXPECT_TRUE(fs::exists(root.Path / "secret.LNK"));
+
+    EXPECT_FALSE(fs::exists(group / "Tools")) << "the emptied sub-folder of a link";
+    fs::remove(group / "Other.LNK");
+    RemoveProgramGroup(PROGRAMGROUP{STRING(group.string().c_str()), true}, STRING(""));
+    EXPECT_FALSE(fs::exists(group));
+
+    RemoveDesktopLinks(STRING((root.Path / "Desktop").string().c_str()), STRING("Demo|..\\secret"));
+    EXPECT_FALSE(fs::exists(root.Path / "Desktop" / "Demo.LNK"));
+    EXPECT_TRUE(fs::exists(root.Path / "Desktop" / "Mine.LNK"));
+    EXPECT_TRUE(fs::exists(root.Path / "secret.LNK"));
+}
+
+TEST(RemovalSteps, RemoveAllTakesTheProductsOwnFolderAndItsSettings) {
+    SCRATCH scratch;
+    const fs::path install = scratch.Path / "Demo";
+    Put(install / "demo.exe");
+    Put(install / "mine" / "notes.txt");
+    Put(scratch.Path / "neighbour.txt");
+    const std::string key = UniqueName("OrvikRemoveAll");
+    HKEY settings = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, ("Software\\Orvik\\" + key).c_str(), &settings),
+              ERROR_SUCCESS);
+    RegCloseKey(settings);
+
+    RemoveAllData(STRING(key.c_str()), STRING(install.string().c_str()));
+    EXPECT_FALSE(fs::exists(install));
+    EXPECT_TRUE(fs::exists(scratch.Path / "neighbour.txt"));
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Orvik\\" + key).c_str(), 0, KEY_READ, &settings),
+              ERROR_SUCCESS);
+}
+
+// Installers that wiped their install folder recursively have wiped whole drives and Program Files.
+TEST(RemovalSteps, RemoveAllNeverWipesADriveASystemOrUserFolderOrAnotherProduct) {
+    SCRATCH scratch;
+    Put(scratch.Path / "someone else.txt");
+    const fs::path other = scratch.Path / "Other Product";
+    Put(other / "other.exe");
+    UNINSTALLENTRY otherentry(UniqueName("OrvikOtherProduct"));
+    otherentry.Set("UninstallPath", other.string());
+    const std::string key = UniqueName("OrvikWipe");
+
+    const STRING drive("Q:\\");
+    EXPECT_EQ(DeleteOwnedTree(drive, STRING(key.c_str()), "test"), TREEVERDICT::Root);
+    RemoveAllData(STRING(key.c_str()), drive);
+    EXPECT_TRUE(fs::exists(scratch.Path / "someone else.txt"));
+
+    RemoveAllData(STRING(key.c_str()), scratch.Text());
+    EXPECT_TRUE(fs::exists(other / "other.exe")) << "another product is installed below it";
+    EXPECT_TRUE(fs::exists(scratch.Path / "someone else.txt"));
+
+    for (int csidl :
+         {CSIDL_PROGRAM_FILES, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_APPDATA, CSIDL_WINDOWS}) {
+        const std::string folder = ShellFolder(csidl);
+        ASSERT_FALSE(folder.empty()) << csidl;
+        const fs::path planted = fs::path(folder) / (UniqueName("planted") + ".txt");
+        Put(planted);
+        EXPECT_EQ(DeleteOwnedTree(STRING(folder.c_str()), STRING(key.c_str()), "test"),
+                  TREEVERDICT::Protected)
+            << folder;
+        RemoveAllData(STRING(key.c_str()), STRING(folder.c_str()));
+        EXPECT_TRUE(fs::exists(planted)) << folder;
+        fs::remove(planted);
+    }
+    // The parent of the user's folders holds them.
+    EXPECT_EQ(DeleteOwnedTree(STRING(fs::path(ShellFolder(CSIDL_PROFILE)).parent_path().string().c_str()),
+                              STRING(key.c_str()), "test"),
+              TREEVERDICT::Protected);
+}
+
+TEST(RemovalSteps, FileTypesAndFirewallEntriesOfTheProductOnly) {
+    const std::string extension = "." + UniqueName("rmt");
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (extension + "\\shell\\open").c_str(), &created),
+              ERROR_SUCCESS);
+    RegCloseKey(created);
+    RemoveFileTypes(STRING((extension + "|CLSID|*|" + extension + "\\shell").c_str()));
+    EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, extension.c_str(), 0, KEY_READ, &created), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &created), ERROR_SUCCESS);
+    RegCloseKey(created);
+
+    FAKEFIREWALL firewall;
+    firewall.Put({L"C:\\Apps\\Demo\\demo.exe", L"Demo", true});
+    firewall.Put({L"C:\\Apps\\other.exe", L"Other", true});
+    firewall.Put({L"C:\\Windows\\explorer.exe", L"Explorer", true});
+    RemoveFirewallExceptions(STRING("demo.exe|..\\other.exe|C:\\Windows\\explorer.exe"),
+                             STRING("C:\\Apps\\Demo"), firewall);
+    EXPECT_EQ(firewall.Find(L"C:\\Apps\\Demo\\demo.exe"), nullptr);
+    EXPECT_NE(firewall.Find(L"C:\\Apps\\other.exe"), nullptr);
+    EXPECT_NE(firewall.Find(L"C:\\Windows\\explorer.exe"), nullptr);
+}

@@ -1,0 +1,106 @@
+// The uninstall wizard driven by the UI robot, in German: an install folder with only one language library
+// cannot be copied for a final pass, so the whole uninstall runs in the first process (local uninstall).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/common/wizard_helpers.h"
+#include "tests/install/temp_folder.h"
+#include "tests/robot/uirobot.h"
+#include "tests/setup/setup_folder.h"
+
+using namespace uirobot;
+using wizardui::PageItem;
+using wizardui::Title;
+
+namespace {
+
+constexpr Milliseconds kTimeout{20000};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string CurrentTestName() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+// The send button of the feedback page: the page's rule takes it away while there is no comment.
+bool SendOffered(const Window& wizard) {
+    for (const Window& control : wizard.children())
+        if (control.id() == 110 && GetParent(control.handle()) != wizard.handle())
+            return control.isVisible() && control.isEnabled();
+    return false;
+}
+
+class LocalUninstall : public testing::Test {
+protected:
+    std::string German(int id) const { return LibraryString(Folder.File("setupgerman.dll"), id); }
+
+    void Screenshot(const Window& window, const std::string& name) const {
+        ScreenshotFolder folder(std::string(UNINSTALL_SCREENSHOT_ROOT) + "/" + CurrentTestName());
+        EXPECT_TRUE(std::filesystem::exists(folder.save(captureWindow(window), name)));
+    }
+
+    DisplayLock Display;
+    SETUPFOLDER Folder{"setupgerman.dll"};
+    UNINSTALLENTRY Entry{UniqueName("OrvikLocalUninstall")};
+};
+
+} // namespace
+
+TEST_F(LocalUninstall, WithOneLanguageLibraryTheWizardRunsInTheFirstPassInGerman) {
+    Folder.Write("product.txt", "installed");
+    Folder.Write("mine.txt", "the user's");
+    Entry.Set("UninstallPath", Folder.Path.string());
+    Entry.Set("AppName", "Probe");
+    Entry.Set("UninstallFiles", "product.txt|..\\outside.txt");
+    const std::string title = Replaced(German(2901), "Orvik", "Probe");
+
+    RobotProcess setup = RobotProcess::start(
+        Folder.Program(), "/LANG:GER /LOGIT:" + Folder.File("run.log") + " -remove \"" + Entry.Name + "\"",
+        Folder.Path.string());
+    const MessageBoxWindow question = MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout);
+    Screenshot(question.window(), "1-frage");
+    question.answer(IDYES);
+    const MessageBoxWindow local = MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout);
+    EXPECT_EQ(local.message(), "Cannot copy to temp directory. Local uninstall.");
+    local.answer(IDOK);
+
+    const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+    wizardui::WaitForPage(wizard, German(2932), kTimeout);
+    const Window comment = PageItem(wizard, 202);
+    EXPECT_FALSE(SendOffered(wizard)) << "nothing to send without a comment";
+    Edit(comment).type("Zu teuer");
+    EXPECT_TRUE(waitUntil([&] { return SendOffered(wizard); })) << "a comment may be sent";
+    Screenshot(wizard, "2-rueckmeldung");
+    Button(wizard.child(149)).click();
+
+    wizardui::WaitForPage(wizard, German(2934), kTimeout);
+    Screenshot(wizard, "3-umfang");
+    Button(wizard.child(148)).click(); // back to the feedback page and on again
+    wizardui::WaitForPage(wizard, German(2932), kTimeout);
+    Button(wizard.child(149)).click();
+    wizardui::WaitForPage(wizard, German(2934), kTimeout);
+    RadioButton(PageItem(wizard, 401)).select();
+    Button(wizard.child(149)).click();
+
+    ASSERT_TRUE(waitUntil([&] { return Title(wizard) == German(2938); }, kTimeout)) << Title(wizard);
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }));
+    Screenshot(wizard, "4-entfernt");
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(setup.exitCode(kTimeout), 0u);
+
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path / "product.txt"));
+    EXPECT_EQ(Folder.Read("mine.txt"), "the user's");
+    EXPECT_FALSE(Entry.KeyExists());
+    const std::string log = Folder.Read("run.log");
+    EXPECT_NE(log.find("refuses to delete '..\\outside.txt'"), std::string::npos) << log;
+    EXPECT_NE(log.find("does not run from a final-pass folder: nothing scheduled"), std::string::npos);
+}
