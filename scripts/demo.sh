@@ -2,7 +2,9 @@
 # The main job: builds setup.exe, its language libraries and the demo product DemoPad with its package, puts
 # them together in build/demo as a product maker ships them, and installs DemoPad from there under Wine.
 #
-#   bash scripts/demo.sh
+#   bash scripts/demo.sh               install DemoPad and list what it left on the machine
+#   bash scripts/demo.sh --uninstall   the same, then uninstall it through its uninstall entry ("program only",
+#                                      as Windows' "Apps & features" starts it) and list what is left
 #
 # With a display of your own (WINE_RUN_USE_DISPLAY=1 and DISPLAY set) the wizard is yours to click through.
 # Without one the UI robot installs DemoPad page by page (the end-to-end test in demo mode, which first removes
@@ -12,11 +14,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+remove_after=0
+[[ "${1:-}" == "--uninstall" ]] && remove_after=1
 bash scripts/install-deps.sh
 
 echo "=== win64: configure and build"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target setup setupenglish setupgerman demo_package e2e_tests
+cmake --build --preset win64 --target setup setupenglish setupgerman demo_package e2e_tests service_stub
 
 prefix=build/win64/wine
 demo=build/demo
@@ -51,34 +55,56 @@ else
 fi
 
 # What the machine holds now.
-drive_c="$prefix/prefix/drive_c"
-destination="$drive_c/Program Files/Orvik/DemoPad"
-echo
-echo "=== installed files: C:\\Program Files\\Orvik\\DemoPad (in $destination)"
-if [[ -d "$destination" ]]; then
-  (cd "$destination" && find . -mindepth 1 | sort | sed 's#^\./#  #')
-else
-  echo "  (nothing installed)"
-fi
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvikDemoPad'
-echo "=== uninstall entry $uninstall"
-win reg query "$uninstall" || echo "  (no uninstall entry)"
-echo "=== file types"
-for key in .odemo DemoPad.Document .odlog DemoPad.SyncLog .odnote DemoPad.Note; do
-  win reg query "HKCR\\$key" /s | grep -v '^$' || true
-done
-echo "=== shortcuts"
-startmenu="$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvik DemoPad"
-# The desktop folder of the prefix (a real folder inside it, see tools/wine-run).
-desktop="$drive_c/users/$(id -un)/Desktop/DemoPad.LNK"
-{
-  [[ -d "$startmenu" ]] && find "$startmenu" -type f
-  [[ -f "$desktop" ]] && echo "$desktop"
-} | sed "s#^$drive_c#C:#" | tr / '\\' | sed 's#^#  #' | sort || true
+show_machine() {
+  drive_c="$prefix/prefix/drive_c"
+  destination="$drive_c/Program Files/Orvik/DemoPad"
+  echo
+  echo "=== installed files: C:\\Program Files\\Orvik\\DemoPad (in $destination)"
+  if [[ -d "$destination" ]]; then
+    (cd "$destination" && find . -mindepth 1 | sort | sed 's#^\./#  #')
+  else
+    echo "  (nothing installed)"
+  fi
+  uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvikDemoPad'
+  echo "=== uninstall entry $uninstall"
+  win reg query "$uninstall" || echo "  (no uninstall entry)"
+  echo "=== file types"
+  for key in .odemo DemoPad.Document .odlog DemoPad.SyncLog .odnote DemoPad.Note; do
+    win reg query "HKCR\\$key" /s | grep -v '^$' || true
+  done
+  echo "=== shortcuts"
+  startmenu="$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvik DemoPad"
+  # The desktop folder of the prefix (a real folder inside it, see tools/wine-run).
+  desktop="$drive_c/users/$(id -un)/Desktop/DemoPad.LNK"
+  {
+    [[ -d "$startmenu" ]] && find "$startmenu" -type f
+    [[ -f "$desktop" ]] && echo "$desktop"
+  } | sed "s#^$drive_c#C:#" | tr / '\\' | sed 's#^#  #' | sort || true
+}
+show_machine
 if [[ $interactive == 0 ]]; then
   echo "=== screenshots of the pages"
   echo "  $root/build/win64/screenshots/e2e/DemoInstallation.APersonInstallsDemoPadAndFindsItEverywhereWindowsLooks"
 fi
 echo "=== setup's log: $demo/setup.log"
 echo "=== result: $([[ $status == 0 ]] && echo "DemoPad installed" || echo "failed ($status)")"
+
+if [[ $remove_after == 1 && $status == 0 ]]; then
+  if [[ $interactive == 1 ]]; then
+    echo "=== uninstall DemoPad on your display: its uninstall entry's command line"
+    (cd "$destination" && "$root/tools/wine-run" --prefix "$root/$prefix" setup.exe -remove OrvikDemoPad) ||
+      status=$?
+  else
+    echo "=== no display of yours: the UI robot uninstalls DemoPad (program only) through its uninstall entry"
+    ORVIK_DEMO_FOLDER="$windemo" tools/wine-run --prefix "$prefix" build/win64/tests/e2e/e2e_tests.exe \
+      --gtest_filter='DemoUninstallation.ProgramOnlyRemovesWhatWasInstalledAndKeepsTheUsersFiles' </dev/null ||
+      status=$?
+    echo "=== screenshots of the uninstall pages"
+    echo "  $root/build/win64/screenshots/e2e/DemoUninstallation.ProgramOnlyRemovesWhatWasInstalledAndKeepsTheUsersFiles"
+  fi
+  echo
+  echo "=== what is left after the uninstallation (the user's own files and the protected settings stay)"
+  show_machine
+  echo "=== result: $([[ $status == 0 ]] && echo "DemoPad uninstalled" || echo "uninstall failed ($status)")"
+fi
 exit "$status"

@@ -9,6 +9,7 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -17,6 +18,7 @@
 
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
+#include "tests/hook/hookcalls.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
 #include "tests/stubs/stubcalls.h"
@@ -71,6 +73,10 @@ protected:
         Destination = DemoPadFolder();
         StartMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
         Desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+        // scripts/demo.sh uninstalls the DemoPad it has just installed, and shows what is left afterwards.
+        DemoMode = std::getenv("ORVIK_DEMO_FOLDER") != nullptr;
+        if (DemoMode && RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey))
+            return;
         RemoveDemoPad();
         InstallWithDefaults(Package.Path.string());
     }
@@ -84,7 +90,8 @@ protected:
             }
         }
         CloseFolderWindows();
-        RemoveDemoPad();
+        if (!DemoMode)
+            RemoveDemoPad();
     }
 
     void Screenshot(const Window& window, const std::string& name) const {
@@ -197,6 +204,7 @@ protected:
 
     SETUPFOLDER Package;
     std::string Destination, StartMenu, Desktop;
+    bool DemoMode = false;
     DisplayLock Display;
 };
 
@@ -262,4 +270,34 @@ TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwar
     Screenshot(missing.window(), "files-missing");
     missing.answer("OK");
     EXPECT_EQ(again.exitCode(kPageTimeout), 0u);
+}
+
+TEST_F(DemoUninstallation, TheHookLibraryIsToldOfEveryStepOfTheRemovalInOrder) {
+    // A product that ships a hook library has it in its folder; the first pass copies it along (its name
+    // matches "setup*.dll"), so the final pass loads it beside its own copy.
+    std::filesystem::copy_file(std::filesystem::path(ORVIK_HOOK_DIR) / "complete" / "SETUPHOOK.dll",
+                               Destination + "\\SETUPHOOK.dll");
+    const std::string record = Package.File("uninstall.calls");
+    SetEnvironmentVariableA(hookcalls::kRecordVariable, record.c_str());
+    const Window wizard = ConfirmAndFindFinalPass(false);
+    WalkWizard(wizard, true, false);
+    SetEnvironmentVariableA(hookcalls::kRecordVariable, nullptr);
+
+    std::vector<std::string> calls;
+    for (const hookcalls::CALL& call : hookcalls::HookCalls(record))
+        calls.push_back(call.Entry + " " + call.Fields.at(0));
+    const std::vector<std::string> expected{
+        "NewSetupHook 3",  "NewSetupHook 5",  "NewSetupHook 6", // the wizard, then the feedback page
+        "NewSetupHook 5",  "NewSetupHook 6",                    // the removal options
+        "NewSetupHook 5",  "NewSetupHook 11", "SetupHook 3",    // the removal: started, entry read
+        "NewSetupHook 14", "SetupHook 4",     "NewSetupHook 12", // entry deleted
+        "NewSetupHook 6",  "NewSetupHook 4"};
+    EXPECT_EQ(calls, expected);
+    const std::vector<hookcalls::CALL> all = hookcalls::HookCalls(record);
+    if (all.size() == expected.size()) {
+        EXPECT_EQ(all[0].Fields[2], hookcalls::Pointer(reinterpret_cast<intptr_t>(wizard.handle())));
+        EXPECT_EQ(all[6].Fields[5], hookcalls::Pointer(1)) << "remove all";
+        EXPECT_EQ(all[7].Fields[1], Destination) << "SetupHook 3 gets the install path";
+        EXPECT_EQ(all[9].Fields[1], "<null>");
+    }
 }
