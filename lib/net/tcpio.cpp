@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "lib/orvik.h"
 
@@ -47,11 +47,6 @@ const ERRORENTRY* FindError(int code) {
 
 int64_t NowSeconds() {
     return static_cast<int64_t>(time(nullptr));
-}
-
-int64_t NowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 long long SocketNumber(SOCKETID socket) {
@@ -595,14 +590,16 @@ int ReadLine(BASEIO* device, char* buffer, int size, int timeoutms) {
     if (complete) {
         --length;
     } else if (length == size - 1) {
-        // The line is longer than the buffer: drop its rest, within the time-out, in small pieces.
-        const int64_t deadline = NowMs() + std::max(timeoutms, 0);
-        char rest[256];
-        for (;;) {
-            int got = sizeof(rest);
-            if (!device->Read(rest, &got, static_cast<int>(std::max<int64_t>(deadline - NowMs(), 0)), "\n") ||
-                rest[got - 1] == '\n' || NowMs() >= deadline)
+        // The line is longer than the buffer: drop its rest, so that it cannot pose as the next line. Waits
+        // for each piece as for the line; a peer that never ends the line is given up after DiscardMax bytes.
+        constexpr int Piece = 0x8000;
+        constexpr int64_t DiscardMax = 64 * 1024 * 1024;
+        std::unique_ptr<char[]> rest(new char[Piece]);
+        for (int64_t dropped = 0; dropped < DiscardMax;) {
+            int got = Piece;
+            if (!device->Read(rest.get(), &got, timeoutms, "\n") || rest[got - 1] == '\n')
                 break;
+            dropped += got;
         }
     }
     // Carriage returns and NUL bytes are no part of the text.

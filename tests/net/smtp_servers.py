@@ -13,6 +13,7 @@ import base64
 import hashlib
 import hmac
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -93,6 +94,7 @@ def serve(folder):
 def start(folder):
     stop(folder)
     os.makedirs(folder, exist_ok=True)
+    shutil.rmtree(os.path.join(folder, "mailbox"), ignore_errors=True)
     for name in os.listdir(folder):
         if name.endswith(".port"):
             os.remove(os.path.join(folder, name))

@@ -82,6 +82,9 @@ TEST(TcpDevice, ConnectionFailuresCarryTheirCodeClassAndSystemText) {
     EXPECT_EQ("0", device.GetProperty("ONLINE"));
 }
 
+// Under Wine a connection to a listener whose backlog is full is reported as made at once (40 of 40 in
+// 0.2 s, measured), so the peer that takes no connection exists only natively.
+#if !defined(_WIN32)
 TEST(TcpDevice, APeerThatTakesNoConnectionFailsAfterTheConnectTimeOut) {
     // A listening socket whose backlog is full leaves further connections unanswered.
     SOCKETAPI::SOCKETID listener = SOCKETAPI::Create();
@@ -89,12 +92,12 @@ TEST(TcpDevice, APeerThatTakesNoConnectionFailsAfterTheConnectTimeOut) {
     STRING error;
     ASSERT_TRUE(SOCKETAPI::Lookup("127.0.0.1", "0", &local, error));
     ASSERT_TRUE(SOCKETAPI::Bind(listener, local));
-    ASSERT_TRUE(SOCKETAPI::Listen(listener, 0));
+    ASSERT_TRUE(SOCKETAPI::Listen(listener, 1));
     const std::string destination = "127.0.0.1:" + std::to_string(SOCKETAPI::LocalPort(listener));
     std::vector<std::unique_ptr<TCPIPIO>> callers;
     bool timedout = false;
     const auto start = Clock::now();
-    for (int i = 0; i < 8 && !timedout; ++i) {
+    for (int i = 0; i < 40 && !timedout; ++i) {
         callers.emplace_back(new TCPIPIO("", "", ""));
         callers.back()->SetConnectTimeout(300);
         const auto before = Clock::now();
@@ -109,6 +112,7 @@ TEST(TcpDevice, APeerThatTakesNoConnectionFailsAfterTheConnectTimeOut) {
     callers.clear();
     SOCKETAPI::Close(listener);
 }
+#endif
 
 TEST(TcpDevice, OverlongAndNulCarryingLinesKeepTheLinesAfterThemIntact) {
     SCRIPTEDSERVER server([](SCRIPTEDSERVER& peer) {
