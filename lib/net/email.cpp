@@ -300,18 +300,15 @@ STRING EMAIL::CreateMailString() {
 }
 
 const char* EMAIL::FieldWithLineBreak() const {
-    if (HasLineBreak(Sender))
-        return "sender";
-    if (HasLineBreak(SenderName))
-        return "sender name";
-    if (HasLineBreak(Subject))
-        return "subject";
-    if (HasLineBreak(SmtpHost))
-        return "mail server";
-    if (HasLineBreak(UserName))
-        return "user name";
-    if (HasLineBreak(GreetingDomain))
-        return "greeting domain";
+    const struct {
+        const STRING& Field;
+        const char* Name;
+    } fields[] = {{Sender, "sender"},      {SenderName, "sender name"},
+                  {Subject, "subject"},    {SmtpHost, "mail server"},
+                  {UserName, "user name"}, {GreetingDomain, "greeting domain"}};
+    for (const auto& field : fields)
+        if (HasLineBreak(field.Field))
+            return field.Name;
     for (int i = 0; i < Receivers.Count(); ++i)
         if (HasLineBreak(*const_cast<STRINGARRAY&>(Receivers).Get(i)))
             return "receiver";

@@ -1,6 +1,6 @@
 // The narrow seam between the TCP/IP device and the platform's socket interface: Windows Sockets in the
-// Windows build (socketapi_win32.cpp), Berkeley sockets natively (socketapi_posix.cpp). IPv4 stream sockets
-// only. Internal to lib/net.
+// Windows build (socketapi_win32.cpp), Berkeley sockets natively (socketapi_posix.cpp), the calls both share
+// in socketapi.cpp. IPv4 stream sockets only. Internal to lib/net.
 #pragma once
 
 #include <cstdint>
