@@ -363,9 +363,8 @@ bool TCPIPIO::DropCall() {
         FreeAcceptSocket(held, true);
         LogPrintf("TCPIPIO::~TCPIPIO after FreeAcceptSocket()\n");
     }
-    if (DevIsConnected()) {
-        const SOCKETID socket = Socket;
-        Socket = NOSOCKET;
+    const SOCKETID socket = Socket.exchange(NOSOCKET);
+    if (socket != NOSOCKET) {
         const int rc = SOCKETAPI::Shutdown(socket);
         LogPrintf("TCPIPIO::DropCall shutdown(%lld) done, err= %d\n", SocketNumber(socket),
                   rc == 0 ? 0 : SOCKETAPI::LastError());

@@ -86,7 +86,8 @@ private:
     void HexDump(const char* title, const unsigned char* bytes, int length);
 
     int ReverseLookup = 1;
-    SOCKETAPI::SOCKETID Socket = SOCKETAPI::NOSOCKET;
+    // Read by a daemon while DropCall may withdraw it.
+    std::atomic<SOCKETAPI::SOCKETID> Socket{SOCKETAPI::NOSOCKET};
     // Withdrawn by DropCall or the destructor while AcceptCall may poll it on another thread.
     std::atomic<SOCKETAPI::SOCKETID> InSocket{SOCKETAPI::NOSOCKET};
     SOCKETAPI::SOCKETID AcceptedFrom = SOCKETAPI::NOSOCKET;

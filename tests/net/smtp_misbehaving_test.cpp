@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "lib/net/email.h"
+#include "lib/net/tcpio.h"
 #include "tests/net/scripted_server.h"
 
 namespace {
@@ -207,4 +209,26 @@ TEST(SmtpMisbehaving, LineBreaksInAnyFieldAreRefusedBeforeConnecting) {
               SHORTMAIL(host + "\r\nx").Send());
     server.Finish();
     EXPECT_FALSE(server.Accepted()) << "a connection was made";
+}
+
+TEST(SmtpMisbehaving, ASuppliedDeviceIsUsedAndItsConnectCheckCanRefuse) {
+    SCRIPTEDSERVER refused([](SCRIPTEDSERVER& peer) { peer.Hear(1000); });
+    TCPIPIO device("", "", "");
+    SHORTMAIL mail(refused.Address());
+    mail.Mail.SetDevice(&device, [](BASEIO* connected, char* text, int size) {
+        snprintf(text, static_cast<size_t>(size), "checked %s", connected->GetProperty("ONLINE").Text());
+        return 0;
+    });
+    EXPECT_EQ("failed: checked 1", mail.Send());
+    EXPECT_EQ(LINES{}, refused.Finish()) << "nothing is said after a refused check";
+    EXPECT_EQ("0", device.GetProperty("ONLINE"));
+
+    SCRIPTEDSERVER accepted([](SCRIPTEDSERVER& peer) {
+        peer.AcceptEnvelope();
+        TakeMessage(peer);
+    });
+    SHORTMAIL second(accepted.Address());
+    second.Mail.SetDevice(&device, [](BASEIO*, char*, int) { return 1; });
+    EXPECT_EQ("sent: 250 accepted", second.Send());
+    EXPECT_EQ("0", device.GetProperty("ONLINE")) << "the call is dropped after the mail";
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -207,4 +208,38 @@ TEST(TcpDevice, AnUnknownPropertyIsAnAssertionAndEmpty) {
     EXPECT_EQ("", device.GetProperty("colour"));
     EXPECT_EQ(1u, watch.Failures());
     EXPECT_EQ("*COLOUR*", watch.LastInfo());
+}
+
+TEST(TcpDevice, ADaemonHandsWhatArrivesToItsCallbackAndEndsWithTheDevice) {
+    EVENTSEM said;
+    SCRIPTEDSERVER server([&said](SCRIPTEDSERVER& peer) {
+        peer.Say("first\r\n");
+        peer.Say("second\r\n");
+        said.Set();
+        peer.Hear(3000);
+    });
+    struct RECEIVED {
+        std::mutex Lock;
+        std::string Bytes;
+    } received;
+    {
+        TCPIPIO device("", "", "");
+        ASSERT_TRUE(device.MakeCall(server.Address().c_str()));
+        ASSERT_TRUE(device.StartDaemon(
+            [](intptr_t user, const unsigned char* bytes, int length) {
+                auto* into = reinterpret_cast<RECEIVED*>(user);
+                std::lock_guard<std::mutex> hold(into->Lock);
+                into->Bytes.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+            },
+            reinterpret_cast<intptr_t>(&received)));
+        said.Wait(5000);
+        const auto start = Clock::now();
+        while (MsSince(start) < 5000) {
+            std::lock_guard<std::mutex> hold(received.Lock);
+            if (received.Bytes.size() >= 15)
+                break;
+        }
+        // The device goes while its daemon waits for more: the destructor must end it.
+    }
+    EXPECT_EQ("first\r\nsecond\r\n", received.Bytes);
 }
