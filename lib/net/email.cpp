@@ -138,7 +138,7 @@ void EMAIL::AddReceiver(const char* receiver) {
 }
 
 STRING EMAIL::GetReceiver() const {
-    const STRING* first = Receivers.Count() > 0 ? const_cast<STRINGARRAY&>(Receivers).Get(0) : nullptr;
+    const STRING* first = Receivers.Count() > 0 ? Receivers.Get(0) : nullptr;
     return first != nullptr ? *first : STRING("");
 }
 
@@ -173,7 +173,7 @@ STRING EMAIL::Boundary(const STRINGARRAY& parts) {
     STRING boundary(FirstBoundary);
     auto anyPartHolds = [&parts](const STRING& text) {
         for (int i = 0; i < parts.Count(); ++i)
-            if (const_cast<STRINGARRAY&>(parts).Get(i)->Find(text.Text()))
+            if (parts.Get(i)->Find(text.Text()))
                 return true;
         return false;
     };
@@ -310,7 +310,7 @@ const char* EMAIL::FieldWithLineBreak() const {
         if (HasLineBreak(field.Field))
             return field.Name;
     for (int i = 0; i < Receivers.Count(); ++i)
-        if (HasLineBreak(*const_cast<STRINGARRAY&>(Receivers).Get(i)))
+        if (HasLineBreak(*Receivers.Get(i)))
             return "receiver";
     return nullptr;
 }

@@ -115,20 +115,6 @@ TEST(TcpDevice, APeerThatTakesNoConnectionFailsAfterTheConnectTimeOut) {
 }
 #endif
 
-TEST(TcpDevice, OverlongAndNulCarryingLinesKeepTheLinesAfterThemIntact) {
-    SCRIPTEDSERVER server([](SCRIPTEDSERVER& peer) {
-        peer.Say("220 " + std::string(3 * 1024 * 1024, 'x') + "\r\n");
-        peer.Say(std::string("250-a\0b\r\n250 after\r\n", 20));
-        peer.Hear();
-    });
-    TCPIPIO device("", "", "");
-    ASSERT_TRUE(device.MakeCall(server.Address().c_str()));
-    EXPECT_EQ("220 " + std::string(251, 'x'), ReadLine(device, 256, 5000));
-    EXPECT_EQ("250-ab", ReadLine(device));
-    EXPECT_EQ("250 after", ReadLine(device));
-    TCP::WriteCmd(&device, "QUIT", nullptr, 0, 0);
-}
-
 TEST(TcpDevice, ASendThatStallsIsAFailureWithItsOwnText) {
     EVENTSEM release;
     SCRIPTEDSERVER server([&release](SCRIPTEDSERVER&) { release.Wait(20000); });
