@@ -48,32 +48,42 @@ class EMAIL::DIALOGUE {
 public:
     DIALOGUE(BASEIO* device, const TIMEOUTS& timeouts) : Device(device), Timeouts(timeouts) {}
 
+    // What the server's EHLO reply offers.
+    struct OFFERS {
+        bool Login = false;
+        bool CramMd5 = false;
+        bool StartTls = false;
+    };
+
     // Reads a reply (all its lines) into Reply; the first line within timeoutms.
     bool ReadReply(int timeoutms) {
-        return TCP::ReadLine(Device, Reply, ReplySize, timeoutms) ? Continue(nullptr, nullptr) : Failed();
+        return TCP::ReadLine(Device, Reply, ReplySize, timeoutms) ? Continue(nullptr) : Failed();
     }
 
-    // Sends command and reads its reply. The continuation lines of the reply tell which AUTH mechanisms
-    // the server offers; its final line is not looked at for them.
-    bool Command(const STRING& command, int timeoutms, bool secret = false, bool* sawlogin = nullptr,
-                 bool* sawcram = nullptr) {
+    // Sends command and reads its reply, noting what the reply offers.
+    bool Command(const STRING& command, int timeoutms, bool secret = false, OFFERS* offers = nullptr) {
         if (!TCP::WriteCmd(Device, command.Text(), Reply, ReplySize, timeoutms, secret))
             return Failed();
-        return Continue(sawlogin, sawcram);
+        return Continue(offers);
     }
 
-    // Reads the further lines of a multi-line reply: the last one stays in Reply.
-    bool Continue(bool* sawlogin, bool* sawcram) {
-        while (IsContinuation(Reply)) {
+    // Reads the further lines of a multi-line reply: the last one stays in Reply. Only the continuation lines
+    // tell which AUTH mechanisms the server offers; any line may offer STARTTLS.
+    bool Continue(OFFERS* offers) {
+        for (;;) {
             const STRING line(Reply);
-            if (sawlogin != nullptr && line.iFind("AUTH")) {
-                *sawlogin = *sawlogin || line.iFind("LOGIN");
-                *sawcram = *sawcram || line.iFind("CRAM-MD5");
+            if (offers != nullptr && line.Length() >= 12 &&
+                StringCompareNoCase(line.Mid(4, 8).Text(), "STARTTLS") == 0)
+                offers->StartTls = true;
+            if (!IsContinuation(Reply))
+                return true;
+            if (offers != nullptr && line.iFind("AUTH")) {
+                offers->Login = offers->Login || line.iFind("LOGIN");
+                offers->CramMd5 = offers->CramMd5 || line.iFind("CRAM-MD5");
             }
             if (!TCP::ReadLine(Device, Reply, ReplySize, Timeouts.ContinuationMs))
                 return Failed();
         }
-        return true;
     }
 
     // The command's reply must have a code in [low, high]; otherwise the reply becomes the error.
@@ -361,14 +371,42 @@ int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms)
         const bool anonymous = Sender.IsEmpty() || StringCompareNoCase(Sender.Text(), "anonymous") == 0;
         const STRING argument = anonymous ? STRING("anonymous") : domain;
 
-        bool login = false, cram = false;
-        if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &login, &cram))
+        DIALOGUE::OFFERS offers;
+        if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &offers))
             return 0;
-        if (!talk.CodeIn(200, 299) && !talk.Command(STRING("HELO ") || argument, timeoutms))
+        const bool extended = talk.CodeIn(200, 299);
+        if (!extended && !talk.Command(STRING("HELO ") || argument, timeoutms))
             return 0;
 
+        // Opportunistic encryption: when the server offers it and the device can, the dialogue goes on
+        // encrypted, and starts again with EHLO.
+        const bool couldencrypt = extended && offers.StartTls && device->CanStartTls();
+        bool encrypted = false;
+        if (couldencrypt) {
+            if (!talk.Command("STARTTLS", timeoutms))
+                return 0;
+            if (ReplyCode(talk.Reply) == 220) {
+                if (!device->StartTls(SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), timeoutms)) {
+                    talk.Error = device->GetProperty("LASTERRORSTRING");
+                    return 0;
+                }
+                encrypted = true;
+                offers = DIALOGUE::OFFERS();
+                if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &offers) ||
+                    !talk.CodeIn(200, 299))
+                    return 0;
+            }
+        }
+
         if (UserName.NotEmpty() && Password.NotEmpty()) {
-            if (cram && CramMd5Allowed) {
+            // Credentials never go in clear over a connection that could have been encrypted.
+            if (couldencrypt && !encrypted) {
+                talk.Error =
+                    STRING("The server refused to encrypt the connection, so the password was not sent (") ||
+                    talk.Reply || ")";
+                return 0;
+            }
+            if (offers.CramMd5 && CramMd5Allowed) {
                 if (!talk.Expect("AUTH CRAM-MD5", timeoutms, 334, 334))
                     return 0;
                 const STRING challenge = STRING(strlen(talk.Reply) > 4 ? talk.Reply + 4 : "").FromBase64();
@@ -376,7 +414,7 @@ int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms)
                 const STRING answer = UserName || " " || digest.ToHex();
                 if (!talk.Expect(answer.ToBase64(), timeoutms, 200, 299, true))
                     return 0;
-            } else if (login) {
+            } else if (offers.Login) {
                 if (!talk.Expect("AUTH LOGIN", timeoutms, 334, 334) ||
                     !talk.Expect(UserName.ToBase64(), timeoutms, 334, 334, true) ||
                     !talk.Expect(Password.ToBase64(), timeoutms, 200, 299, true))

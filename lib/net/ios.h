@@ -39,6 +39,9 @@ public:
     virtual bool MakeCall(const char* destination) = 0;
     virtual bool AcceptCall() = 0;
     virtual bool DropCall() = 0;
+    // Encryption of the connection (STARTTLS): whether the device can, and the switch to it.
+    virtual bool CanStartTls() { return false; }
+    virtual bool StartTls(const char* servername, int timeoutms) { return false; }
     // Bytes queued or waiting in the device, or else whether a connection is up.
     virtual bool IsActive();
     virtual void SetNotifyHook(void (*hook)(intptr_t), intptr_t userdata);

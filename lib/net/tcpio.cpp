@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -36,6 +37,7 @@ constexpr ERRORENTRY ErrorTable[] = {
     {TCPERR_BINDFAILED, 500, "Bind failed. *"},
     {TCPERR_SENDSTALLED, 400, "Send timed out. *"},
     {TCPERR_SENDFAILED, 500, "Send failed. *"},
+    {TCPERR_TLSFAILED, 500, "Encryption failed. *"},
 };
 
 const ERRORENTRY* FindError(int code) {
@@ -43,6 +45,11 @@ const ERRORENTRY* FindError(int code) {
         if (entry.Code == code)
             return &entry;
     return nullptr;
+}
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 int64_t NowSeconds() {
@@ -238,6 +245,8 @@ bool TCPIPIO::MakeCall(const char* destination) {
 int TCPIPIO::DevGetNumAvail() {
     if (!DevIsConnected())
         return 0;
+    if (!TlsPlain.empty())
+        return static_cast<int>(TlsPlain.size());
     int avail = 0;
     if (!SOCKETAPI::BytesAvailable(Socket, &avail))
         SetError(TCPERR_IOCTLFAILED, TCP::GetLastErrorString(-9999));
@@ -245,26 +254,23 @@ int TCPIPIO::DevGetNumAvail() {
     return avail;
 }
 
-bool TCPIPIO::DevRead(void* buffer, int* length, int timeoutms) {
-    LogPrintfLevel(LogCalls, "TCPIPIO::DevRead %d\n", *length);
-    const int wanted = *length;
-    *length = 0;
-    if (!DevIsConnected())
-        return false;
+// Bytes as they come from the socket: their count, 0 after a time-out, -1 when the connection failed or the
+// peer closed it (then dropped, unless the parameter keeps it after a receive error).
+int TCPIPIO::ReceiveRaw(void* buffer, int wanted, int timeoutms) {
     bool read = true;
     STRING error;
     const int rc = Select(&read, nullptr, nullptr, timeoutms, &error);
     if (rc == 0)
-        return false;
+        return 0;
     if (rc > 0) {
         ORVIK_ASSERT(read);
-        const int avail = DevGetNumAvail();
+        int avail = 0;
+        if (!SOCKETAPI::BytesAvailable(Socket, &avail))
+            SetError(TCPERR_IOCTLFAILED, TCP::GetLastErrorString(-9999));
         const int got = avail > 0 ? RawRecv(Socket, buffer, std::min(avail, wanted)) : 0;
         if (got > 0) {
-            *length = got;
             Touch();
-            LogPrintfLevel(LogCalls, "TCPIPIO::DevRead done ok=%d *plen=%d\n", 1, got);
-            return true;
+            return got;
         }
         // Readable with nothing to read: the peer has closed the connection.
         const STRING text = TCP::GetLastErrorString(-9999);
@@ -277,7 +283,99 @@ bool TCPIPIO::DevRead(void* buffer, int* length, int timeoutms) {
             DropCall();
         SetError(TCPERR_RECVFAILED, error);
     }
-    LogPrintfLevel(LogCalls, "TCPIPIO::DevRead done ok=%d rrc= %d, *plen=%d\n", 0, rc, *length);
+    return -1;
+}
+
+bool TCPIPIO::DevRead(void* buffer, int* length, int timeoutms) {
+    LogPrintfLevel(LogCalls, "TCPIPIO::DevRead %d\n", *length);
+    const int wanted = *length;
+    *length = 0;
+    if (!DevIsConnected())
+        return false;
+    int got = 0;
+    if (Tls == nullptr) {
+        got = ReceiveRaw(buffer, wanted, timeoutms);
+    } else {
+        // Encrypted: whole records are decrypted; their text is handed out as asked for.
+        if (TlsPlain.empty()) {
+            std::unique_ptr<char[]> raw(new char[MaxDeviceRead]);
+            got = ReceiveRaw(raw.get(), MaxDeviceRead, timeoutms);
+            if (got > 0) {
+                TlsRaw.append(raw.get(), static_cast<size_t>(got));
+                if (!Tls->Decrypt(TlsRaw, TlsPlain)) {
+                    const STRING text(Tls->Error().c_str());
+                    DropCall();
+                    SetError(TCPERR_TLSFAILED, text);
+                    got = -1;
+                }
+            }
+        }
+        if (got >= 0) {
+            got = std::min(wanted, static_cast<int>(TlsPlain.size()));
+            memcpy(buffer, TlsPlain.data(), static_cast<size_t>(got));
+            TlsPlain.erase(0, static_cast<size_t>(got));
+        }
+    }
+    if (got > 0) {
+        *length = got;
+        LogPrintfLevel(LogCalls, "TCPIPIO::DevRead done ok=%d *plen=%d\n", 1, got);
+        return true;
+    }
+    LogPrintfLevel(LogCalls, "TCPIPIO::DevRead done ok=%d rrc= %d, *plen=%d\n", 0, got, *length);
+    return false;
+}
+
+bool TCPIPIO::StartTls(const char* servername, int timeoutms) {
+    LogPrintf("TCPIPIO::StartTls(%s)\n", StringNullPolicy(servername, "servername"));
+    if (!DevIsConnected() || Tls != nullptr)
+        return false;
+    // What came in clear before the handshake must not pass for part of the encrypted dialogue.
+    Pushback = "";
+    char sink[4096];
+    for (int n = sizeof(sink); Queue.Read(sink, &n, 0); n = sizeof(sink)) {
+    }
+    std::unique_ptr<TLSCLIENT> session = TLSCLIENT::Create(servername);
+    std::string incoming, outgoing;
+    std::unique_ptr<char[]> raw(new char[MaxDeviceRead]);
+    const int64_t deadline = NowMs() + timeoutms;
+    STRING failure;
+    for (;;) {
+        const TLSCLIENT::STATE state = session->Handshake(incoming, outgoing);
+        if (!outgoing.empty()) {
+            WriteLock.Obtain();
+            const bool sent = SendAll(reinterpret_cast<const unsigned char*>(outgoing.data()),
+                                      static_cast<int>(outgoing.size()));
+            WriteLock.Release();
+            outgoing.clear();
+            if (!sent) {
+                failure = LastErrorString;
+                break;
+            }
+        }
+        if (state == TLSCLIENT::STATE::DONE) {
+            Tls = std::move(session);
+            TlsRaw = incoming;
+            TlsPlain.clear();
+            LogPrintf("TCPIPIO::~StartTls encrypted\n");
+            return true;
+        }
+        if (state == TLSCLIENT::STATE::FAILED) {
+            failure = session->Error().c_str();
+            break;
+        }
+        if (state == TLSCLIENT::STATE::CONTINUE)
+            continue;
+        const int64_t remaining = deadline - NowMs();
+        const int got = remaining > 0 ? ReceiveRaw(raw.get(), MaxDeviceRead, static_cast<int>(remaining)) : 0;
+        if (got <= 0) {
+            failure = got == 0 ? STRING("no answer to the TLS handshake") : LastErrorString;
+            break;
+        }
+        incoming.append(raw.get(), static_cast<size_t>(got));
+    }
+    DropCall();
+    SetError(TCPERR_TLSFAILED, failure);
+    LogPrintf("TCPIPIO::~StartTls failed: %s\n", failure.Text());
     return false;
 }
 
@@ -340,7 +438,18 @@ bool TCPIPIO::DevWrite(const void* bytes, int length) {
     if (!DevIsConnected())
         return false;
     WriteLock.Obtain();
-    const bool ok = SendAll(static_cast<const unsigned char*>(bytes), length);
+    bool ok = true;
+    if (Tls != nullptr) {
+        std::string records;
+        ok = Tls->Encrypt(bytes, length, records);
+        if (!ok)
+            SetError(TCPERR_TLSFAILED, STRING(Tls->Error().c_str()));
+        else
+            ok = SendAll(reinterpret_cast<const unsigned char*>(records.data()),
+                         static_cast<int>(records.size()));
+    } else {
+        ok = SendAll(static_cast<const unsigned char*>(bytes), length);
+    }
     WriteLock.Release();
     if (!ok) {
         // A connection with a half-sent command is of no further use; keep the reason across the drop.
@@ -379,6 +488,9 @@ bool TCPIPIO::DropCall() {
         LastError = 0;
         PeerName = "<unknown>";
     }
+    Tls.reset();
+    TlsRaw.clear();
+    TlsPlain.clear();
     LogPrintf("TCPIPIO::~DropCall\n");
     return !DevIsConnected();
 }

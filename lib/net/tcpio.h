@@ -5,9 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "lib/net/ios.h"
 #include "lib/net/socketapi.h"
+#include "lib/net/tlsclient.h"
 
 // LastError codes of the device; "LASTERRORCLASS" and "LASTERRORSTRING" give their class and text.
 constexpr int TCPERR_NORESPONSE = 0x1000;
@@ -21,6 +24,7 @@ constexpr int TCPERR_ACCEPTFAILED = 0x1007;
 constexpr int TCPERR_BINDFAILED = 0x1008;
 constexpr int TCPERR_SENDSTALLED = 0x1009; // the peer took no data within the send time-out
 constexpr int TCPERR_SENDFAILED = 0x100A;
+constexpr int TCPERR_TLSFAILED = 0x100B;
 
 class TCPIPIO : public BASEIO {
 public:
@@ -41,6 +45,10 @@ public:
     bool MakeCall(const char* destination) override;
     bool AcceptCall() override;
     bool DropCall() override;
+    // TLS over the connection from here on (STARTTLS): the handshake within timeoutms. On failure the
+    // connection is dropped, with LastError TCPERR_TLSFAILED.
+    bool StartTls(const char* servername, int timeoutms) override;
+    bool CanStartTls() override { return DevIsConnected(); }
     STRING GetProperty(const char* name) override;
     int RawRecv(intptr_t socket, void* buffer, int size) override;
     int RawSend(intptr_t socket, const void* bytes, int length) override;
@@ -80,6 +88,7 @@ private:
     static void FreeAcceptSocket(SOCKETAPI::SOCKETID socket, bool hard);
 
     void SetError(int code, const STRING& text);
+    int ReceiveRaw(void* buffer, int wanted, int timeoutms);
     int Select(bool* read, bool* write, bool* connectrequest, int timeoutms, STRING* error);
     void Touch();
     bool SendAll(const unsigned char* bytes, int length);
@@ -100,6 +109,10 @@ private:
     bool WinsockReady = false;
     STRING LocalHostName;
     STRING PeerName;
+    // The encrypted session after StartTls: records not yet decrypted, text not yet handed out.
+    std::unique_ptr<TLSCLIENT> Tls;
+    std::string TlsRaw;
+    std::string TlsPlain;
 };
 
 // Line protocols over any device.

@@ -202,3 +202,16 @@ TEST(SmtpMail, CredentialsAndPasswordsNeverReachTheLog) {
     EXPECT_NE(std::string::npos, logged.find("EMAIL::SendMail before writing the message"));
     EXPECT_EQ(std::string::npos, logged.find(Base64(MAILBOX::Password)));
 }
+
+TEST(SmtpMail, AServerOfferingStartTlsGetsTheMailAndTheCredentialsEncrypted) {
+    const std::string token = MAILBOX::UniqueToken();
+    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "encrypted text\n.\nend",
+               MAILBOX::Server("tls").c_str());
+    mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
+    const auto received = MAILBOX::Find(token);
+    ASSERT_EQ(1u, received.size());
+    EXPECT_TRUE(received[0].Encrypted);
+    EXPECT_EQ("mailer", received[0].Auth);
+    EXPECT_EQ("encrypted text\r\n. \r\nend\r\n\r\n\r\n", received[0].Body());
+}

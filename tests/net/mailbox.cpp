@@ -39,6 +39,8 @@ RECEIVEDMAIL Load(const std::filesystem::path& eml) {
             mail.To.push_back(value);
         else if (key == "auth")
             mail.Auth = value;
+        else if (key == "tls")
+            mail.Encrypted = value == "1";
     }
     return mail;
 }

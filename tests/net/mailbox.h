@@ -7,12 +7,13 @@
 #include <vector>
 
 struct RECEIVEDMAIL {
-    std::string Server; // "plain", "login" or "cram"
+    std::string Server; // "plain", "login", "cram" or "tls"
     std::string Helo;
     std::string From;
     std::vector<std::string> To;
-    std::string Auth;    // the user who authenticated ("cram:" first with CRAM-MD5), or empty
-    std::string Content; // the message bytes as delivered
+    std::string Auth;       // the user who authenticated ("cram:" first with CRAM-MD5), or empty
+    bool Encrypted = false; // the session was encrypted (STARTTLS)
+    std::string Content;    // the message bytes as delivered
 
     // The value of a header (unfolded lines joined), "" when missing.
     std::string Header(const std::string& name) const;

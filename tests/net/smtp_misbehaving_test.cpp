@@ -232,3 +232,31 @@ TEST(SmtpMisbehaving, ASuppliedDeviceIsUsedAndItsConnectCheckCanRefuse) {
     EXPECT_EQ("sent: 250 accepted", second.Send());
     EXPECT_EQ("0", device.GetProperty("ONLINE")) << "the call is dropped after the mail";
 }
+
+TEST(SmtpMisbehaving, ARefusedStartTlsKeepsCredentialsBackButLetsAnAnonymousMailGo) {
+    const auto script = [](SCRIPTEDSERVER& peer) {
+        peer.Say("220 ready\r\n");
+        peer.Hear();
+        peer.Say("250-loopback\r\n250-AUTH LOGIN\r\n250 STARTTLS\r\n");
+        peer.Hear();
+        peer.Say("454 4.7.0 TLS not available\r\n");
+        for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) {
+            if (peer.Hear().empty())
+                return;
+            peer.Say(reply);
+        }
+        TakeMessage(peer);
+    };
+    SCRIPTEDSERVER withpassword(script);
+    SHORTMAIL secret(withpassword.Address());
+    secret.Mail.SetCredentials("user", "password");
+    EXPECT_EQ("failed: The server refused to encrypt the connection, so the password was not sent (454 4.7.0 "
+              "TLS not "
+              "available)",
+              secret.Send());
+    EXPECT_EQ((LINES{"EHLO loopback.test", "STARTTLS"}), withpassword.Finish());
+
+    SCRIPTEDSERVER anonymous(script);
+    EXPECT_EQ("sent: 250 accepted", SHORTMAIL(anonymous.Address()).Send());
+    EXPECT_EQ("MAIL FROM:<me@loopback.test>", anonymous.Finish().at(2));
+}

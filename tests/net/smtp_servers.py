@@ -4,7 +4,7 @@
   smtp_servers.py start DIR   starts them in the background and returns once they listen
   smtp_servers.py stop DIR    ends them
 
-DIR receives plain.port, login.port and cram.port, and for every mail accepted two files in DIR/mailbox:
+DIR receives plain.port, login.port, cram.port and tls.port, and for every mail accepted two files in DIR/mailbox:
 NNNN.eml (the message bytes as the server received them, after the dialogue's dot transparency is undone)
 and NNNN.env (lines "server=", "helo=", "from=", "to=" per receiver and "auth=" with the authenticated user).
 The login and cram servers require authentication as user "mailer" with password "s3cret pass".
@@ -16,6 +16,7 @@ import os
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import time
@@ -50,6 +51,7 @@ def serve(folder):
             user = session.auth_data.login.decode() if isinstance(session.auth_data, LoginPassword) else (
                 session.auth_data.decode() if isinstance(session.auth_data, bytes) else "")
             lines.append("auth=" + user)
+            lines.append("tls=%d" % (session.ssl is not None))
             with open(stem + ".eml.tmp", "wb") as f:
                 f.write(envelope.original_content)
             with open(stem + ".env", "w") as f:
@@ -72,6 +74,13 @@ def serve(folder):
         ok = isinstance(auth_data, LoginPassword) and auth_data.login == USER and auth_data.password == PASSWORD
         return AuthResult(success=ok, auth_data=auth_data)
 
+    certificate, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", certificate,
+                    "-days", "2", "-subj", "/CN=localhost"], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(certificate, key)
+
     servers = [
         ("plain", Controller(Recorder("plain"), hostname="127.0.0.1", port=free_port())),
         ("login", Controller(Recorder("login"), hostname="127.0.0.1", port=free_port(), auth_required=True,
@@ -79,6 +88,8 @@ def serve(folder):
         ("cram", Controller(CramRecorder("cram"), hostname="127.0.0.1", port=free_port(), auth_required=True,
                             auth_require_tls=False, authenticator=check_login,
                             auth_exclude_mechanism=["PLAIN"])),
+        ("tls", Controller(Recorder("tls"), hostname="127.0.0.1", port=free_port(), tls_context=context,
+                           require_starttls=True, auth_required=True, authenticator=check_login)),
     ]
     for name, controller in servers:
         controller.start()
@@ -104,7 +115,7 @@ def start(folder):
     with open(os.path.join(folder, "servers.pid"), "w") as f:
         f.write("%d\n" % process.pid)
     for _ in range(200):
-        if all(os.path.exists(os.path.join(folder, n + ".port")) for n in ("plain", "login", "cram")):
+        if all(os.path.exists(os.path.join(folder, n + ".port")) for n in ("plain", "login", "cram", "tls")):
             return 0
         if process.poll() is not None:
             break
