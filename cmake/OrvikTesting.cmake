@@ -15,16 +15,20 @@ else()
   set(ORVIK_GTEST_LIBS GTest::gtest GTest::gmock)
 endif()
 
-# orvik_add_test(NAME name [SHOWS_WINDOWS] SOURCES ... LIBS ...)
+# orvik_add_test(NAME name [SHOWS_WINDOWS] [FIXTURES fixture] SOURCES ... LIBS ...)
 # One GoogleTest executable; its cases are discovered when ctest runs (under Wine for the Windows build),
 # so building never needs a display or a Wine prefix. SHOWS_WINDOWS: its cases put windows on the shared
 # display (robot sessions, dialogs, message boxes); ctest runs no two such cases at once, so that they do not
-# cover each other's windows in screenshots or take each other's focus.
+# cover each other's windows in screenshots or take each other's focus. FIXTURES: every case needs that CTest
+# fixture (for example servers started before the cases and ended after them).
 function(orvik_add_test)
-  cmake_parse_arguments(T "SHOWS_WINDOWS" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SHOWS_WINDOWS" "NAME;FIXTURES" "SOURCES;LIBS" ${ARGN})
   set(display_lock "")
   if(T_SHOWS_WINDOWS)
     set(display_lock RESOURCE_LOCK wine_display)
+  endif()
+  if(T_FIXTURES)
+    list(APPEND display_lock FIXTURES_REQUIRED ${T_FIXTURES})
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ORVIK_GTEST_LIBS})

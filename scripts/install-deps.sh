@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   wine64 fonts-wine xvfb xauth x11-apps imagemagick xdotool
   libarchive-tools p7zip-full
+  libssl-dev python3-aiosmtpd openssl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,7 +11,7 @@
 #include "lib/ownedpath.h"
 #include "lib/win/datadialogs.h"
 #include "setup/copypage.h"
-#include "setup/feedback.h"
+#include "setup/feedbackmail.h"
 #include "setup/removal.h"
 #include "setup/res/messages.h"
 #include "setup/uninstall.h"
@@ -41,7 +41,7 @@ void SendFeedbackButton(void*, intptr_t, HWND page, STRING&) {
     char text[FEEDBACK_COMMENT_MAX + 1] = {};
     GetDlgItemTextA(page, IDC_FEEDBACK_COMMENT, text, sizeof text);
     const UNINSTALLSTATE& state = Uninstall();
-    SendFeedbackMail(page, STRING(text), state.KeyName, state.AppName);
+    SendFeedbackMail(page, STRING(text), state.KeyName.Text(), state.AppName.Text());
 }
 
 // The mobile-device manager's program when it is registered and the product was installed below its folder.

@@ -19,6 +19,7 @@
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/hook/hookcalls.h"
+#include "tests/net/mailbox.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
 #include "tests/stubs/stubcalls.h"
@@ -287,9 +288,9 @@ TEST_F(DemoUninstallation, TheHookLibraryIsToldOfEveryStepOfTheRemovalInOrder) {
     for (const hookcalls::CALL& call : hookcalls::HookCalls(record))
         calls.push_back(call.Entry + " " + call.Fields.at(0));
     const std::vector<std::string> expected{
-        "NewSetupHook 3",  "NewSetupHook 5",  "NewSetupHook 6", // the wizard, then the feedback page
-        "NewSetupHook 5",  "NewSetupHook 6",                    // the removal options
-        "NewSetupHook 5",  "NewSetupHook 11", "SetupHook 3",    // the removal: started, entry read
+        "NewSetupHook 3",  "NewSetupHook 5",  "NewSetupHook 6",  // the wizard, then the feedback page
+        "NewSetupHook 5",  "NewSetupHook 6",                     // the removal options
+        "NewSetupHook 5",  "NewSetupHook 11", "SetupHook 3",     // the removal: started, entry read
         "NewSetupHook 14", "SetupHook 4",     "NewSetupHook 12", // entry deleted
         "NewSetupHook 6",  "NewSetupHook 4"};
     EXPECT_EQ(calls, expected);
@@ -300,4 +301,51 @@ TEST_F(DemoUninstallation, TheHookLibraryIsToldOfEveryStepOfTheRemovalInOrder) {
         EXPECT_EQ(all[7].Fields[1], Destination) << "SetupHook 3 gets the install path";
         EXPECT_EQ(all[9].Fields[1], "<null>");
     }
+}
+
+TEST_F(DemoUninstallation, AFeedbackCommentArrivesAtTheMakersMailbox) {
+    // The maker's feedback mailbox is a mail server on a loopback port for this test.
+    HKEY entry = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_SET_VALUE, &entry),
+              ERROR_SUCCESS);
+    const std::string mailbox = "feedback@demopad.example;" + MAILBOX::Server("plain");
+    RegSetValueExA(entry, "UninstallEmail", 0, REG_SZ, reinterpret_cast<const BYTE*>(mailbox.c_str()),
+                   static_cast<DWORD>(mailbox.size() + 1));
+    RegCloseKey(entry);
+
+    const Window wizard = ConfirmAndFindFinalPass(false);
+    WaitForPage(wizard, kFeedbackTitle);
+    const std::string token = MAILBOX::UniqueToken();
+    Edit(PageItem(wizard, 202)).type("Too many notes. " + token);
+    ASSERT_TRUE(waitUntil([&] { return PageItem(wizard, 110).isEnabled(); }));
+    Button(PageItem(wizard, 110)).click();
+
+    const std::string caption = Split(Msg(2995), '|').at(0);
+    const Window dialog = WaitForWindow(caption);
+    EXPECT_EQ(dialog.child(1003).text(), kAppName + " V2.4 uninstall");
+    EXPECT_EQ(dialog.child(1002).text(), "anonymous@demopad.example");
+    Screenshot(dialog, "01-mail-dialog");
+    Button(dialog.child(1009)).click();
+    const MessageBoxWindow connect(WaitForWindow("Internet Connection"));
+    connect.answer(IDOK);
+    const MessageBoxWindow sent(WaitForWindow(caption, dialog.handle()));
+    Screenshot(sent.window(), "02-sent");
+    sent.answer(IDOK);
+    Button(dialog.child(IDCANCEL)).click(); // "Done"
+
+    const std::vector<RECEIVEDMAIL> mails = MAILBOX::Find(token);
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].Header("Subject"), "DemoPad V2.4 uninstall");
+    EXPECT_EQ(mails[0].From, "anonymous@demopad.example");
+    EXPECT_EQ(mails[0].To, std::vector<std::string>{"feedback@demopad.example"});
+    EXPECT_NE(mails[0].Body().find("Too many notes. " + token), std::string::npos);
+
+    // Sending is optional: the wizard goes on.
+    WaitForPage(wizard, kFeedbackTitle);
+    Next(wizard);
+    WaitForPage(wizard, kOptionsTitle);
+    Button(wizard.child(IDCANCEL)).click();
+    const MessageBoxWindow quit(WaitForWindow(UninstallTitle(), wizard.handle()));
+    quit.answer("No");
+    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "nothing removed";
 }

@@ -1,0 +1,34 @@
+// The mail servers of the tests (smtp_servers.py, started by CTest around these tests) and the mails they
+// received.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct RECEIVEDMAIL {
+    std::string Server; // "plain", "login", "cram" or "tls"
+    std::string Helo;
+    std::string From;
+    std::vector<std::string> To;
+    std::string Auth;       // the user who authenticated ("cram:" first with CRAM-MD5), or empty
+    bool Encrypted = false; // the session was encrypted (STARTTLS)
+    std::string Content;    // the message bytes as delivered
+
+    // The value of a header (unfolded lines joined), "" when missing.
+    std::string Header(const std::string& name) const;
+    // Everything after the blank line that ends the headers.
+    std::string Body() const;
+};
+
+namespace MAILBOX {
+// "127.0.0.1:port" of one of the servers.
+std::string Server(const std::string& name);
+// The user and password the login and cram servers accept.
+constexpr const char* User = "mailer";
+constexpr const char* Password = "s3cret pass";
+// The mails whose content holds token; waits up to a few seconds for one to arrive.
+std::vector<RECEIVEDMAIL> Find(const std::string& token, int expected = 1);
+// A text unique to the running test, to find its mails by.
+std::string UniqueToken();
+} // namespace MAILBOX
