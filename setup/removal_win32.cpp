@@ -59,6 +59,19 @@ STRING ParentPart(const STRING& name) {
     return STRING("");
 }
 
+// Removes the folders (names below root) that are empty now, the deepest first, each once.
+void RemoveEmptiedFolders(const STRING& root, std::vector<STRING> folders) {
+    std::sort(folders.begin(), folders.end(), [](const STRING& a, const STRING& b) {
+        return a.Length() != b.Length() ? a.Length() > b.Length()
+                                        : StringCompareNoCase(a.Text(), b.Text()) < 0;
+    });
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (i > 0 && StringCompareNoCase(folders[i].Text(), folders[i - 1].Text()) == 0)
+            continue;
+        RemoveEmptyFolderBelow(root, folders[i], "RemoveInstallation");
+    }
+}
+
 STRING NamePart(const STRING& entry) {
     int cut = -1;
     for (int i = 0; i < entry.Length(); ++i) {
@@ -158,13 +171,19 @@ PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
 
 int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record) {
     int deleted = 0;
+    std::vector<STRING> folders;
     for (const STRING& entry : ListFields(record.Files)) {
+        for (STRING folder = ParentPart(entry); folder.NotEmpty(); folder = ParentPart(folder))
+            folders.push_back(folder);
         if (IsProtectedFile(entry, record.Protect)) {
             LogPrintf("SETUP::RemoveInstallation %s is protected\n", entry.Text());
             continue;
         }
         deleted += DeleteFileBelow(installpath, entry, "RemoveInstallation") ? 1 : 0;
     }
+    // The product's folders go too once nothing is left in them, the deepest first; a folder that still
+    // holds a protected file or one of the user's stays.
+    RemoveEmptiedFolders(installpath, folders);
     return deleted;
 }
 
@@ -180,10 +199,7 @@ void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames) {
         for (STRING folder = ParentPart(name); folder.NotEmpty(); folder = ParentPart(folder))
             subfolders.push_back(folder);
     }
-    std::sort(subfolders.begin(), subfolders.end(),
-              [](const STRING& a, const STRING& b) { return a.Length() > b.Length(); });
-    for (const STRING& folder : subfolders)
-        RemoveEmptyFolderBelow(group.Folder, folder, "RemoveInstallation");
+    RemoveEmptiedFolders(group.Folder, subfolders);
     if (group.MayRemoveFolder) {
         FILENAME folder;
         folder = group.Folder;

@@ -223,6 +223,8 @@ TEST_F(DemoUninstallation, ProgramOnlyRemovesWhatWasInstalledAndKeepsTheUsersFil
 
     ExpectRecordedEntriesGone();
     EXPECT_EQ(ReadFile(Destination + "\\mine\\notes.odemo"), "my own notes");
+    for (const char* folder : {"docs", "samples", "templates"})
+        EXPECT_FALSE(Exists(Destination + "\\" + folder)) << "the product's emptied folder " << folder;
     EXPECT_TRUE(Exists(Destination + "\\demopad.ini")) << "UninstallProtect";
     EXPECT_EQ(stubcalls::Arguments(Destination + "\\service.exe"),
               (std::vector<std::vector<std::string>>{{"/STOP"}, {"/UNINSTALL"}}));

@@ -88,17 +88,21 @@ TEST(RemovalRules, TheProgramGroupIsUsedOnlyInsideAProgramMenu) {
 TEST(RemovalSteps, RecordedFilesGoProtectedAndForeignOnesStay) {
     TEMPFOLDER root("removal_files");
     const fs::path install = root.Path / "Demo";
-    for (const char* file : {"a.exe", "sub\\b.dll", "sub\\keep.ini", "%APPDATA%\\x.txt", "~\\y.txt"})
+    for (const char* file :
+         {"a.exe", "sub\\b.dll", "sub\\keep.ini", "%APPDATA%\\x.txt", "~\\y.txt", "gone\\deep\\c.txt"})
         Put(install / file);
     Put(root.Path / "outside.txt");
     Put(root.Path / "elsewhere.txt");
     REMOVALRECORD record;
-    record.Files = (std::string("a.exe|sub\\b.dll||sub\\keep.ini|..\\outside.txt|sub\\..\\..\\outside.txt|") +
-                    root.File("elsewhere.txt") + "|%APPDATA%\\x.txt|~\\y.txt|missing.txt")
-                       .c_str();
+    record.Files =
+        (std::string("a.exe|sub\\b.dll||sub\\keep.ini|..\\outside.txt|sub\\..\\..\\outside.txt|") +
+         root.File("elsewhere.txt") + "|%APPDATA%\\x.txt|~\\y.txt|missing.txt|gone/deep/c.txt|gone/")
+            .c_str();
     record.Protect = "KEEP.INI";
 
-    EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 4);
+    EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 5);
+    EXPECT_FALSE(fs::exists(install / "gone")) << "folders emptied by the removal go, the deepest first";
+    EXPECT_TRUE(fs::exists(install / "sub")) << "a folder with a protected file stays";
     EXPECT_FALSE(fs::exists(install / "a.exe"));
     EXPECT_FALSE(fs::exists(install / "sub\\b.dll"));
     EXPECT_FALSE(fs::exists(install / "%APPDATA%\\x.txt")) << "a literal name below the install folder";
