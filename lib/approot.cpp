@@ -25,24 +25,6 @@ constexpr char PATH_SEPARATOR = '\\';
 constexpr char PATH_SEPARATOR = '/';
 #endif
 
-// Case-insensitive comparison of the first n characters (n < 0: whole texts).
-bool EqualNoCase(const char* a, const char* b, int n = -1) {
-    for (int i = 0; n < 0 || i < n; ++i) {
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb)
-            return false;
-        if (ca == 0)
-            return true;
-    }
-    return true;
-}
-
-bool EndsWithNoCase(const STRING& text, const char* ending) {
-    const int n = static_cast<int>(std::strlen(ending));
-    return text.Length() >= n && EqualNoCase(text.c_str() + text.Length() - n, ending);
-}
-
 STRING JoinPath(const STRING& directory, const char* name) {
     STRING path(directory);
     if (path.IsEmpty() || !IsSeparator(path[path.Length() - 1]))
@@ -84,9 +66,9 @@ STRINGARRAY ReadArgumentFile(const STRING& name) {
 }
 
 // "/" or "-" followed by a text beginning with name.
-bool IsSwitchWithPrefix(const STRING& argument, const char* name, int namelength) {
-    return argument.Length() >= 1 + namelength && (argument[0] == '/' || argument[0] == '-') &&
-           EqualNoCase(argument.c_str() + 1, name, namelength);
+bool IsSwitchWithPrefix(const STRING& argument, const char* name) {
+    return argument.Length() >= 1 && (argument[0] == '/' || argument[0] == '-') &&
+           StartsWithNoCase(argument.c_str() + 1, name);
 }
 
 } // namespace
@@ -155,7 +137,7 @@ bool TestArg(const char* name) {
     for (int i = 0; i < gArgs.Count(); ++i) {
         const STRING& argument = *gArgs.Get(i);
         if (argument.Length() >= 1 && (argument[0] == '/' || argument[0] == '-') &&
-            EqualNoCase(argument.c_str() + 1, name)) {
+            EqualsNoCase(argument.c_str() + 1, name)) {
             found = true;
             break;
         }
@@ -170,7 +152,7 @@ bool TestArgValue(const char* name, int index) {
     DYNARRAYLOCK lock(gArgs);
     for (int i = 0; i < gArgs.Count(); ++i) {
         const STRING& argument = *gArgs.Get(i);
-        if (!IsSwitchWithPrefix(argument, name, namelength))
+        if (!IsSwitchWithPrefix(argument, name))
             continue;
         const char* rest = argument.c_str() + 1 + namelength;
         if ((argument[0] == '-' && *rest == '\0') || (argument[0] == '/' && *rest == ':'))
@@ -188,7 +170,7 @@ STRING GetArgValue(const char* name, int index) {
     DYNARRAYLOCK lock(gArgs);
     for (int i = 0; i < gArgs.Count(); ++i) {
         const STRING& argument = *gArgs.Get(i);
-        if (!IsSwitchWithPrefix(argument, name, namelength) || matches++ != index)
+        if (!IsSwitchWithPrefix(argument, name) || matches++ != index)
             continue;
         if (argument[0] == '/') {
             const char* rest = argument.c_str() + 1 + namelength;
@@ -215,7 +197,7 @@ int LanguageFromName(const STRING& value, int defaultlanguage) {
                  {"FRENCH", LANG_ID_FRENCH},
                  {"HUNGARIAN", LANG_ID_HUNGARIAN}};
     for (const auto& n : names)
-        if (EqualNoCase(value.c_str(), n.Name))
+        if (EqualsNoCase(value.c_str(), n.Name))
             return n.Language;
     return defaultlanguage;
 }
@@ -284,7 +266,7 @@ ARGUMENTFILES ArgumentFileNames(const char* programpath, const STRING& appdir, c
             files.Names[files.Count++] = JoinPath(directory, alternative.c_str());
     };
     add(appdir);
-    if (!EqualNoCase(startdir.Text(), appdir.Text()))
+    if (!EqualsNoCase(startdir.Text(), appdir.Text()))
         add(startdir);
     return files;
 }
@@ -301,7 +283,7 @@ void AcquireArguments(const ARGUMENTSOURCE& source) {
 
     // A service has no user to start it with logging switches in a file beside it.
     const char* filename = FileNameOf(programpath);
-    const bool service = EqualNoCase(filename, "service.exe");
+    const bool service = EqualsNoCase(filename, "service.exe");
     const char* dot = std::strchr(filename, '.');
     gAppName = "";
     gAppName.Append(filename, dot ? static_cast<int>(dot - filename) : -1);

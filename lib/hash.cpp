@@ -10,12 +10,9 @@
 
 namespace {
 
-bool StartsWithNoCase(const STRING& text, const char* prefix) {
-    const int n = static_cast<int>(std::strlen(prefix));
-    return text.Length() >= n && StringCompareNoCase(text.Left(n).Text(), prefix) == 0;
+bool KeysEqual(const STRING& a, const char* b) {
+    return StringCompareNoCase(a.Text(), b) == 0;
 }
-
-bool KeysEqual(const STRING& a, const char* b) { return StringCompareNoCase(a.Text(), b) == 0; }
 
 } // namespace
 
@@ -24,7 +21,9 @@ HASH::HASH() {
     Values.SetTypeName("HASH-VALUES");
 }
 
-HASH::HASH(const STRING& text) : HASH() { Parse(text); }
+HASH::HASH(const STRING& text) : HASH() {
+    Parse(text);
+}
 
 HASH::~HASH() = default;
 
@@ -128,7 +127,8 @@ void HASH::AddLine(const STRING& line) {
     const STRING key = item.Left(pos);
     STRING value = item.Mid(pos + 1);
     const int n = value.Length();
-    if (n >= 5 && std::strncmp(value.c_str(), "={{", 3) == 0 && std::strcmp(value.c_str() + n - 2, "}}") == 0) {
+    if (n >= 5 && std::strncmp(value.c_str(), "={{", 3) == 0 &&
+        std::strcmp(value.c_str() + n - 2, "}}") == 0) {
         STRING decoded = value.Mid(3, n - 5).FromBase64();
         decoded.MakeNotNull();
         decoded.SetFlags(decoded.GetFlags() | HASH_VALUE_BASE64);

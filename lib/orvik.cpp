@@ -1,5 +1,7 @@
 #include "lib/orvik.h"
 
+#include "lib/timetext.h"
+
 #include <atomic>
 #include <cctype>
 #include <cstdarg>
@@ -20,44 +22,6 @@ constexpr size_t LineBufferSize = 8192;
 constexpr int LineTextLimit = 8160; // prefix and text together, leaving room for "\r\n"
 constexpr size_t MaxLogFileName = 255;
 
-// Calendar parts of a moment in local time.
-struct LOCALTIME {
-    int Year, Month, Day, Hour, Minute, Second;
-};
-
-LOCALTIME ToLocalTime(time_t t) {
-    static std::mutex lock; // std::localtime shares one result buffer
-    std::lock_guard<std::mutex> guard(lock);
-    LOCALTIME parts{1970, 1, 1, 0, 0, 0};
-    if (const tm* lt = std::localtime(&t))
-        parts = {lt->tm_year + 1900, lt->tm_mon + 1, lt->tm_mday, lt->tm_hour, lt->tm_min, lt->tm_sec};
-    return parts;
-}
-
-STRING FormatDate(const LOCALTIME& t) {
-    STRING s;
-    s.Printf("%04d-%02d-%02d", t.Year, t.Month, t.Day);
-    return s;
-}
-
-STRING FormatTime(const LOCALTIME& t) {
-    STRING s;
-    s.Printf("%02d:%02d:%02d", t.Hour, t.Minute, t.Second);
-    return s;
-}
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        if (std::toupper(static_cast<unsigned char>(*text)) !=
-            std::toupper(static_cast<unsigned char>(*prefix)))
-            return false;
-    }
-    return true;
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-    return StringCompareNoCase(a, b) == 0;
-}
 
 // Detail levels 0-15 in the low bits, categories above: a line passes when the mask's detail is at least the
 // line's and, for a categorised line, the mask shares one of its categories.
@@ -184,8 +148,7 @@ STRING LOGIT::ProgramDescription() {
     STRING when("<unknown>");
     if (path.NotNull() && stat(path.c_str(), &st) == 0) {
         size = static_cast<unsigned long>(st.st_size);
-        LOCALTIME t = ToLocalTime(st.st_mtime);
-        when.Printf("%04d-%02d-%02d  %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+        when = TIMETEXT::DateTime(st.st_mtime);
     }
     STRING line;
     line.Printf("Running as %s (%lu bytes, %s)\n", path.Text(), size, when.Text());
@@ -246,8 +209,8 @@ bool LOGIT::OpenLog(const char* argument) {
         std::snprintf(FileNameText, sizeof(FileNameText), "%s", target.c_str());
     }
     Open = true;
-    LOCALTIME now = ToLocalTime(std::time(nullptr));
-    LogPrintf("Logging starts at %s %s\n", FormatTime(now).c_str(), FormatDate(now).c_str());
+    const time_t now = std::time(nullptr);
+    LogPrintf("Logging starts at %s %s\n", TIMETEXT::Time(now).c_str(), TIMETEXT::Date(now).c_str());
     LogPrintf("%s", ProgramDescription().c_str());
     if (WriteThrough)
         RequestCrashDumps(2);
@@ -358,9 +321,9 @@ void AppendToAssertLog(const STRING& product, const STRING& report) {
     FILE* log = OSYS::OpenSharedFile("assert.log", "a");
     if (log == nullptr)
         return; // best effort: the report is still logged and shown
-    LOCALTIME now = ToLocalTime(std::time(nullptr));
-    std::fprintf(log, "--- %s --- %s %s ---\n\n", product.Text(), FormatDate(now).c_str(),
-                 FormatTime(now).c_str());
+    const time_t now = std::time(nullptr);
+    std::fprintf(log, "--- %s --- %s %s ---\n\n", product.Text(), TIMETEXT::Date(now).c_str(),
+                 TIMETEXT::Time(now).c_str());
     std::fprintf(log, "%s\n\n", report.Text());
     std::fclose(log);
 }

@@ -13,7 +13,9 @@
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 void ToBackslashes(STRING& text) {
     char* p = text.GetBuffer();
@@ -43,11 +45,6 @@ void StripTrailingSeparators(STRING& text) {
         --n;
     if (n < text.Length())
         text.Truncate(n);
-}
-
-bool StartsWithNoCase(const STRING& text, const STRING& prefix) {
-    const int n = prefix.Length();
-    return n > 0 && text.Length() >= n && StringCompareNoCase(text.Left(n).Text(), prefix.Text()) == 0;
 }
 
 // The process-wide table of shell-folder placeholders, sorted longest name first.
@@ -82,7 +79,7 @@ public:
             if (Entries[i].Name.IsEmpty() || std::strcmp(Entries[i].Name.c_str(), name) == 0)
                 slot = i;
         if (slot < 0) {
-            ORVIK_ASSERT_INFO(slot>=0, name);
+            ORVIK_ASSERT_INFO(slot >= 0, name);
             return;
         }
         ENTRY& entry = Entries[slot];
@@ -105,9 +102,9 @@ public:
             while (n > 0 && IsSeparator(value[n - 1]))
                 --n;
             value.Truncate(n);
-            if (StartsWithNoCase(text, entry.Name))
+            if (entry.Name.NotEmpty() && StartsWithNoCase(text, entry.Name.c_str()))
                 text = value || text.Mid(entry.Name.Length());
-            if (StartsWithNoCase(text, entry.AltName))
+            if (entry.AltName.NotEmpty() && StartsWithNoCase(text, entry.AltName.c_str()))
                 text = value || text.Mid(entry.AltName.Length());
         }
     }
@@ -138,9 +135,13 @@ private:
 // ---------------------------------------------------------------------------------------------------------
 // Construction
 
-FILENAME::FILENAME(const char* text) { SetFromText(text); }
+FILENAME::FILENAME(const char* text) {
+    SetFromText(text);
+}
 
-FILENAME::FILENAME(const STRING& text) { SetFromText(text.c_str()); }
+FILENAME::FILENAME(const STRING& text) {
+    SetFromText(text.c_str());
+}
 
 FILENAME::FILENAME(const char* directory, const char* name) {
     BuildJoined(directory, name);
@@ -250,7 +251,9 @@ bool FILENAME::IsAbsolute() const {
     return IsSeparator(text[0]) || text[0] == '~' || (Length() >= 2 && text[1] == ':');
 }
 
-bool FILENAME::IsDirectory() const { return NotEmpty() && OSYSFILE::IsDirectory(c_str()); }
+bool FILENAME::IsDirectory() const {
+    return NotEmpty() && OSYSFILE::IsDirectory(c_str());
+}
 
 bool FILENAME::Exists() const {
     int error = ENOENT;
@@ -261,20 +264,30 @@ bool FILENAME::Exists() const {
 }
 
 #if defined(_WIN32)
-uint32_t FILENAME::GetAttributes() const { return OSYSFILE::GetAttributes(c_str()); }
+uint32_t FILENAME::GetAttributes() const {
+    return OSYSFILE::GetAttributes(c_str());
+}
 
 bool FILENAME::SetAttributes(uint32_t attributes) const {
     return NotEmpty() && OSYSFILE::SetAttributes(c_str(), attributes);
 }
 #endif
 
-bool FILENAME::SetReadOnly(bool readonly) const { return NotEmpty() && OSYSFILE::SetReadOnly(c_str(), readonly); }
+bool FILENAME::SetReadOnly(bool readonly) const {
+    return NotEmpty() && OSYSFILE::SetReadOnly(c_str(), readonly);
+}
 
-bool FILENAME::Delete() const { return NotEmpty() && OSYSFILE::RemoveFile(c_str()); }
+bool FILENAME::Delete() const {
+    return NotEmpty() && OSYSFILE::RemoveFile(c_str());
+}
 
-bool FILENAME::MakeDir() const { return NotEmpty() && OSYSFILE::MakeDir(c_str()); }
+bool FILENAME::MakeDir() const {
+    return NotEmpty() && OSYSFILE::MakeDir(c_str());
+}
 
-bool FILENAME::RemoveDir() const { return NotEmpty() && OSYSFILE::RemoveDir(c_str()); }
+bool FILENAME::RemoveDir() const {
+    return NotEmpty() && OSYSFILE::RemoveDir(c_str());
+}
 
 int64_t FILENAME::Size() const {
     OSYSFILE::FILESTATUS status;
@@ -394,8 +407,8 @@ void FILENAME::ShellStringSet(const char* name, const char* value, uint32_t flag
 }
 
 void FILENAME::ExpandShellString(STRING& text) {
-    const bool candidate = text.NotEmpty() && (text[0] == '%' || text[0] == '~' || text[0] == '$' ||
-                                               text.iFind("%USERNAME%"));
+    const bool candidate =
+        text.NotEmpty() && (text[0] == '%' || text[0] == '~' || text[0] == '$' || text.iFind("%USERNAME%"));
     if (candidate) {
         const STRING before = text;
         ShellStringsInit();
@@ -529,7 +542,7 @@ bool CopyTree(const char* fromdir, const char* todir, const STRINGARRAY& list, b
         const STRING& source = *entry;
         if (source.Left(fromlen) != from) {
             const STRING info = source || "::" || from;
-            ORVIK_ASSERT_INFO(source.Left(fromlen)==from, info.c_str());
+            ORVIK_ASSERT_INFO(source.Left(fromlen) == from, info.c_str());
             continue;
         }
         FILENAME sourcename;

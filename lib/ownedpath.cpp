@@ -13,14 +13,6 @@ bool IsDriveLetter(const char* text) {
     return std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
 }
 
-bool EqualNoCase(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 // Device names that Windows opens in any folder, with or without an extension ("nul.txt" is NUL too).
 bool IsDeviceName(const char* component, size_t length) {
     static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
@@ -31,12 +23,12 @@ bool IsDeviceName(const char* component, size_t length) {
     while (base > 0 && component[base - 1] == ' ')
         --base;
     for (const char* device : devices) {
-        if (std::strlen(device) == base && EqualNoCase(component, device, base))
+        if (std::strlen(device) == base && StartsWithNoCase(component, device))
             return true;
     }
     // COM1 ... COM9 and LPT1 ... LPT9.
     if (base == 4 && component[3] >= '1' && component[3] <= '9')
-        return EqualNoCase(component, "COM", 3) || EqualNoCase(component, "LPT", 3);
+        return StartsWithNoCase(component, "COM") || StartsWithNoCase(component, "LPT");
     return false;
 }
 
@@ -128,7 +120,7 @@ bool IsAtOrBelow(const STRING& path, const STRING& folder) {
     const STRING p = NormalFolder(path);
     const STRING f = NormalFolder(folder);
     const int n = f.Length();
-    if (n == 0 || p.Length() < n || !EqualNoCase(p.Text(), f.Text(), static_cast<size_t>(n)))
+    if (n == 0 || !StartsWithNoCase(p.Text(), f.Text()))
         return false;
     return p.Length() == n || f[n - 1] == '\\' || p[n] == '\\';
 }

@@ -59,6 +59,36 @@ int StringCompareNoCase(const char* a, const char* b) {
     }
 }
 
+namespace {
+bool SameLetter(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+} // namespace
+
+bool EqualsNoCase(const char* a, const char* b) {
+    a = a ? a : "";
+    b = b ? b : "";
+    for (; *a != '\0' && SameLetter(*a, *b); ++a, ++b) {
+    }
+    return *a == '\0' && *b == '\0';
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    text = text ? text : "";
+    for (prefix = prefix ? prefix : ""; *prefix != '\0'; ++text, ++prefix) {
+        if (*text == '\0' || !SameLetter(*text, *prefix))
+            return false;
+    }
+    return true;
+}
+
+bool EndsWithNoCase(const char* text, const char* ending) {
+    text = text ? text : "";
+    ending = ending ? ending : "";
+    const size_t length = std::strlen(text), n = std::strlen(ending);
+    return n <= length && EqualsNoCase(text + length - n, ending);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Block cache
 

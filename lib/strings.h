@@ -213,6 +213,16 @@ STRING operator||(const STRING& a, const STRING& b);
 
 // Case-insensitive comparison after the null policy (labels "stricmp p1" / "stricmp p2").
 int StringCompareNoCase(const char* a, const char* b);
+// Letter case ignored, byte by byte like StringCompareNoCase; a null text reads as an empty one.
+bool EqualsNoCase(const char* a, const char* b);
+bool StartsWithNoCase(const char* text, const char* prefix);
+bool EndsWithNoCase(const char* text, const char* ending);
+inline bool StartsWithNoCase(const STRING& text, const char* prefix) {
+    return StartsWithNoCase(text.c_str(), prefix);
+}
+inline bool EndsWithNoCase(const STRING& text, const char* ending) {
+    return EndsWithNoCase(text.c_str(), ending);
+}
 
 // 16-bit text for interfaces that want UTF-16: each byte of the 8-bit text becomes one unit.
 class WIDESTRING {

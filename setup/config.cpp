@@ -4,16 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "lib/orvik.h"
 
 namespace {
-
-bool EndsWithNoCase(const STRING& text, const STRING& suffix) {
-    const int length = suffix.Length();
-    return text.Length() >= length && StringCompareNoCase(text.Right(length).Text(), suffix.Text()) == 0;
-}
 
 // A copy of the keys, so that the table may change while they are walked.
 STRINGARRAY KeysOf(const HASH& table) {
@@ -61,7 +55,7 @@ bool HasSetupKeys(const STRING& text) {
         // "AppName.ger=" and "StartmenuOpts_3=" set keys of the table too.
         const size_t name = std::strcspn(line, "=._\n");
         for (const char* key : keys) {
-            if (std::strlen(key) == name && strncasecmp(line, key, name) == 0 &&
+            if (std::strlen(key) == name && StartsWithNoCase(line, key) &&
                 std::strchr("=._", line[name]) != nullptr && line[name] != '\0')
                 return true;
         }
@@ -96,7 +90,7 @@ void ApplyLanguageSelection(HASH& table, const STRING& suffix) {
         const int index = table.IndexOf(key.Text());
         if (index < 0)
             continue; // an earlier override already replaced it
-        if (suffix.NotEmpty() && EndsWithNoCase(key, suffix)) {
+        if (suffix.NotEmpty() && EndsWithNoCase(key, suffix.c_str())) {
             const STRING value = *table.ValueAt(index);
             table.Remove(key.Text());
             table[key.Left(key.Length() - suffix.Length()).Text()] = value;
@@ -158,17 +152,20 @@ double CONFIGREADER::Decimal(const char* key, const char* fallback) const {
 }
 
 STRINGARRAY CONFIGREADER::List(const char* key) const {
-    return SplitConfigList(Text(key));
+    STRINGARRAY fields;
+    for (const STRING& field : ListFields(Text(key)))
+        fields.Append(field);
+    return fields;
 }
 
-STRINGARRAY SplitConfigList(const STRING& value) {
-    STRINGARRAY fields;
-    for (int i = 0;; ++i) {
-        const STRING field = value.Word(i, "|");
-        if (field.c_str() == nullptr)
+std::vector<STRING> ListFields(const STRING& list) {
+    std::vector<STRING> fields;
+    for (int index = 0;; ++index) {
+        STRING field = list.Word(index, "|");
+        if (!field.NotNull()) // no field of this index: the list has ended
             break;
         if (field.NotEmpty())
-            fields.Append(field);
+            fields.push_back(field);
     }
     return fields;
 }

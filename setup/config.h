@@ -11,6 +11,8 @@
 // A default replaces only a missing key: a key that is present but empty counts as empty (or 0).
 #pragma once
 
+#include <vector>
+
 #include "lib/hash.h"
 #include "lib/stringarray.h"
 #include "lib/strings.h"
@@ -63,7 +65,8 @@ private:
     const HASH& Table;
 };
 
-// Fields of a "|" list text, empty fields skipped.
-STRINGARRAY SplitConfigList(const STRING& value);
+// The fields of a "|" list (configuration values and the uninstall entry's lists) that carry text, in
+// order; empty fields are skipped.
+std::vector<STRING> ListFields(const STRING& list);
 // Field index of an entry (fields separated by ";"); a missing field is an empty STRING.
 STRING EntryField(const STRING& entry, int index);

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int HOOK_COPY_START = 7;
-constexpr int HOOK_COPY_END = 8;
 constexpr int FINAL_PAUSE_MS = 500;
 // UNZIPPER's text for "no policy list": custom.fil never asks and never protects.
 constexpr const char* NO_POLICY_LIST = "<NULL>";
@@ -37,7 +35,7 @@ public:
 
     void Run() {
         ShowStatus(IDS_COPY_STATUS_COPYING);
-        CallNewSetupHook(HOOK_COPY_START, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
+        CallNewSetupHook(NEWHOOK_COPY_START, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
                          reinterpret_cast<intptr_t>(Job.ProgressBar), 0, Install().InstallMode.ToInt());
         StopService();
         if (ExtractArchives()) {
@@ -195,8 +193,8 @@ private:
     }
 
     void CallEndHooks() {
-        CallSetupHook(HOOK_COPY_END, InstallDir.Text());
-        CallNewSetupHook(HOOK_COPY_END, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
+        CallSetupHook(SETUPHOOK_COPY_END, InstallDir.Text());
+        CallNewSetupHook(NEWHOOK_COPY_END, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
                          reinterpret_cast<intptr_t>(Job.ProgressBar), 0, 0);
     }
 

@@ -24,11 +24,6 @@ namespace {
 
 constexpr int OSTYPE_XP_OR_OLDER = 4; // the DAO check runs only below this OS type
 constexpr int PROGRAM_FILES_FOLDER = 2;
-constexpr int HOOK_START = 1;         // SetupHook: configuration checked, wizard not yet shown
-constexpr int HOOK_INSTALLED = 2;     // SetupHook: wizard completed / NewSetupHook: wizard ended
-constexpr int HOOK_STEP_TABLE = 0;    // NewSetupHook: may insert its steps
-constexpr int HOOK_CONFIGURATION = 1; // NewSetupHook: sees the configuration table
-constexpr int HOOK_LAST_ACTION = 13;  // NewSetupHook: completed installation, last call
 
 const char* const SHARED_TOOLS_KEY = "Software\\Microsoft\\Shared Tools";
 const char* const APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
@@ -204,10 +199,9 @@ STRING FindDeviceManager() {
 }
 
 int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
-    const STRINGARRAY files = SplitConfigList(list);
     int deleted = 0;
-    for (int i = 0; i < files.Count(); ++i)
-        deleted += DeleteFileBelow(installdir, *files.Get(i), "DeleteAfterExtract") ? 1 : 0;
+    for (const STRING& file : ListFields(list))
+        deleted += DeleteFileBelow(installdir, file, "DeleteAfterExtract") ? 1 : 0;
     return deleted;
 }
 
@@ -225,9 +219,9 @@ int RunInstall() {
         return 0;
     SelectProductHook(CONFIGREADER(state.Config));
 
-    CallSetupHook(HOOK_START, nullptr);
-    CallNewSetupHook(HOOK_STEP_TABLE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(steps));
-    CallNewSetupHook(HOOK_CONFIGURATION, gLocale, 0, 0, 0, reinterpret_cast<intptr_t>(&state.Config));
+    CallSetupHook(SETUPHOOK_START, nullptr);
+    CallNewSetupHook(NEWHOOK_STEP_TABLE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(steps));
+    CallNewSetupHook(NEWHOOK_CONFIGURATION, gLocale, 0, 0, 0, reinterpret_cast<intptr_t>(&state.Config));
     PostProcessConfig(state.Config, Message(IDS_LANGUAGE_SUFFIX));
 
     const CONFIGREADER config(state.Config);
@@ -244,8 +238,8 @@ int RunInstall() {
     LogPrintf("SETUP::RunInstall wizard result %d\n", result);
 
     if (result == 1)
-        CallSetupHook(HOOK_INSTALLED, state.InstallDir.Text());
-    CallNewSetupHook(HOOK_INSTALLED, result);
+        CallSetupHook(SETUPHOOK_INSTALLED, state.InstallDir.Text());
+    CallNewSetupHook(NEWHOOK_WIZARD_ENDED, result);
     DeleteAfterExtract(config.Text("DeleteAfterExtract", ""), state.InstallDir);
     wizard.Hide();
 
@@ -254,7 +248,7 @@ int RunInstall() {
             TellInstallationComplete(appname);
         if (StringCompareNoCase(appname.Text(), "KYR") != 0)
             OpenStartmenuFolder(state.StartmenuFolder);
-        CallNewSetupHook(HOOK_LAST_ACTION, result);
+        CallNewSetupHook(NEWHOOK_LAST_ACTION, result);
     }
     LogPrintf("SETUP::~RunInstall\n");
     return 0;

@@ -45,18 +45,6 @@ STRING ConfigText(const HASH& config, const char* key) {
     return NotNull(ConfigValue(config, key));
 }
 
-std::vector<STRING> ListFields(const STRING& list) {
-    std::vector<STRING> fields;
-    for (int index = 0;; ++index) {
-        STRING field = list.Word(index, "|");
-        if (!field.NotNull()) // no field of this index: the list has ended
-            break;
-        if (field.NotEmpty())
-            fields.push_back(field);
-    }
-    return fields;
-}
-
 bool IsFolderPlaceholder(const char* membername) {
     const STRING name(membername ? membername : "");
     if (name.Length() < FOLDER_PLACEHOLDER_LENGTH)

@@ -8,6 +8,7 @@
 
 #include "lib/hash.h"
 #include "lib/strings.h"
+#include "setup/config.h"
 
 // Fixed texts of the uninstall entry that name the maker.
 constexpr const char* UNINSTALL_PUBLISHER = "Orvik";
@@ -24,9 +25,6 @@ using REGISTRYTEXTS = std::vector<REGISTRYTEXT>;
 STRING ConfigValue(const HASH& config, const char* key);
 // The same for text that is shown, written or joined: an absent key reads as empty, never as a null text.
 STRING ConfigText(const HASH& config, const char* key);
-
-// The fields of a "|" list that carry text, in order; empty fields are skipped.
-std::vector<STRING> ListFields(const STRING& list);
 
 // Archive members that only exist so that extraction creates their folder: the name ends in "dummy.tmp"
 // (the last nine characters, letter case ignored). They are deleted after extraction and never recorded.

@@ -57,8 +57,6 @@ INSTALLKIND ProposeInstallKind(bool previousfound, const STRING& recordedversion
 // The text of a WelcomeWarning to show on the day today ("YYYY-MM-DD"); empty when nothing is to be shown.
 // "ShowOnly=<DATE\ntext" shows text up to DATE inclusive, "ShowOnly=>DATE\ntext" only after DATE.
 STRING WelcomeWarningToShow(const STRING& warning, const STRING& today);
-// Today's local date as "YYYY-MM-DD".
-STRING TodayText();
 
 // The welcome page's subtitle: WelcomeMsg up to its first line break (CR or LF).
 STRING FirstLineOf(const STRING& text);

@@ -15,6 +15,7 @@
 #include "lib/hash.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/timetext.h"
 #include "lib/win/printer.h"
 #include "setup/config.h"
 #include "setup/deletionguard.h"
@@ -36,11 +37,6 @@ const char* const SHOW_ONLY = "ShowOnly=";
 
 STRING Message(int id) {
     return OSYS::GetStringFromResource(id);
-}
-
-bool StartsWithNoCase(const STRING& text, const char* prefix) {
-    const int length = static_cast<int>(std::strlen(prefix));
-    return text.Length() >= length && StringCompareNoCase(text.Left(length).Text(), prefix) == 0;
 }
 
 STRING NotNull(const STRING& text) {
@@ -80,7 +76,7 @@ void ShowHeaderIcon(SETUPDIALOGBOX* wizard, const STRING& idicon) {
 }
 
 void ShowWelcomeWarning(DATADIALOG* page, const STRING& appname) {
-    const STRING warning = WelcomeWarningToShow(Config().Text("WelcomeWarning", ""), TodayText());
+    const STRING warning = WelcomeWarningToShow(Config().Text("WelcomeWarning", ""), TIMETEXT::DateNow());
     if (warning.NotEmpty())
         WINORVIK::InfoMsgBox(page->Hwnd(), appname.Text(), warning.Text());
 }
@@ -271,14 +267,6 @@ STRING WelcomeWarningToShow(const STRING& warning, const STRING& today) {
             return STRING("");
     }
     return NotNull(text);
-}
-
-STRING TodayText() {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    STRING text;
-    text.Printf("%04d-%02d-%02d", now.wYear, now.wMonth, now.wDay);
-    return text;
 }
 
 STRING FirstLineOf(const STRING& text) {

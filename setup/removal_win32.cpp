@@ -24,11 +24,6 @@
 
 namespace {
 
-constexpr int HOOK_REMOVAL_START = 11;
-constexpr int HOOK_RECORD_READ = 14;
-constexpr int HOOK_ENTRY_DELETED = 12;
-constexpr int SETUPHOOK_REMOVAL_START = 3;
-constexpr int SETUPHOOK_REMOVAL_END = 4;
 constexpr int PROGRESS_PAUSE_MS = 50;
 
 // OSYS::GetSystemPath types.
@@ -287,11 +282,11 @@ int RemoveInstallation(REMOVALJOB* job) {
               static_cast<void*>(job->Page), static_cast<void*>(job->ProgressBar), state.KeyName.Text(),
               removeall ? 1 : 0);
     const intptr_t bar = reinterpret_cast<intptr_t>(job->ProgressBar);
-    CallNewSetupHook(HOOK_REMOVAL_START, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, removeall ? 1 : 0);
+    CallNewSetupHook(NEWHOOK_REMOVAL_START, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, removeall ? 1 : 0);
 
     const REMOVALRECORD record = ReadRemovalRecord(state.KeyName);
     CallSetupHook(SETUPHOOK_REMOVAL_START, state.InstallPath.Text());
-    CallNewSetupHook(HOOK_RECORD_READ, 0, reinterpret_cast<intptr_t>(wizard), bar, 0,
+    CallNewSetupHook(NEWHOOK_RECORD_READ, 0, reinterpret_cast<intptr_t>(wizard), bar, 0,
                      reinterpret_cast<intptr_t>(state.InstallPath.c_str()));
 
     const FILENAME service(state.InstallPath.Text(), SERVICE_PROGRAM);
@@ -316,7 +311,7 @@ int RemoveInstallation(REMOVALJOB* job) {
         .DeleteKey(state.KeyName.Text(), false);
     SetAutoStart(state.KeyName.Text(), nullptr);
     CallSetupHook(SETUPHOOK_REMOVAL_END, nullptr);
-    CallNewSetupHook(HOOK_ENTRY_DELETED, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, 0);
+    CallNewSetupHook(NEWHOOK_ENTRY_DELETED, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, 0);
 
     for (int percent = 0; percent <= 100; percent += 5) {
         SendMessageA(job->ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);

@@ -10,6 +10,7 @@
 #include "lib/strings.h"
 #include "lib/win/datadialogs.h"
 #include "lib/win/hline3d.h"
+#include "setup/hookcodes.h"
 
 class SETUPDIALOGBOX;
 
@@ -35,10 +36,6 @@ constexpr intptr_t STEPSHORTCUTS = 5;
 constexpr intptr_t STEPADV = 6;
 constexpr intptr_t STEPFINISH = 7;
 constexpr intptr_t STEPEND = 9;
-
-// Hook codes the wizard sends around each page.
-constexpr int HOOK_BEFORE_PAGE = 5;
-constexpr int HOOK_AFTER_PAGE = 6;
 
 // One step of the wizard. Every field is a machine word: hook libraries read and rewrite the table.
 struct SETUPSTEP {

@@ -130,23 +130,8 @@ void SETUPDIALOGBOX::DestroyPage() {
 }
 
 void SETUPDIALOGBOX::FocusFirstPageControl() {
-    HWND page = pSubDlg ? pSubDlg->Hwnd() : nullptr;
-    if (!page)
-        return;
-    HWND checked = nullptr;
-    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        CONTROL control(child, -1);
-        const bool tabstop = (control.GetStyle() & WS_TABSTOP) != 0;
-        if (tabstop && control.IsEnabled() && control.IsVisible() && !control.IsStatic() &&
-            !control.IsKind("Button", BS_AUTORADIOBUTTON)) {
-            ::SetFocus(child);
-            return;
-        }
-        if (!checked && control.IsKind("Button") && control.IsChecked())
-            checked = child;
-    }
-    if (checked)
-        ::SetFocus(checked);
+    if (pSubDlg)
+        pSubDlg->FocusFirstControl(true);
 }
 
 int SETUPDIALOGBOX::RunPage() {
@@ -156,26 +141,7 @@ int SETUPDIALOGBOX::RunPage() {
     Show(SW_SHOW);
     FocusFirstPageControl();
 
-    intptr_t result = 0;
-    MSG msg;
-    for (;;) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            if (got == 0)
-                PostQuitMessage(static_cast<int>(msg.wParam));
-            result = 0;
-            break;
-        }
-        const bool endmodal = msg.message == WM_ORVIK_ENDMODAL;
-        if (!endmodal && IsDialogMessageA(hWnd, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-        if (endmodal && msg.hwnd == hWnd) {
-            result = static_cast<intptr_t>(msg.wParam);
-            break;
-        }
-    }
+    const intptr_t result = MessageLoop();
     pSubDlg->StoreItems();
     return static_cast<int>(result);
 }
@@ -237,9 +203,9 @@ int SETUPDIALOGBOX::RunSteps(SETUPSTEP* steps, intptr_t finishingstep) {
                    subtitle.Text());
         PrepareButtons(step == 0, finishing);
 
-        CallHook(HOOK_BEFORE_PAGE, record, record.extra);
+        CallHook(NEWHOOK_BEFORE_PAGE, record, record.extra);
         int result = record.page(this, pSubDlg.get());
-        CallHook(HOOK_AFTER_PAGE, record, result);
+        CallHook(NEWHOOK_AFTER_PAGE, record, result);
         DestroyPage();
         LogPrintf("SETUPDIALOGBOX::RunSteps step %d id %d result %d\n", step, static_cast<int>(record.idstep),
                   result);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "setup/hookcodes.h"
 #include "setup/setupdialog.h"
 
 // (code, text) -> result; only the ADMIN verb uses the result (nonzero = done).
@@ -20,4 +21,5 @@ extern NEWSETUPHOOK NewSetupHook;
 
 // Call helpers that skip a null entry point; NewSetupHook results are never used.
 int CallSetupHook(int code, const char* text);
-void CallNewSetupHook(int code, int value, intptr_t p1 = 0, intptr_t p2 = 0, intptr_t p3 = 0, intptr_t p4 = 0);
+void CallNewSetupHook(int code, int value, intptr_t p1 = 0, intptr_t p2 = 0, intptr_t p3 = 0,
+                      intptr_t p4 = 0);

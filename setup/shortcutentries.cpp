@@ -24,11 +24,6 @@ STRING FieldOr(const std::vector<STRING>& fields, size_t index) {
     return index < fields.size() ? fields[index] : STRING("");
 }
 
-bool StartsWithNoCase(const STRING& text, const char* prefix) {
-    const int n = static_cast<int>(std::strlen(prefix));
-    return text.Length() >= n && StringCompareNoCase(text.Left(n).Text(), prefix) == 0;
-}
-
 } // namespace
 
 SHORTCUTENTRY SHORTCUTENTRY::Parse(const STRING& field) {

@@ -242,7 +242,8 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
     // Links that go straight into the program menu have no folder of their own that could have moved.
     if (startmenuname.NotEmpty())
         RenameMovedStartmenuFolder(RecordedStartmenuFolder(config), install.StartmenuFolder);
-    CallNewSetupHook(9, 0, 0, 0, 0, reinterpret_cast<intptr_t>(&install.StartmenuFolder));
+    CallNewSetupHook(NEWHOOK_STARTMENU_FOLDER, 0, 0, 0, 0,
+                     reinterpret_cast<intptr_t>(&install.StartmenuFolder));
 
     if (choices.StartMenu)
         CreateDirectoryA(install.StartmenuFolder.Text(), nullptr);
@@ -254,7 +255,7 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
     RecordShortcuts(config, install.StartmenuFolder, created);
 
     const STRING inikey = ConfigValue(config, "IniKey");
-    CallNewSetupHook(10, 0, 0, 0, 0, reinterpret_cast<intptr_t>(inikey.c_str()));
+    CallNewSetupHook(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(inikey.c_str()));
     AddFirewallExceptions(config, install.InstallDir, FIREWALLSYSTEM::Windows());
 }
 

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int HOOK_UNINSTALL_START = 3;
-constexpr int HOOK_UNINSTALL_END = 4;
 constexpr const char* MUTEX_PREFIX = "Orvik_Uninstall_";
 constexpr const char* FINAL_PASS_FOLDER = "OrvikUninstall-";
 constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
@@ -91,12 +89,12 @@ void RunWizard(const STRING& title) {
     SETUPSTEP steps[UNINSTALL_STEP_COUNT];
     BuildUninstallSteps(steps);
     SETUPDIALOGBOX wizard(title.Text(), Message(IDS_ASK_CONTINUE_UNINSTALL).Text(), -1);
-    CallNewSetupHook(HOOK_UNINSTALL_START, 0, reinterpret_cast<intptr_t>(wizard.Hwnd()), 0, 0,
+    CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, reinterpret_cast<intptr_t>(wizard.Hwnd()), 0, 0,
                      reinterpret_cast<intptr_t>(state.KeyName.c_str()));
     wizard.SetHook(NewSetupHook);
     const int result = wizard.RunSteps(steps, STEPFINISH);
     LogPrintf("SETUP::RunUninstall wizard result %d\n", result);
-    CallNewSetupHook(HOOK_UNINSTALL_END, 0);
+    CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
     wizard.Hide();
 }
 

@@ -1,5 +1,6 @@
 // RunCommandVerb: the command verbs ADMIN, WRITEREG, WRITEHEXREG, DELETEREG, COPYFILE and DELETEFILE.
 #include "setup/verbs.h"
+#include "setup/hookcodes.h"
 
 #include "lib/approot.h"
 #include "lib/filename.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr int HOOK_ADMIN = 256; // SetupHook code of the ADMIN verb
 const char* const VERB_REGISTRY_BASE = "Software\\Orvik";
 
 // Field index of a verb value split at "|"; a missing field is empty.
@@ -69,7 +69,7 @@ int RunAdmin(const STRING& value) {
         LogPrintf("SETUP::RunCommandVerb ADMIN: no SetupHook, nothing done\n");
         return 0;
     }
-    const int result = SetupHook(HOOK_ADMIN, value.Text());
+    const int result = SetupHook(SETUPHOOK_ADMIN, value.Text());
     LogPrintf("SETUP::RunCommandVerb ADMIN %s: SetupHook returned %d\n", value.Text(), result);
     // A failing hook reports its own failure.
     if (result == 0)

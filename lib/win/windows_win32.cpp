@@ -475,13 +475,13 @@ bool WINDOW::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
     return hWnd && PostMessageA(hWnd, message, wparam, lparam);
 }
 
-int WINDOW::FocusFirstControl() {
+int WINDOW::FocusFirstControl(bool skipradios) {
     HWND checked = nullptr;
     for (HWND child = GetWindow(hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         CONTROL control(child, -1);
         const LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
         if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child) && !control.IsStatic() &&
-            !control.IsGroupBox()) {
+            !control.IsGroupBox() && !(skipradios && control.IsKind("Button", BS_AUTORADIOBUTTON))) {
             ::SetFocus(child);
             return GetDlgCtrlID(child);
         }
@@ -663,36 +663,3 @@ intptr_t DIALOG::RunModal(bool keepshown) {
 void DIALOG::EndModal(intptr_t result) {
     Post(WM_ORVIK_ENDMODAL, static_cast<WPARAM>(result));
 }
-
-// ---- time texts ------------------------------------------------------------------------------------------
-
-namespace WINTIME {
-
-STRING TimeNow() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    STRING text;
-    text.Printf("%02d:%02d:%02d", now.wHour, now.wMinute, now.wSecond);
-    return text;
-}
-
-STRING DateNow() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    STRING text;
-    text.Printf("%04d-%02d-%02d", now.wYear, now.wMonth, now.wDay);
-    return text;
-}
-
-STRING DateTime(time_t when) {
-    if (when == 0)
-        when = time(nullptr);
-    struct tm local {};
-    localtime_s(&local, &when);
-    STRING text;
-    text.Printf("%04d-%02d-%02d  %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                local.tm_hour, local.tm_min, local.tm_sec);
-    return text;
-}
-
-} // namespace WINTIME

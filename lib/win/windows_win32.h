@@ -115,7 +115,8 @@ public:
     bool Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
     // Focuses the first enabled tab stop that is no static text or group box, else a checked button;
     // returns its id, or 0 when there is none.
-    int FocusFirstControl();
+    // skipradios: radio buttons get the focus only as the checked one of their group, as a wizard page wants.
+    int FocusFirstControl(bool skipradios = false);
 
     void SetWindowHook(WINDOWHOOK hook) { PrevProc = hook; }
     WINDOWHOOK GetWindowHook() const { return PrevProc; }
@@ -262,10 +263,3 @@ protected:
 
     int Template;
 };
-
-// Time texts in local time: "hh:mm:ss", "yyyy-mm-dd" and "yyyy-mm-dd  hh:mm:ss" (time 0: now).
-namespace WINTIME {
-STRING TimeNow();
-STRING DateNow();
-STRING DateTime(time_t when);
-} // namespace WINTIME

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lib/win/printer.h"
+#include "lib/timetext.h"
 #include "setup/pages.h"
 #include "tests/printer/emfrecorder.h"
 
@@ -74,14 +75,14 @@ TEST(WelcomeWarning, WithoutConditionItIsAlwaysShown) {
 }
 
 TEST(WelcomeWarning, LessThanShowsUpToTheDayInclusive) {
-    const std::string today = TodayText().Text();
+    const std::string today = TIMETEXT::DateNow().Text();
     EXPECT_EQ(Warning("ShowOnly=<" + DayOffset(-1) + "\nOffer ended", today), "");
     EXPECT_EQ(Warning("ShowOnly=<" + today + "\nLast day", today), "Last day");
     EXPECT_EQ(Warning("ShowOnly=<" + DayOffset(1) + "\nStill on", today), "Still on");
 }
 
 TEST(WelcomeWarning, GreaterThanShowsOnlyAfterTheDay) {
-    const std::string today = TodayText().Text();
+    const std::string today = TIMETEXT::DateNow().Text();
     EXPECT_EQ(Warning("ShowOnly=>" + today + "\nNot yet", today), "");
     EXPECT_EQ(Warning("ShowOnly=>" + DayOffset(1) + "\nNot yet", today), "");
     EXPECT_EQ(Warning("ShowOnly=>" + DayOffset(-1) + "\nNow", today), "Now");
@@ -93,7 +94,7 @@ TEST(WelcomeWarning, ConditionIgnoresLetterCaseAndACarriageReturnAndKeepsFurther
 }
 
 TEST(WelcomeWarning, TodayIsWrittenAsTheConditionIs) {
-    const std::string today = TodayText().Text();
+    const std::string today = TIMETEXT::DateNow().Text();
     ASSERT_EQ(today.size(), 10u);
     EXPECT_EQ(today[4], '-');
     EXPECT_EQ(today[7], '-');

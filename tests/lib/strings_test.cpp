@@ -483,3 +483,15 @@ TEST(WideString, TranslatesEachByteAndEndsWithTwoZeros) {
     EXPECT_EQ(2, WIDESTRING("abcdef", 2).Length());
     EXPECT_FALSE(WIDESTRING(nullptr).NotNull());
 }
+
+TEST(CaseInsensitive, PrefixEndingAndEqualityIgnoreCaseAndTakeNullAsEmpty) {
+    EXPECT_TRUE(StartsWithNoCase("/LogitHard:x", "/LOGITHARD"));
+    EXPECT_FALSE(StartsWithNoCase("/LOG", "/LOGIT")) << "a shorter text never starts with a longer prefix";
+    EXPECT_TRUE(StartsWithNoCase(nullptr, ""));
+    EXPECT_FALSE(StartsWithNoCase(nullptr, "a"));
+    EXPECT_TRUE(EndsWithNoCase("SETUP.EXE", ".exe"));
+    EXPECT_FALSE(EndsWithNoCase("exe", ".exe"));
+    EXPECT_TRUE(EqualsNoCase("Service.Exe", "service.exe"));
+    EXPECT_FALSE(EqualsNoCase("service.ex", "service.exe"));
+    EXPECT_TRUE(EqualsNoCase(nullptr, ""));
+}

@@ -12,12 +12,7 @@
 #include "tests/net/scripted_server.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
 using LINES = std::vector<std::string>;
-
-int64_t MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 // The mail of these tests, with short waits so that no case takes long.
 struct SHORTMAIL {
@@ -49,10 +44,9 @@ void TakeMessage(SCRIPTEDSERVER& peer) {
 } // namespace
 
 TEST(SmtpMisbehaving, NoGreetingIsATimeOutAndARefusingGreetingIsTheError) {
+    // The server hangs up after 2 s: the time-out text shows that the sender gave up before that.
     SCRIPTEDSERVER silent([](SCRIPTEDSERVER& peer) { peer.Hear(2000); });
-    const auto start = Clock::now();
     EXPECT_EQ("failed: Timeout reading server reply", SHORTMAIL(silent.Address()).Send());
-    EXPECT_LT(MsSince(start), 1500);
     EXPECT_EQ(LINES{}, silent.Finish()) << "nothing is said to a server that does not greet";
 
     SCRIPTEDSERVER busy([](SCRIPTEDSERVER& peer) {
@@ -142,18 +136,20 @@ TEST(SmtpMisbehaving, ADisconnectInTheMiddleOfTheMessageIsAFailure) {
 
 TEST(SmtpMisbehaving, AServerThatNeverReadsMakesTheSendFailWithinTheStallTime) {
     EVENTSEM release;
-    std::string body(48 * 1024 * 1024, 'a');
+    // More than the loopback connection's buffers on both sides can take.
+    std::string body(24 * 1024 * 1024, 'a');
     for (size_t i = 70; i < body.size(); i += 71)
         body[i] = '\n';
+    // The server holds the connection open far longer than the stall time: only the sender's own stall
+    // detection can end the send with this text (a closed connection would give another one), however slow
+    // a sanitizer build makes the preparation of the message.
     SCRIPTEDSERVER server([&release](SCRIPTEDSERVER& peer) {
         peer.AcceptEnvelope();
-        release.Wait(30000);
+        release.Wait(180000);
     });
-    const auto start = Clock::now();
     const std::string result = SHORTMAIL(server.Address(), body.c_str()).Send();
     release.Set();
     EXPECT_EQ(0u, result.find("failed: Send timed out. (")) << result;
-    EXPECT_LT(MsSince(start), 20000);
 }
 
 TEST(SmtpMisbehaving, HugeAndNulCarryingReplyLinesNeitherCrashNorDerailTheDialogue) {
