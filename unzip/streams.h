@@ -80,6 +80,8 @@ public:
         Skip(count);
         return v;
     }
+    // Bits left before the next byte boundary of the stream (deflate's stored blocks start there).
+    int BitsToByteBoundary() const { return available_ % 8; }
     // Bytes of the source touched by the bits consumed so far, including a partly used last byte.
     uint64_t BytesConsumed() const { return ((loadedBytes_ + paddingBytes_) * 8 - available_ + 7) / 8; }
     // True once bits beyond the end of the source have been consumed.
