@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Seeds of the in-memory decoder fuzz targets: the raw compressed stream of every member of the test archives
 that uses the target's method, behind the 5-byte header of unzip/fuzz/decoder_fuzz.cpp (variant, declared
-size modulo 256 KiB, chunk length).
+size modulo 80 KiB, chunk length).
     scripts/fuzz-seeds.py METHOD[,METHOD...] OUTPUT_FOLDER
 """
 import os
@@ -39,7 +39,7 @@ for folder, _, files in os.walk(root):
                         variant = info.compress_type - 2
                     else:
                         variant = info.flag_bits & 6
-                    size = min(info.file_size, (256 << 10) - 1)
+                    size = min(info.file_size, (80 << 10) - 1)
                     for chunk in (0, 7):
                         header = bytes([variant]) + size.to_bytes(3, "little") + bytes([chunk])
                         count += 1

@@ -12,7 +12,8 @@ Three sources, none of them the engine:
   distances up to 65,536.
 
 Run it again only to change the archives: zipfile and 7z stamp times, so their archives differ run by run.
-    /usr/bin/python3 scripts/make-zip64-archives.py
+Names given write only those archives (SHA256SUMS is always rewritten whole).
+    /usr/bin/python3 scripts/make-zip64-archives.py [ARCHIVE...]
 """
 import hashlib
 import io
@@ -160,7 +161,7 @@ class Member:
 
 
 def build64(members, prefix=b"", locator_offset=None, record=None, classic=None, record_before_locator=True,
-            extensible=b"", entries=None):
+            extensible=b"", entries=None, local_ones=False):
     body = bytearray()
     central = bytearray()
     for m in members:
@@ -172,7 +173,7 @@ def build64(members, prefix=b"", locator_offset=None, record=None, classic=None,
         if m.descriptor:
             local_sizes = (0, ONES32 if m.local64 else 0, ONES32 if m.local64 else 0)
         else:
-            local_sizes = (m.crc, ONES32, ONES32) if m.local64 else (m.crc, csize, usize)
+            local_sizes = (m.crc, ONES32, ONES32) if m.local64 or local_ones else (m.crc, csize, usize)
         body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, m.flags, m.method, DOS_TIME, DOS_DATE,
                             *local_sizes, len(m.name), len(extra))
         body += m.name + extra + m.compressed
@@ -226,6 +227,10 @@ def handmade(archives, sums):
     archives["zip64-prefix.zip"] = build64(members[:2], prefix=b"MZ" + b"\x90" * 1022)
     # The ZIP64 end record with extensible data (an extractor skips it).
     archives["zip64-extensible.zip"] = build64(members[:1], extensible=b"\x99\x99\x04\x00DATA")
+    # A local header with both sizes all ones but no extra field: the central directory's sizes hold.
+    archives["zip64-local-without-extra.zip"] = build64([Member("plain.txt", hello, local64=False)],
+                                                        local_ones=True)
+    sums.append((hello, "zip64-local-without-extra.zip", "plain.txt"))
     # Sizes beyond 4 GiB in the listing: a member declaring 5 GiB (its data is not there; listed only).
     big = Member("huge.bin", b"", method=0, compressed=b"")
     archive = bytearray(build64([big, Member("small.txt", hello)]))
@@ -315,7 +320,12 @@ def main():
     handmade(archives, sums)
     python_zipfile(archives, sums)
     seven_zip(archives, sums)
+    only = set(sys.argv[1:])
+    written = 0
     for name, data in archives.items():
+        if only and name not in only:
+            continue
+        written += 1
         with open(os.path.join(OUT, name), "wb") as f:
             f.write(data)
     with open(os.path.join(OUT, "SHA256SUMS"), "w") as f:
@@ -323,7 +333,7 @@ def main():
             # Names with blanks are not used: the test reads the file as whitespace-separated fields.
             assert " " not in member
             f.write("%s %9d  %s  %s\n" % (hashlib.sha256(data).hexdigest(), len(data), archive, member))
-    print("wrote %d archives to %s" % (len(archives), os.path.normpath(OUT)))
+    print("wrote %d archives to %s" % (written, os.path.normpath(OUT)))
 
 
 if __name__ == "__main__":

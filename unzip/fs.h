@@ -48,7 +48,8 @@ public:
         if (offset >= size_)
             return 0;
         size_t n = length < size_ - offset ? length : static_cast<size_t>(size_ - offset);
-        std::memcpy(buffer, memory_ + offset, n);
+        if (n > 0)
+            std::memcpy(buffer, memory_ + offset, n);
         return n;
     }
 

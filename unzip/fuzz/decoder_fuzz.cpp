@@ -2,8 +2,9 @@
 // compressed stream behind a 5-byte header that takes the place of the central directory's fields.
 //   byte 0     variant: reduce factor - 1 (bits 0-1); implode flags as in the archive (bit 1 8 KiB
 //              dictionary, bit 2 literal tree)
-//   bytes 1-3  declared uncompressed size, little-endian, modulo 256 KiB (four windows: enough to wrap the
-//              64 KiB output window, small enough for thousands of runs a second)
+//   bytes 1-3  declared uncompressed size, little-endian, modulo 80 KiB (enough to wrap the 64 KiB output
+//              window and reach Deflate64's farthest distance; small enough for thousands of runs a second,
+//              as shrink and reduce decode garbage up to the declared size)
 //   byte 4     chunk length of the source (0: the whole stream in one chunk), so that refills at every
 //              boundary are exercised
 // FUZZ_METHOD (1 shrink, 2 reduce, 6 implode, 8 deflate, 9 Deflate64) chooses the decoder at build time.
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5)
         return 0;
     const unsigned variant = data[0];
-    const uint64_t declared = (uint64_t(data[1]) | (uint64_t(data[2]) << 8) | (uint64_t(data[3]) << 16)) % (256u << 10);
+    const uint64_t declared = (uint64_t(data[1]) | (uint64_t(data[2]) << 8) | (uint64_t(data[3]) << 16)) % (80u << 10);
     ChunkedSource source(data + 5, size - 5, data[4]);
     LimitSink sink(declared);
     const unsigned method = FUZZ_METHOD == 2 ? 2 + (variant & 3) : FUZZ_METHOD;
