@@ -23,6 +23,7 @@ for folder, _, files in os.walk(root):
         try:
             with zipfile.ZipFile(path) as z, open(path, "rb") as f:
                 data = f.read()
+                first = True
                 for info in z.infolist():
                     if info.compress_type not in methods or info.file_size == 0:
                         continue
@@ -39,8 +40,13 @@ for folder, _, files in os.walk(root):
                         variant = info.compress_type - 2
                     else:
                         variant = info.flag_bits & 6
-                    size = min(info.file_size, (80 << 10) - 1)
-                    for chunk in (0, 7):
+                    # Short outputs keep the fuzzer fast (shrink and reduce decode garbage up to the declared
+                    # size); the first stream of each archive keeps its whole size, so that the 64 KiB
+                    # window wraps.
+                    full = min(info.file_size, (80 << 10) - 1)
+                    sizes = [min(full, 4 << 10)] + ([full] if first and full > (4 << 10) else [])
+                    first = False
+                    for size, chunk in [(size, chunk) for size in sizes for chunk in (0, 7)]:
                         header = bytes([variant]) + size.to_bytes(3, "little") + bytes([chunk])
                         count += 1
                         with open(os.path.join(out, "seed-%04d" % count), "wb") as s:

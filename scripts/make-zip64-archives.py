@@ -70,6 +70,10 @@ class BitWriter:
     def code(self, code, length):  # Huffman codes go most significant bit first
         self.bits(int(format(code, "0%db" % length)[::-1], 2), length)
 
+    def finish_byte(self):
+        if self.count:
+            self.bits(0, 8 - self.count)
+
     def finish(self):
         if self.count:
             self.out.append(self.acc & 0xFF)
@@ -96,12 +100,22 @@ def fixed_literal(w, symbol):
         w.code(0xC0 + symbol - 280, 8)
 
 
-def deflate64_fixed(operations):
-    """One fixed-Huffman block from ("lit", bytes) and ("match", length, distance); returns stream, output."""
+def deflate64_fixed(operations, stored=b""):
+    """A stored block of `stored` (when given), then one fixed-Huffman block from ("lit", bytes) and
+    ("match", length, distance); returns stream, output."""
     w = BitWriter()
+    out = bytearray()
+    if stored:
+        w.bits(0, 1)  # not the final block
+        w.bits(0, 2)  # stored
+        w.finish_byte()
+        w.bits(len(stored), 16)
+        w.bits(len(stored) ^ 0xFFFF, 16)
+        for byte in stored:
+            w.bits(byte, 8)
+        out += stored
     w.bits(1, 1)  # final block
     w.bits(1, 2)  # fixed codes
-    out = bytearray()
     for op in operations:
         if op[0] == "lit":
             for byte in op[1]:
@@ -134,6 +148,13 @@ def deflate64_sample():
         ("match", 3, 32769),       # distance code 30 at its base
         ("match", 1000, 1),        # a run
     ])
+
+
+def stored_then_fixed():
+    rng = random.Random(65)
+    stored = rng.randbytes(60000)
+    return deflate64_fixed([("lit", b"after the stored block "), ("match", 4000, 50000),
+                            ("match", 20, 60023)], stored=stored)
 
 
 # ---- hand-made ZIP64 records ----------------------------------------------------------------------
@@ -218,6 +239,7 @@ def handmade(archives, sums):
         Member("streamed.txt", text(5000, 8), descriptor=True),
         Member("caf\u00e9/na\u00efve.txt", hello, utf8=True),
         Member("long-matches.bin", expanded, method=9, compressed=stream),
+        Member("stored-block.bin", stored_then_fixed()[1], method=9, compressed=stored_then_fixed()[0]),
         Member("classic.txt", hello, central64=False, local64=False),
     ]
     archives["zip64-records.zip"] = build64(members)

@@ -24,71 +24,94 @@ const uint8_t kDistanceExtra[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5, 
 // Order in which the code-length code lengths are sent.
 const uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// A canonical Huffman code decoded through one table indexed by the next maxLength input bits (bit order
-// reversed, as deflate sends codes most significant bit first into an LSB-first stream). An entry holds
-// symbol << 4 | length; 0 marks a bit pattern no code covers.
+// A canonical Huffman code. Codes up to kPrimaryBits long decode through one table indexed by the next
+// kPrimaryBits input bits (bit order reversed, as deflate sends codes most significant bit first into an
+// LSB-first stream); an entry holds symbol << 4 | length, 0 sends the decoder to the canonical walk over
+// the longer codes (or finds no code). Building costs a few hundred steps, whatever the code lengths.
 class HuffmanCode {
 public:
+    static constexpr int kPrimaryBits = 9;
+
     // False for an over-subscribed set, or an incomplete one other than a single one-bit code (which
-    // deflate permits). A set without any code builds a table that rejects every input.
+    // deflate permits). A set without any code rejects every input.
     bool Build(const uint8_t* lengths, int count) {
-        int perLength[kMaxCodeLength + 1] = {};
+        for (int& c : perLength_)
+            c = 0;
         for (int i = 0; i < count; ++i)
-            ++perLength[lengths[i]];
-        perLength[0] = 0;
+            ++perLength_[lengths[i]];
+        perLength_[0] = 0;
         maxLength_ = 0;
-        for (int len = 1; len <= kMaxCodeLength; ++len)
-            if (perLength[len])
-                maxLength_ = len;
         int left = 1;
         for (int len = 1; len <= kMaxCodeLength; ++len) {
-            left = (left << 1) - perLength[len];
+            if (perLength_[len])
+                maxLength_ = len;
+            left = (left << 1) - perLength_[len];
             if (left < 0)
                 return false;
         }
-        if (maxLength_ == 0) {
-            maxLength_ = 1;
-            table_[0] = table_[1] = 0;
-            return true;
-        }
-        if (left > 0 && maxLength_ != 1)
+        if (left > 0 && maxLength_ > 1)
             return false;
-        const uint32_t size = 1u << maxLength_;
+        // Symbols ordered by code length, then by value: the canonical order.
+        int offsets[kMaxCodeLength + 2] = {};
+        for (int len = 1; len <= kMaxCodeLength; ++len)
+            offsets[len + 1] = offsets[len] + perLength_[len];
+        for (int symbol = 0; symbol < count; ++symbol)
+            if (lengths[symbol])
+                sorted_[offsets[lengths[symbol]]++] = static_cast<uint16_t>(symbol);
+        primaryBits_ = maxLength_ < kPrimaryBits ? (maxLength_ > 0 ? maxLength_ : 1) : kPrimaryBits;
+        const uint32_t size = 1u << primaryBits_;
         for (uint32_t i = 0; i < size; ++i)
-            table_[i] = 0;
-        uint32_t next[kMaxCodeLength + 2] = {};
+            primary_[i] = 0;
         uint32_t code = 0;
-        for (int len = 1; len <= kMaxCodeLength; ++len) {
-            code = (code + static_cast<uint32_t>(perLength[len - 1])) << 1;
-            next[len] = code;
-        }
-        for (int symbol = 0; symbol < count; ++symbol) {
-            const int len = lengths[symbol];
-            if (len == 0)
-                continue;
-            uint32_t c = next[len]++;
-            uint32_t reversed = 0;
-            for (int b = 0; b < len; ++b)
-                reversed |= ((c >> b) & 1u) << (len - 1 - b);
-            const uint16_t entry = static_cast<uint16_t>((symbol << 4) | len);
-            for (uint32_t k = reversed; k < size; k += 1u << len)
-                table_[k] = entry;
+        int index = 0;
+        for (int len = 1; len <= primaryBits_; ++len) {
+            for (int n = 0; n < perLength_[len]; ++n, ++code, ++index) {
+                uint32_t reversed = 0;
+                for (int b = 0; b < len; ++b)
+                    reversed |= ((code >> b) & 1u) << (len - 1 - b);
+                const uint16_t entry = static_cast<uint16_t>((sorted_[index] << 4) | len);
+                for (uint32_t k = reversed; k < size; k += 1u << len)
+                    primary_[k] = entry;
+            }
+            code <<= 1;
         }
         return true;
     }
 
     // Next symbol, or -1 for a pattern no code covers.
     int Decode(BitReader& bits) const {
-        const uint16_t entry = table_[bits.Peek(maxLength_)];
-        if (entry == 0)
-            return -1;
-        bits.Skip(entry & 15);
-        return entry >> 4;
+        const uint16_t entry = primary_[bits.Peek(primaryBits_)];
+        if (entry != 0) {
+            bits.Skip(entry & 15);
+            return entry >> 4;
+        }
+        return DecodeLong(bits);
     }
 
 private:
-    uint16_t table_[1u << kMaxCodeLength];
+    // The canonical walk: at each length, the codes of that length are the `count` values from `first`.
+    int DecodeLong(BitReader& bits) const {
+        const uint32_t peeked = bits.Peek(kMaxCodeLength);
+        int code = 0, first = 0, index = 0;
+        for (int len = 1; len <= maxLength_; ++len) {
+            code |= static_cast<int>((peeked >> (len - 1)) & 1u);
+            const int count = perLength_[len];
+            if (code - first < count) {
+                bits.Skip(len);
+                return sorted_[index + code - first];
+            }
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+
+    uint16_t primary_[1u << kPrimaryBits];
+    uint16_t sorted_[288];
+    int perLength_[kMaxCodeLength + 1];
     int maxLength_ = 0;
+    int primaryBits_ = 1;
 };
 
 struct Codes {
@@ -166,11 +189,17 @@ BlockEnd CopyStoredBlock(BitReader& bits, OutputWindow& window) {
     const uint32_t complement = bits.Read(16);
     if ((length ^ 0xFFFFu) != complement || bits.PastEnd())
         return BlockEnd::BadData;
-    for (uint32_t i = 0; i < length; ++i) {
-        if (!window.Put(static_cast<uint8_t>(bits.Read(8))))
+    uint8_t buffer[4096];
+    for (uint32_t left = length; left > 0;) {
+        const size_t want = left < sizeof buffer ? left : sizeof buffer;
+        const size_t got = bits.ReadAlignedBytes(buffer, want);
+        if (got < want || bits.PastEnd())
+            return BlockEnd::BadData;
+        if (!window.Append(buffer, got))
             return BlockEnd::WriteFailed;
+        left -= static_cast<uint32_t>(got);
     }
-    return bits.PastEnd() ? BlockEnd::BadData : BlockEnd::Ok;
+    return BlockEnd::Ok;
 }
 
 BlockEnd DecodeBlock(BitReader& bits, OutputWindow& window, const Codes& codes) {
