@@ -109,7 +109,7 @@ def main():
     archives["unknown-method.zip"] = build([Member("tokenized.bin", hello, method=7, compressed=hello),
                                             Member("bzip.bin", hello, method=12, compressed=hello),
                                             Member("plain.txt", hello)])
-    archives["version.zip"] = build([Member("new.txt", hello, version_needed=45), Member("plain.txt", hello)])
+    archives["version.zip"] = build([Member("new.txt", hello, version_needed=63), Member("plain.txt", hello)])
     archives["multidisk-2.zip"] = build([Member("a.txt", hello)], this_disk=2, cd_disk=2)
     archives["second-disk.zip"] = build([Member("a.txt", hello)], this_disk=1, cd_disk=1)
     archives["empty.zip"] = build([])

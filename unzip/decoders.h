@@ -1,5 +1,5 @@
 #pragma once
-// The decompressors of every method of the format's generation. Each reads one member's compressed bytes
+// The decompressors of every method of the format's generation, and Deflate64. Each reads one member's compressed bytes
 // from a ByteSource and writes exactly the decoded bytes to an OutputSink. None of them allocates more than
 // a fixed amount of memory, whatever sizes the archive declares.
 #include "unzip/streams.h"
@@ -35,5 +35,16 @@ DecodeResult Explode(ByteSource& in, OutputSink& out, uint64_t size, bool dictio
 
 // Method 8: raw deflate through zlib.
 DecodeResult Inflate(ByteSource& in, OutputSink& out);
+
+// Method 9: Deflate64 (deflate with a 64 KiB window, lengths to 65,538 and distances to 65,536), the
+// engine's own decoder.
+DecodeResult Inflate64(ByteSource& in, OutputSink& out);
+
+// True for the methods above: 0-6, 8 and 9.
+bool IsSupportedMethod(unsigned method);
+
+// The decoder of `method` with its parameters: `size` the declared output size, `flags` the member's
+// general-purpose flags (bits 1 and 2 choose the implode variant). BadData for an unsupported method.
+DecodeResult DecodeMethod(unsigned method, unsigned flags, ByteSource& in, OutputSink& out, uint64_t size);
 
 } // namespace orvik::unzip

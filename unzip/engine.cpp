@@ -76,6 +76,30 @@ private:
     bool writeFailed_ = false;
 };
 
+// Passes output on, keeping its CRC and refusing more than the declared size.
+class CheckingSink : public OutputSink {
+public:
+    CheckingSink(OutputSink& next, uint64_t declaredSize) : next_(next), limit_(declaredSize) {}
+    bool Write(const uint8_t* data, size_t length) override {
+        if (length > limit_ - written_) {
+            overflow_ = true;
+            return false;
+        }
+        crc_.Update(data, length);
+        written_ += length;
+        return next_.Write(data, length);
+    }
+    uint32_t Crc() const { return crc_.Value(); }
+    bool Overflowed() const { return overflow_; }
+
+private:
+    OutputSink& next_;
+    uint64_t limit_;
+    uint64_t written_ = 0;
+    Crc32 crc_;
+    bool overflow_ = false;
+};
+
 bool AskOnStandardInput(Messages& messages, const std::string& question) {
     messages.Out("%s", question.c_str());
     std::fflush(stdout);
@@ -121,10 +145,10 @@ private:
     Result Fail(int code) { return {Outcome::Failed, code}; }
     bool PassesEntryChecks(const ZipEntry& entry);
     bool LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart, uint32_t& crc,
-                    uint32_t& compressedSize, uint32_t& uncompressedSize, int& code);
+                    uint64_t& compressedSize, uint64_t& uncompressedSize, int& code);
     bool EnsureDirectory(const std::string& path, const std::string& memberName);
     Result WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart, uint32_t crc,
-                       uint32_t compressedSize, uint32_t uncompressedSize);
+                       uint64_t compressedSize, uint64_t uncompressedSize);
     int ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status);
 
     ZipArchive& archive_;
@@ -142,7 +166,8 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
     const unsigned host = entry.Host();
     const bool vms = host == 2;
     const unsigned needed = entry.versionNeeded & 0xFF;
-    const unsigned canDo = vms ? 42 : 20;
+    // Version 4.5: ZIP64 records; Deflate64 (2.1) is among the methods too.
+    const unsigned canDo = 45;
     if (needed > canDo) {
         messages_.Err("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", name,
                       vms ? "VMS" : "PK", needed / 10, needed % 10, canDo / 10, canDo % 10);
@@ -157,7 +182,7 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
         if (!yes)
             return false;
     }
-    if (entry.method == 7 || entry.method > 8) {
+    if (!IsSupportedMethod(entry.method)) {
         messages_.Err("   skipping: %-22s  compression method %d\n", name, entry.method);
         return false;
     }
@@ -168,32 +193,34 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
     return true;
 }
 
-bool ZipArchive::MemberExtractor::LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart,
-                                             uint32_t& crc, uint32_t& compressedSize,
-                                             uint32_t& uncompressedSize, int& code) {
+bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHeader& local, int& code) {
     uint8_t header[kLocalHeaderSize];
+    uint64_t at = 0;
     auto readHeader = [&](int64_t shift) {
-        int64_t at = static_cast<int64_t>(entry.localHeaderOffset) + shift;
-        if (at < 0)
+        // A ZIP64 field may claim any offset: one beyond the file finds no header.
+        if (entry.localHeaderOffset > file_.Size())
             return size_t(0);
-        return archive_.file_.ReadAt(static_cast<uint64_t>(at), header, sizeof header);
+        int64_t position = static_cast<int64_t>(entry.localHeaderOffset) + shift;
+        if (position < 0)
+            return size_t(0);
+        at = static_cast<uint64_t>(position);
+        return file_.ReadAt(at, header, sizeof header);
     };
-    size_t got = readHeader(archive_.shift_);
+    size_t got = readHeader(shift_);
     bool found = got >= 4 && Get32(header) == kLocalHeaderSignature;
-    if (!found && archive_.shift_ != 0 && !archive_.recompensated_ && !archive_.localHeaderSeen_) {
+    if (!found && shift_ != 0 && !recompensated_ && !localHeaderSeen_) {
         size_t retry = readHeader(0);
         if (retry >= 4 && Get32(header) == kLocalHeaderSignature) {
             messages_.Err("  (attempting to re-compensate)\n");
-            archive_.shift_ = 0;
-            archive_.recompensated_ = true;
+            shift_ = 0;
+            recompensated_ = true;
             got = retry;
             found = true;
         }
     }
-    const int64_t offset = static_cast<int64_t>(entry.localHeaderOffset) + archive_.shift_;
     if (!found) {
         messages_.Err("file #%zu:  bad zipfile offset (%s):  %lld\n", number, "local header sig",
-                      static_cast<long long>(offset));
+                      static_cast<long long>(entry.localHeaderOffset + static_cast<uint64_t>(shift_)));
         code = kStructureError;
         return false;
     }
@@ -202,17 +229,44 @@ bool ZipArchive::MemberExtractor::LocateData(const ZipEntry& entry, size_t numbe
         code = kMemberError;
         return false;
     }
-    archive_.localHeaderSeen_ = true;
+    localHeaderSeen_ = true;
+    const uint16_t nameLength = Get16(header + 26);
+    const uint16_t extraLength = Get16(header + 28);
     if (entry.HasDataDescriptor()) {
-        crc = entry.crc;
-        compressedSize = entry.compressedSize;
-        uncompressedSize = entry.uncompressedSize;
+        // The sizes follow the data (8 bytes each with ZIP64); the central directory has them already.
+        local.crc = entry.crc;
+        local.compressedSize = entry.compressedSize;
+        local.uncompressedSize = entry.uncompressedSize;
     } else {
-        crc = Get32(header + 14);
-        compressedSize = Get32(header + 18);
-        uncompressedSize = Get32(header + 22);
+        local.crc = Get32(header + 14);
+        local.compressedSize = Get32(header + 18);
+        local.uncompressedSize = Get32(header + 22);
+        if (local.compressedSize == 0xFFFFFFFF || local.uncompressedSize == 0xFFFFFFFF) {
+            // ZIP64: both sizes in the local extra field; where it lacks them, the central directory's.
+            std::vector<uint8_t> extra(extraLength);
+            size_t read = file_.ReadAt(at + kLocalHeaderSize + nameLength, extra.data(), extra.size());
+            ApplyZip64Extra(extra.data(), read, &local.uncompressedSize, &local.compressedSize, nullptr,
+                            nullptr);
+            if (local.compressedSize == 0xFFFFFFFF)
+                local.compressedSize = entry.compressedSize;
+            if (local.uncompressedSize == 0xFFFFFFFF)
+                local.uncompressedSize = entry.uncompressedSize;
+        }
     }
-    dataStart = static_cast<uint64_t>(offset) + kLocalHeaderSize + Get16(header + 26) + Get16(header + 28);
+    local.dataStart = at + kLocalHeaderSize + nameLength + extraLength;
+    return true;
+}
+
+bool ZipArchive::MemberExtractor::LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart,
+                                             uint32_t& crc, uint64_t& compressedSize,
+                                             uint64_t& uncompressedSize, int& code) {
+    LocalHeader local;
+    if (!archive_.ReadLocalHeader(entry, number, local, code))
+        return false;
+    crc = local.crc;
+    compressedSize = local.compressedSize;
+    uncompressedSize = local.uncompressedSize;
+    dataStart = local.dataStart;
     return true;
 }
 
@@ -260,8 +314,8 @@ ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const Z
         return Skip();
     }
 
-    uint64_t dataStart = 0;
-    uint32_t crc = 0, compressedSize = 0, uncompressedSize = 0;
+    uint64_t dataStart = 0, compressedSize = 0, uncompressedSize = 0;
+    uint32_t crc = 0;
     int code = kOk;
     if (!LocateData(entry, number, dataStart, crc, compressedSize, uncompressedSize, code))
         return Fail(code);
@@ -310,7 +364,7 @@ int ZipArchive::MemberExtractor::ReportDecodeFailure(const ZipEntry& entry, Deco
         quietText = noMemory ? "not enough memory to explode " : "invalid compressed (imploded) data for ";
         fullText = noMemory ? "not enough memory for explode operation"
                             : "invalid compressed data for explode format";
-    } else if (entry.method == 8) {
+    } else if (entry.method == 8 || entry.method == 9) {
         quietText = noMemory ? "not enough memory to inflate " : "invalid compressed (deflated) data for ";
         fullText = noMemory ? "not enough memory for inflate operation"
                             : "invalid compressed data for inflate format";
@@ -327,7 +381,7 @@ int ZipArchive::MemberExtractor::ReportDecodeFailure(const ZipEntry& entry, Deco
 
 ZipArchive::MemberExtractor::Result
 ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart,
-                                         uint32_t crc, uint32_t compressedSize, uint32_t uncompressedSize) {
+                                         uint32_t crc, uint64_t compressedSize, uint64_t uncompressedSize) {
     const char* name = entry.name.c_str();
     fs::OutputFile file;
     // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
@@ -342,27 +396,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
 
     FileRangeSource source(archive_.file_, dataStart, compressedSize, input_);
     MemberSink sink(file, uncompressedSize, output_);
-    DecodeResult decoded;
-    switch (entry.method) {
-    case 0:
-        decoded = Unstore(source, sink);
-        break;
-    case 1:
-        decoded = Unshrink(source, sink, uncompressedSize);
-        break;
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-        decoded = Unreduce(source, sink, uncompressedSize, entry.method - 1);
-        break;
-    case 6:
-        decoded = Explode(source, sink, uncompressedSize, entry.flags & 0x02, entry.flags & 0x04);
-        break;
-    default:
-        decoded = Inflate(source, sink);
-        break;
-    }
+    DecodeResult decoded = DecodeMethod(entry.method, entry.flags, source, sink, uncompressedSize);
     bool flushed = sink.Flush();
     if (sink.WriteFailed() || !flushed) {
         messages_.Err("error:  cannot write %s\n", path.c_str());
@@ -374,18 +408,18 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     }
     DecodeStatus status = sink.Overflowed() ? DecodeStatus::BadData : decoded.status;
     // Shrink and reduce streams carry no check of their own: a damaged one shows as a CRC mismatch.
-    const bool selfChecking = entry.method == 0 || entry.method == 6 || entry.method == 8;
+    const bool selfChecking = entry.method == 0 || entry.method == 6 || entry.method == 8 || entry.method == 9;
     if (status == DecodeStatus::NoMemory || (status == DecodeStatus::BadData && selfChecking))
         return Fail(ReportDecodeFailure(entry, status));
 
     int code = kOk;
     if (entry.method == 6 && status == DecodeStatus::Ok && decoded.bytesConsumed != compressedSize) {
         const bool fewer = decoded.bytesConsumed < compressedSize;
-        messages_.Err("%s  %s:  %lld bytes required to uncompress to %lu bytes;\n"
-                      "       %s   supposed to require %lu bytes%s%s%s\n",
+        messages_.Err("%s  %s:  %lld bytes required to uncompress to %llu bytes;\n"
+                      "       %s   supposed to require %llu bytes%s%s%s\n",
                       fewer ? "error" : "warning", name, static_cast<long long>(decoded.bytesConsumed),
-                      static_cast<unsigned long>(uncompressedSize), fewer ? "  " : "    ",
-                      static_cast<unsigned long>(compressedSize), "", "", "");
+                      static_cast<unsigned long long>(uncompressedSize), fewer ? "  " : "    ",
+                      static_cast<unsigned long long>(compressedSize), "", "", "");
         code = fewer ? kMemberError : kWarning;
     }
 
@@ -425,14 +459,35 @@ int ZipArchive::Open(const std::string& path, int quiet) {
         return openCode_ = kNoArchive;
     }
     path_ = actual;
-    const char* name = path_.c_str();
+    return openCode_ = ReadDirectory(quiet);
+}
 
+int ZipArchive::OpenMemory(const uint8_t* data, size_t size, const std::string& name, int quiet) {
+    file_.OpenMemory(data, size);
+    path_ = name;
+    return openCode_ = ReadDirectory(quiet);
+}
+
+int ZipArchive::ReadDirectory(int quiet) {
+    const char* name = path_.c_str();
     EndRecord end;
     if (!FindEndRecord(file_, end)) {
         if (quiet == 0)
             messages_.Err("[%s]\n", name);
         messages_.Err("%s", kNoEndRecord);
-        return openCode_ = kNoArchive;
+        return kNoArchive;
+    }
+    std::string problem;
+    switch (ReadZip64End(file_, end, problem)) {
+    case Zip64End::Absent:
+    case Zip64End::Found:
+        break;
+    case Zip64End::Bad:
+        messages_.Err("error [%s]:  %s;\n  zipfile corrupt.\n", name, problem.c_str());
+        return kStructureError;
+    case Zip64End::MultiDisk:
+        end.thisDisk = 2;
+        break;
     }
     int code = kOk;
     if (end.thisDisk == 1 && end.directoryDisk == 1) {
@@ -443,13 +498,14 @@ int ZipArchive::Open(const std::string& path, int quiet) {
     } else if (end.thisDisk != 0) {
         messages_.Err("\nerror [%s]:  zipfile is part of multi-disk archive\n  (sorry, not yet supported).\n",
                       name);
-        return openCode_ = kMultiDisk;
+        return kMultiDisk;
     }
 
     // Bytes before the archive proper (a self-extractor stub) shift every offset the archive records.
+    // The values are below 2^32, or (ZIP64) checked to end before the directory's end.
     uint64_t directoryOffset = end.directoryOffset;
-    const int64_t extra =
-        static_cast<int64_t>(end.position) - (static_cast<int64_t>(end.directoryOffset) + end.directorySize);
+    const int64_t extra = static_cast<int64_t>(end.directoryEnd) -
+                          (static_cast<int64_t>(end.directoryOffset) + static_cast<int64_t>(end.directorySize));
     if (extra < 0) {
         messages_.Err("error [%s]:  missing %lld bytes in zipfile\n  (attempting to process anyway)\n", name,
                       static_cast<long long>(-extra));
@@ -471,7 +527,7 @@ int ZipArchive::Open(const std::string& path, int quiet) {
     if (end.directoryOffset == 0 && end.directorySize == 0) {
         messages_.Err("warning [%s]:  zipfile is empty\n", name);
         usable_ = true;
-        return openCode_ = std::max<int>(code, kWarning);
+        return std::max<int>(code, kWarning);
     }
 
     auto centralSignatureAt = [&](int64_t at) {
@@ -491,22 +547,25 @@ int ZipArchive::Open(const std::string& path, int quiet) {
         } else {
             messages_.Err("error [%s]:  start of central directory not found;\n  zipfile corrupt.\n%s", name,
                           kBinaryModeHint);
-            return openCode_ = std::max<int>(code, kStructureError);
+            return std::max<int>(code, kStructureError);
         }
     }
-    code = std::max(code, ReadCentralDirectory(end, static_cast<uint64_t>(directoryOffset + shift_)));
+    code = std::max(code, ReadCentralDirectory(end, static_cast<uint64_t>(static_cast<int64_t>(directoryOffset) + shift_)));
     usable_ = true;
-    return openCode_ = code;
+    return code;
 }
 
 int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
     SequentialReader reader(file_, start);
-    entries_.reserve(end.totalEntries);
+    // Counts are checked against the directory's size; a classic count is at most 65,535.
+    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(end.totalEntries, file_.Size() / kCentralHeaderSize)));
     int code = kOk;
-    for (unsigned i = 0; i < end.totalEntries; ++i) {
+    std::vector<uint8_t> extra;
+    for (uint64_t i = 0; i < end.totalEntries; ++i) {
+        const unsigned long long number = i + 1;
         uint8_t h[kCentralHeaderSize];
         if (!reader.Read(h, 4) || Get32(h) != kCentralHeaderSignature) {
-            messages_.Err("error:  expected central file header signature not found (file #%u).\n", i + 1);
+            messages_.Err("error:  expected central file header signature not found (file #%llu).\n", number);
             messages_.Err("%s", kBinaryModeHint);
             return kStructureError;
         }
@@ -514,9 +573,10 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         const bool headerRead = reader.Read(h + 4, kCentralHeaderSize - 4);
         const uint16_t nameLength = Get16(h + 28);
         std::string raw(nameLength, '\0');
-        if (!headerRead || !reader.Read(&raw[0], nameLength) ||
-            !reader.Skip(size_t(Get16(h + 30)) + Get16(h + 32))) {
-            messages_.Err("error:  unexpected end of zipfile in the central directory (file #%u).\n", i + 1);
+        extra.resize(Get16(h + 30));
+        if (!headerRead || !reader.Read(&raw[0], nameLength) || !reader.Read(extra.data(), extra.size()) ||
+            !reader.Skip(Get16(h + 32))) {
+            messages_.Err("error:  unexpected end of zipfile in the central directory (file #%llu).\n", number);
             return kUnexpectedEnd;
         }
         e.versionMadeBy = Get16(h + 4);
@@ -528,8 +588,17 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         e.crc = Get32(h + 16);
         e.compressedSize = Get32(h + 20);
         e.uncompressedSize = Get32(h + 24);
+        e.disk = Get16(h + 34);
         e.externalAttributes = Get32(h + 38);
         e.localHeaderOffset = Get32(h + 42);
+        // ZIP64: the fields set to all ones are in the extended-information extra field, in order.
+        if (e.uncompressedSize == 0xFFFFFFFF || e.compressedSize == 0xFFFFFFFF ||
+            e.localHeaderOffset == 0xFFFFFFFF || e.disk == 0xFFFF) {
+            ApplyZip64Extra(extra.data(), extra.size(), e.uncompressedSize == 0xFFFFFFFF ? &e.uncompressedSize : nullptr,
+                            e.compressedSize == 0xFFFFFFFF ? &e.compressedSize : nullptr,
+                            e.localHeaderOffset == 0xFFFFFFFF ? &e.localHeaderOffset : nullptr,
+                            e.disk == 0xFFFF ? &e.disk : nullptr);
+        }
         if (raw.size() > kMaxNameLength) {
             raw.resize(kMaxNameLength);
             messages_.Err("warning:  filename too long--truncating.\n");
@@ -540,11 +609,37 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         entries_.push_back(std::move(e));
     }
     uint8_t signature[4];
-    if (!reader.Read(signature, 4) || Get32(signature) != kEndRecordSignature) {
+    const uint32_t expected = end.zip64 ? kZip64EndRecordSignature : kEndRecordSignature;
+    if (!reader.Read(signature, 4) || Get32(signature) != expected) {
         messages_.Err("\nnote:  didn't find end-of-central-dir signature at end of central dir.\n");
         code = std::max<int>(code, kWarning);
     }
     return code;
+}
+
+int ZipArchive::Test(size_t index, OutputSink& out) {
+    if (!usable_ || index >= entries_.size())
+        return kUsage;
+    const ZipEntry& entry = entries_[index];
+    if (!IsSupportedMethod(entry.method) || entry.IsEncrypted() || (entry.versionNeeded & 0xFF) > 45)
+        return kWarning;
+    if (entry.IsDirectory())
+        return kOk;
+    LocalHeader local;
+    int code = kOk;
+    if (!ReadLocalHeader(entry, index + 1, local, code))
+        return code;
+    inputBuffer_.resize(kInputBufferSize);
+    FileRangeSource source(file_, local.dataStart, local.compressedSize, inputBuffer_);
+    CheckingSink sink(out, local.uncompressedSize);
+    DecodeResult decoded = DecodeMethod(entry.method, entry.flags, source, sink, local.uncompressedSize);
+    if (source.Truncated())
+        return kUnexpectedEnd;
+    if (decoded.status == DecodeStatus::NoMemory)
+        return kDecoderMemory;
+    if (sink.Overflowed() || decoded.status != DecodeStatus::Ok || sink.Crc() != local.crc)
+        return kMemberError;
+    return kOk;
 }
 
 bool ZipArchive::IsFatDirectory(const std::string& directory) {
@@ -609,7 +704,7 @@ int ZipArchive::List(const std::vector<std::string>& patterns, Listing& listing)
     int code = openCode_;
     std::vector<bool> used;
     for (size_t i : Select(patterns, false, used)) {
-        listing.entries.push_back({entries_[i].name, entries_[i].uncompressedSize});
+        listing.entries.push_back({entries_[i].name, entries_[i].uncompressedSize, entries_[i].HasUtf8Name()});
         listing.total += entries_[i].uncompressedSize;
     }
     for (size_t p = 0; p < patterns.size(); ++p) {

@@ -3,6 +3,7 @@
 // and extracted any number of times. UnzipRun (unziprun.h) drives it from an argument vector.
 #include "unzip/fs.h"
 #include "unzip/messages.h"
+#include "unzip/streams.h"
 #include "unzip/zipformat.h"
 
 #include <cstdint>
@@ -32,6 +33,7 @@ enum ResultCode : int {
 struct ListingEntry {
     std::string name;
     uint64_t size = 0;
+    bool utf8Name = false; // the archive marks the name as UTF-8 (flag bit 11)
 };
 
 // Every listed member (no fixed number of slots) and the sum of their sizes.
@@ -65,6 +67,8 @@ public:
     // of doing so: 0, a warning or error about the structure, or a fatal code after which IsUsable() is
     // false. Entries read before a fault in the directory are kept.
     int Open(const std::string& path, int quiet);
+    // The same for an archive held in memory (`data` must outlive the object); `name` stands in messages.
+    int OpenMemory(const uint8_t* data, size_t size, const std::string& name, int quiet);
     bool IsUsable() const { return usable_; }
     int OpenCode() const { return openCode_; }
     const std::string& Path() const { return path_; }
@@ -78,10 +82,24 @@ public:
     ExtractReport Extract(const std::vector<std::string>& patterns, bool exactNames,
                           const std::string& directory, const ExtractOptions& options);
 
+    // Decodes member `index` (of Entries()) into `sink` without touching the file system, checking its
+    // local header, its declared size and its CRC; the result code as Extract() would give it.
+    int Test(size_t index, OutputSink& sink);
+
 private:
     class MemberExtractor;
 
+    // Where a member's data lies and what its local header (or the central directory) declares for it.
+    struct LocalHeader {
+        uint64_t dataStart = 0;
+        uint32_t crc = 0;
+        uint64_t compressedSize = 0;
+        uint64_t uncompressedSize = 0;
+    };
+
+    int ReadDirectory(int quiet);
     int ReadCentralDirectory(const EndRecord& end, uint64_t start);
+    bool ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHeader& local, int& code);
     std::vector<size_t> Select(const std::vector<std::string>& patterns, bool exactNames,
                                std::vector<bool>& patternUsed) const;
     void IndexNames() const;

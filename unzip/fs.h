@@ -3,6 +3,7 @@
 // fs_posix.cpp implements them for the native build, fs_win32.cpp for Windows (8-bit "A" file names).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace orvik::unzip::fs {
@@ -33,14 +34,31 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool Open(const std::string& path);
-    bool IsOpen() const { return handle_ != kInvalid; }
+    // Reads from memory instead of a file (tests and fuzzing); `data` must outlive the object.
+    void OpenMemory(const void* data, size_t size) {
+        memory_ = static_cast<const uint8_t*>(data);
+        size_ = size;
+    }
+    bool IsOpen() const { return handle_ != kInvalid || memory_; }
     uint64_t Size() const { return size_; }
     // Reads up to `length` bytes at `offset`; returns the number read (short only at the end of the file).
-    size_t ReadAt(uint64_t offset, void* buffer, size_t length) const;
+    size_t ReadAt(uint64_t offset, void* buffer, size_t length) const {
+        if (!memory_)
+            return ReadFromFile(offset, buffer, length);
+        if (offset >= size_)
+            return 0;
+        size_t n = length < size_ - offset ? length : static_cast<size_t>(size_ - offset);
+        if (n > 0)
+            std::memcpy(buffer, memory_ + offset, n);
+        return n;
+    }
 
 private:
+    size_t ReadFromFile(uint64_t offset, void* buffer, size_t length) const;
+
     static constexpr intptr_t kInvalid = -1;
     intptr_t handle_ = kInvalid;
+    const uint8_t* memory_ = nullptr;
     uint64_t size_ = 0;
 };
 

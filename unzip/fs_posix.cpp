@@ -65,7 +65,7 @@ bool InputFile::Open(const std::string& path) {
     return true;
 }
 
-size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
+size_t InputFile::ReadFromFile(uint64_t offset, void* buffer, size_t length) const {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < length) {

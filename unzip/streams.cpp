@@ -44,6 +44,45 @@ void BitReader::Refill() {
     }
 }
 
+size_t BitReader::ReadAlignedBytes(uint8_t* out, size_t length) {
+    size_t done = 0;
+    while (done < length && available_ >= 8) {
+        out[done++] = static_cast<uint8_t>(bits_);
+        bits_ >>= 8;
+        available_ -= 8;
+    }
+    while (done < length) {
+        if (next_ == end_) {
+            const uint8_t* chunk = nullptr;
+            size_t n = source_.NextChunk(chunk);
+            if (n == 0)
+                break;
+            next_ = chunk;
+            end_ = chunk + n;
+        }
+        size_t n = std::min(length - done, static_cast<size_t>(end_ - next_));
+        std::memcpy(out + done, next_, n);
+        next_ += n;
+        done += n;
+        loadedBytes_ += n;
+    }
+    return done;
+}
+
+bool OutputWindow::Append(const uint8_t* data, size_t length) {
+    while (length > 0) {
+        size_t run = std::min(length, kSize - position_);
+        std::memcpy(buffer_.get() + position_, data, run);
+        position_ += run;
+        total_ += run;
+        data += run;
+        length -= run;
+        if (position_ == kSize && !Flush())
+            return false;
+    }
+    return true;
+}
+
 bool OutputWindow::Copy(size_t distance, size_t length) {
     while (length > 0) {
         size_t from = (position_ - distance) & kMask;

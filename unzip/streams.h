@@ -80,6 +80,11 @@ public:
         Skip(count);
         return v;
     }
+    // Bits left before the next byte boundary of the stream (deflate's stored blocks start there).
+    int BitsToByteBoundary() const { return available_ % 8; }
+    // At a byte boundary: copies up to `length` whole bytes, those already loaded first, then straight
+    // from the source. Returns the number copied, short when the source ends.
+    size_t ReadAlignedBytes(uint8_t* out, size_t length);
     // Bytes of the source touched by the bits consumed so far, including a partly used last byte.
     uint64_t BytesConsumed() const { return ((loadedBytes_ + paddingBytes_) * 8 - available_ + 7) / 8; }
     // True once bits beyond the end of the source have been consumed.
@@ -106,6 +111,8 @@ public:
 
     explicit OutputWindow(OutputSink& sink) : sink_(sink), buffer_(new uint8_t[kSize]()) {}
 
+    // Appends `length` bytes as they stand.
+    bool Append(const uint8_t* data, size_t length);
     bool Put(uint8_t byte) {
         buffer_[position_++] = byte;
         ++total_;

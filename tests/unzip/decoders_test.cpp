@@ -47,7 +47,8 @@ std::vector<RawMember> RawMembers(const std::string& archivePath) {
     std::vector<RawMember> members;
     for (const ZipEntry& e : archive.Entries()) {
         const auto* local = reinterpret_cast<const uint8_t*>(bytes.data()) + e.localHeaderOffset;
-        size_t start = e.localHeaderOffset + kLocalHeaderSize + Get16(local + 26) + Get16(local + 28);
+        size_t start = static_cast<size_t>(e.localHeaderOffset) + kLocalHeaderSize + Get16(local + 26) +
+                       Get16(local + 28);
         members.push_back({e, bytes.substr(start, e.compressedSize)});
     }
     return members;
@@ -55,21 +56,7 @@ std::vector<RawMember> RawMembers(const std::string& archivePath) {
 
 DecodeResult Decode(const ZipEntry& e, const std::string& compressed, OutputSink& sink) {
     MemorySource source(reinterpret_cast<const uint8_t*>(compressed.data()), compressed.size());
-    switch (e.method) {
-    case 0:
-        return Unstore(source, sink);
-    case 1:
-        return Unshrink(source, sink, e.uncompressedSize);
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-        return Unreduce(source, sink, e.uncompressedSize, e.method - 1);
-    case 6:
-        return Explode(source, sink, e.uncompressedSize, e.flags & 2, e.flags & 4);
-    default:
-        return Inflate(source, sink);
-    }
+    return DecodeMethod(e.method, e.flags, source, sink, e.uncompressedSize);
 }
 
 const char* const kSampleArchives[] = {
@@ -78,11 +65,12 @@ const char* const kSampleArchives[] = {
     "legacy/implode-4k.zip",     "legacy/implode-8k.zip", "legacy/implode-4k-lit.zip",
     "legacy/implode-8k-lit.zip", "legacy/deflate.zip",    "pkzip/pk1-shrink.zip",
     "pkzip/pk1-reduce.zip",      "pkzip/pk1-implode.zip", "pkzip/SCRNC102.ZIP",
+    "zip64/7z-deflate64.zip",    "zip64/zip64-records.zip",
 };
 
 std::map<std::string, Checksum> PublishedDigests() {
     std::map<std::string, Checksum> all;
-    for (const char* list : {"legacy/SHA256SUMS", "pkzip/SHA256SUMS"})
+    for (const char* list : {"legacy/SHA256SUMS", "pkzip/SHA256SUMS", "zip64/SHA256SUMS"})
         for (const Checksum& c : ReadChecksums(ZipData(list)))
             all[c.archive + "/" + c.member] = c;
     return all;
@@ -110,7 +98,7 @@ TEST_P(SampleArchive, EveryMemberDecodesToThePublishedBytes) {
         EXPECT_EQ(sink.bytes.size(), published->second.size) << m.entry.name;
         EXPECT_EQ(Sha256Hex(sink.bytes), published->second.digest) << archive << " " << m.entry.name;
         EXPECT_EQ(Crc32::Of(sink.bytes.data(), sink.bytes.size()), m.entry.crc) << m.entry.name;
-        if (m.entry.method == 6 || m.entry.method == 8) {
+        if (m.entry.method == 6 || m.entry.method == 8 || m.entry.method == 9) {
             EXPECT_EQ(result.bytesConsumed, m.entry.compressedSize) << m.entry.name;
         }
         methods.insert(m.entry.method);
@@ -130,7 +118,7 @@ TEST(SampleArchives, CoverEveryMethodAndImplodeVariant) {
                 seen.insert(std::to_string(m.entry.method) +
                             (m.entry.method == 6 ? "/" + std::to_string(m.entry.flags & 6) : ""));
             }
-    for (const char* expected : {"0", "1", "2", "3", "4", "5", "6/0", "6/2", "6/4", "6/6", "8"})
+    for (const char* expected : {"0", "1", "2", "3", "4", "5", "6/0", "6/2", "6/4", "6/6", "8", "9"})
         EXPECT_TRUE(seen.count(expected)) << "no sample for method " << expected;
 }
 
@@ -203,6 +191,18 @@ TEST(DamagedStreams, MalformedCodeDescriptionsAreBadData) {
     MemorySink sink5(100);
     EXPECT_EQ(Decode(reduced, std::string("\x3F") + std::string(100, '\0'), sink5).status,
               DecodeStatus::BadData);
+}
+
+TEST(DamagedStreams, Deflate64DistancesBeforeTheFirstByteAreBadData) {
+    // A fixed-code block: literal 'A' (00110000 + 0x41), then length 3 (code 257 = 0000001) at distance 2
+    // (distance code 1 = 00001), one byte further back than the output reaches.
+    ZipEntry e;
+    e.method = 9;
+    e.uncompressedSize = 100;
+    std::string stream("\x73\x04\x02\x08\x00", 5);
+    MemorySink sink(100);
+    EXPECT_EQ(Decode(e, stream, sink).status, DecodeStatus::BadData);
+    EXPECT_EQ(sink.bytes, "");
 }
 
 TEST(DamagedStreams, OutputBeyondTheDeclaredSizeIsRefused) {

@@ -193,7 +193,7 @@ TEST(Extraction, SkippedMembersWarnAndTheRestIsWritten) {
         {"encrypted.zip", "   skipping: secret.txt              encrypted (not supported)\n", {"plain.txt"}},
         {"unknown-method.zip", "   skipping: bzip.bin                compression method 12\n", {"plain.txt"}},
         {"version.zip",
-         "   skipping: new.txt                 need PK compat. v4.5 (can do v2.0)\n",
+         "   skipping: new.txt                 need PK compat. v6.3 (can do v4.5)\n",
          {"plain.txt"}},
         {"vms.zip", "", {}},
     };

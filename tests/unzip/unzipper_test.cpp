@@ -229,3 +229,14 @@ TEST(UnzipperWorkerThread, EveryMethodExtractsOnTheSmallWorkerStack) {
     EXPECT_EQ(job.failures, 0);
     EXPECT_EQ(ReadFile(dir.File("hamlet.txt")).size(), 204908u);
 }
+
+TEST(UnzipperListing, SizesBeyondFourGiBReachTheCopyStepWhole) {
+    UNZIPPER zip(ZipData("zip64/zip64-huge-listing.zip").c_str(), "", "");
+    const int64_t huge = (int64_t(5) << 30) + 7;
+    EXPECT_EQ(zip.GetTotalSize(), huge + 28);
+    char name[UNZIPPER::NAMESIZE];
+    EXPECT_EQ(zip.GetFirstFile(name), huge);
+    EXPECT_STREQ(name, "huge.bin");
+    EXPECT_EQ(zip.GetNextFile(name), 28);
+    EXPECT_STREQ(name, "small.txt");
+}
