@@ -115,6 +115,7 @@ public:
     };
 
     Result Extract(const ZipEntry& entry, size_t number);
+    int SystemError() const { return systemError_; }
 
 private:
     Result Skip(int code = kWarning) { return {Outcome::Skipped, code}; }
@@ -135,6 +136,7 @@ private:
     std::vector<uint8_t>& output_;
     bool fatVolume_;
     std::unordered_set<std::string> knownDirectories_;
+    int systemError_ = 0; // of the last failed write
 };
 
 bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
@@ -334,6 +336,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     // one loses that protection first.
     if (!file.CreateNew(path) &&
         !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot create %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -365,6 +368,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     }
     bool flushed = sink.Flush();
     if (sink.WriteFailed() || !flushed) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -392,6 +396,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     if (!file.SetModificationTime(entry.dosDate, entry.dosTime))
         messages_.Err("\nCreateFile error %d when trying set file time\n", file.LastError());
     if (!file.Close()) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -649,6 +654,7 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
             }
         }
         if (!created) {
+            report.systemError = fs::LastSystemError();
             messages_.Err("checkdir:  can't create extraction directory: %s\n", directory.c_str());
             report.code = std::max<int>(report.code, kWriteError);
             return report;
@@ -662,6 +668,7 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
         if (result.outcome == MemberExtractor::Outcome::Completed)
             ++report.completed;
     }
+    report.systemError = extractor.SystemError();
     return report;
 }
 
