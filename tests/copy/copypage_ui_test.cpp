@@ -285,6 +285,28 @@ protected:
         return Replaced(text, "$REASON", SystemText(code));
     }
 
+    // Waits for the copy question and checks that it names the member, the product and the system's reason.
+    MessageBoxWindow ExpectRetryQuestion(const RobotProcess& process, const std::string& member, DWORD code,
+                                         const std::string& screenshot) const {
+        const MessageBoxWindow question =
+            MessageBoxWindow::waitFor(WindowFinder(process), LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+        EXPECT_EQ(Words(question.message()), Words(RetryQuestion(member, code)));
+        EXPECT_EQ(question.buttons(), (std::vector<std::string>{"Yes", "No"}));
+        Screenshot(question.window(), screenshot);
+        return question;
+    }
+
+    // Yes once the cause is mended: the copy completes, moves on by itself (NoCopyComplete) and the wizard
+    // is closed on its last page.
+    void RetryAndFinish(const MessageBoxWindow& question, const Window& wizard, RobotProcess& process) const {
+        question.answer("Yes");
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+                              COPY_TIMEOUT))
+            << "the copy did not complete: " << wizard.child(IDC_TITLE).text();
+        Button(wizard.child(IDCANCEL)).click();
+        EXPECT_EQ(process.exitCode(COPY_TIMEOUT), 1u);
+    }
+
     std::string Record() const { return ReadFile(Package / "wizard.txt"); }
     std::string Log() const { return ReadFile(Package / "setup.log"); }
     PAIRS UninstallEntry() const { return RegistryValues(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey); }
@@ -584,20 +606,10 @@ TEST_F(CopyStepUi, AFullDiskIsNamedAsTheReasonAndYesAfterFreeingSpaceCompletesTh
 
     RobotProcess wizard_process = StartWizard();
     const Window wizard = WaitForWizard(wizard_process);
-    const WindowFinder finder(wizard_process);
     const MessageBoxWindow question =
-        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
-    EXPECT_EQ(Words(question.message()), Words(RetryQuestion("second.bin", ERROR_DISK_FULL)));
-    EXPECT_EQ(question.buttons(), (std::vector<std::string>{"Yes", "No"}));
-    Screenshot(question.window(), "disk-full");
-
+        ExpectRetryQuestion(wizard_process, "second.bin", ERROR_DISK_FULL, "disk-full");
     filler.Shorten(2 * MB); // the user makes room, then tries again
-    question.answer("Yes");
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
-                          COPY_TIMEOUT))
-        << "the copy did not complete: " << wizard.child(IDC_TITLE).text();
-    Button(wizard.child(IDCANCEL)).click();
-    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+    RetryAndFinish(question, wizard, wizard_process);
 
     EXPECT_EQ(fs::file_size(Target / "first.bin"), MB);
     EXPECT_EQ(ReadFile(Target / "second.bin"), std::string(2 * MB, '2'));
@@ -617,19 +629,10 @@ TEST_F(CopyStepUi, AFileInUseIsNamedAsTheReasonAndYesAfterClosingItCompletesTheC
 
     RobotProcess wizard_process = StartWizard();
     const Window wizard = WaitForWizard(wizard_process);
-    const WindowFinder finder(wizard_process);
     const MessageBoxWindow question =
-        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
-    EXPECT_EQ(Words(question.message()), Words(RetryQuestion("shared.dll", ERROR_SHARING_VIOLATION)));
-    Screenshot(question.window(), "file-in-use");
-
-    CloseHandle(held);
-    question.answer("Yes");
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
-                          COPY_TIMEOUT))
-        << "the copy did not complete: " << wizard.child(IDC_TITLE).text();
-    Button(wizard.child(IDCANCEL)).click();
-    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
+        ExpectRetryQuestion(wizard_process, "shared.dll", ERROR_SHARING_VIOLATION, "file-in-use");
+    CloseHandle(held); // the other program ends
+    RetryAndFinish(question, wizard, wizard_process);
     EXPECT_EQ(ReadFile(Target / "shared.dll"), "new");
     EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "app.txt|shared.dll");
 }

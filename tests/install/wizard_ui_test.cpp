@@ -126,6 +126,16 @@ protected:
         Next(wizard);
     }
 
+    // Waits for the wizard and walks it to the destination page.
+    Window OpenAtDestination(const RobotProcess& process) const {
+        const Window wizard = WaitForWizard(process);
+        WaitForPage(wizard, 2912);
+        Next(wizard);
+        AcceptLicence(wizard);
+        WaitForPage(wizard, 2902);
+        return wizard;
+    }
+
     // The question asked on Cancel: a box titled like the wizard, but not the wizard.
     static MessageBoxWindow Confirmation(const Window& wizard, const RobotProcess& process) {
         Window box;
@@ -194,11 +204,7 @@ TEST_F(InstallWizard, AConfigurationOfRandomBytesIsUnreadableLikeAMissingOne) {
 TEST_F(InstallWizard, FoldersOfWindowsAndOfTheUserAreRefusedAsDestination) {
     WriteConfig();
     RobotProcess process = Start();
-    const Window wizard = WaitForWizard(process);
-    WaitForPage(wizard, 2912);
-    Next(wizard);
-    AcceptLicence(wizard);
-    WaitForPage(wizard, 2902);
+    const Window wizard = OpenAtDestination(process);
 
     char profile[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile)));
@@ -447,11 +453,7 @@ TEST_F(InstallWizard, ADriveWithoutEnoughSpaceIsRefusedWithBothFiguresAndOneJust
     // Needed: 3 MB in whole clusters (the folder takes none). Free: one cluster less.
     smalldrive::FILLER filler(3 * MB - CLUSTER);
     RobotProcess process = Start();
-    const Window wizard = WaitForWizard(process);
-    WaitForPage(wizard, 2912);
-    Next(wizard);
-    AcceptLicence(wizard);
-    WaitForPage(wizard, 2902);
+    const Window wizard = OpenAtDestination(process);
     Edit(PageItem(wizard, 201)).type("R:\\");
     Next(wizard);
 
