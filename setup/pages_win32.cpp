@@ -436,16 +436,15 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
     int result = wizard->RunPage();
     state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
-    for (;;) {
-        if (result != PAGE_NEXT)
-            break;
+    while (result == PAGE_NEXT) {
         if (!DestinationAccepted(page->Hwnd(), state.InstallDir)) {
             // Even an update must be able to leave a folder that no product may own.
             CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
             CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
         } else if (SpaceSuffices(page->Hwnd(), state.InstallDir)) {
-            break; // an update keeps its folder locked: the user frees space there
+            break;
         }
+        // Too little space leaves an update's folder locked: the user frees space on its drive.
         result = wizard->RunPage();
         state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
     }
