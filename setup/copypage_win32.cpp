@@ -129,16 +129,22 @@ private:
                 TellArchiveDamaged(member);
                 return false;
             }
-            if (!AskRetry(member))
+            if (!AskRetry(member, archive.LastSystemError()))
                 return false;
         }
         return true;
     }
 
-    bool AskRetry(const char* member) {
+    // The question names the system's reason (a full disk, access denied, a file in use ...): only
+    // then does the user know what to mend before trying again.
+    bool AskRetry(const char* member, int systemerror) {
+        const STRING reason = systemerror != 0 ? OSYS::GetLastErrorString(systemerror)
+                                               : OSYS::GetStringFromResource(IDS_WRITE_REASON_UNKNOWN);
+        LogPrintf("SETUP::ActualCopy cannot write %s: error %d, %s\n", member, systemerror, reason.Text());
         STRING question = OSYS::GetStringFromResource(IDS_ASK_RETRY_COPY);
         question.Replace("$FILE", member);
         question.Replace("$PROGRAM", ConfigText(Config, "AppName").Text());
+        question.Replace("$REASON", reason.Text());
         const STRING title = OSYS::GetStringFromResource(IDS_MSGBOX_TITLE);
         return WINORVIK::YesNoMsgBox(Job.Wizard->Hwnd(), title.Text(), question.Text());
     }

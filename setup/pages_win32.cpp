@@ -19,6 +19,7 @@
 #include "lib/win/printer.h"
 #include "setup/config.h"
 #include "setup/deletionguard.h"
+#include "setup/diskspace.h"
 #include "setup/install.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
@@ -171,6 +172,35 @@ bool DestinationAccepted(HWND page, const STRING& folder) {
     LogPrintf("SETUP::DestinationPage %s refused: %s\n", folder.Text(), TreeVerdictText(verdict));
     STRING text = Message(IDS_ERR_DEST_RESERVED);
     text.Replace("$DIR", folder.Text());
+    WINORVIK::ErrorMsgBox(page, Message(IDS_MSGBOX_TITLE).Text(), text.Text());
+    return false;
+}
+
+// The destination's volume must take the installation before any file is copied: a copy that fills the
+// drive half way leaves a broken product behind. A volume the system cannot measure is left to the copy.
+bool SpaceSuffices(HWND page, const STRING& folder) {
+    const VOLUMESPACE volume = QueryVolumeSpace(folder);
+    if (!volume.Known) {
+        LogPrintf("SETUP::DestinationPage free space of %s unknown, not checked\n", folder.Text());
+        return true;
+    }
+    const SPACENEED need = InstallationNeed(Install().Config, folder, volume.Cluster);
+    LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced), "
+              "%llu free, cluster %llu\n",
+              volume.Root.Text(), static_cast<unsigned long long>(need.Net()),
+              static_cast<unsigned long long>(need.Written()),
+              static_cast<unsigned long long>(need.Replaced()), static_cast<unsigned long long>(volume.Free),
+              static_cast<unsigned long long>(volume.Cluster));
+    if (need.Net() <= volume.Free)
+        return true;
+    STRING text = Message(IDS_ERR_DISK_SPACE);
+    text.Replace("$PROGRAM", Config().Text("AppName", "").Text());
+    text.Replace("$DIR", folder.Text());
+    STRING figure;
+    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesUp(need.Net())));
+    text.Replace("$NEED", figure.Text());
+    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesDown(volume.Free)));
+    text.Replace("$FREE", figure.Text());
     WINORVIK::ErrorMsgBox(page, Message(IDS_MSGBOX_TITLE).Text(), text.Text());
     return false;
 }
@@ -394,10 +424,15 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
     int result = wizard->RunPage();
     state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
-    while (result == PAGE_NEXT && !DestinationAccepted(page->Hwnd(), state.InstallDir)) {
-        // Even an update must be able to leave a folder that no product may own.
-        CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
-        CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
+    while (result == PAGE_NEXT) {
+        if (!DestinationAccepted(page->Hwnd(), state.InstallDir)) {
+            // Even an update must be able to leave a folder that no product may own.
+            CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
+            CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
+        } else if (SpaceSuffices(page->Hwnd(), state.InstallDir)) {
+            break;
+        }
+        // Too little space leaves an update's folder locked: the user frees space on its drive.
         result = wizard->RunPage();
         state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
     }

@@ -139,6 +139,7 @@ public:
     };
 
     Result Extract(const ZipEntry& entry, size_t number);
+    int SystemError() const { return systemError_; }
 
 private:
     Result Skip(int code = kWarning) { return {Outcome::Skipped, code}; }
@@ -159,6 +160,7 @@ private:
     std::vector<uint8_t>& output_;
     bool fatVolume_;
     std::unordered_set<std::string> knownDirectories_;
+    int systemError_ = 0; // of the last failed write
 };
 
 bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
@@ -388,6 +390,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     // one loses that protection first.
     if (!file.CreateNew(path) &&
         !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot create %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -399,6 +402,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     DecodeResult decoded = DecodeMethod(entry.method, entry.flags, source, sink, uncompressedSize);
     bool flushed = sink.Flush();
     if (sink.WriteFailed() || !flushed) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -426,6 +430,7 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     if (!file.SetModificationTime(entry.dosDate, entry.dosTime))
         messages_.Err("\nCreateFile error %d when trying set file time\n", file.LastError());
     if (!file.Close()) {
+        systemError_ = file.LastError();
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
@@ -744,6 +749,7 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
             }
         }
         if (!created) {
+            report.systemError = fs::LastSystemError();
             messages_.Err("checkdir:  can't create extraction directory: %s\n", directory.c_str());
             report.code = std::max<int>(report.code, kWriteError);
             return report;
@@ -757,6 +763,7 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
         if (result.outcome == MemberExtractor::Outcome::Completed)
             ++report.completed;
     }
+    report.systemError = extractor.SystemError();
     return report;
 }
 

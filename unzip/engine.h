@@ -55,6 +55,8 @@ struct ExtractReport {
     size_t matched = 0;   // members the patterns selected
     size_t completed = 0; // written with a correct CRC, or directories / volume labels handled
     size_t unmatchedPatterns = 0;
+    // The platform's error number (GetLastError or errno) of the last write that failed, 0 when none did.
+    int systemError = 0;
     // True when every selected member was extracted correctly, whatever archive-level warnings came with it.
     bool AllMatchedCompleted() const { return matched > 0 && completed == matched && unmatchedPatterns == 0; }
 };

@@ -135,6 +135,7 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
         CreateParentDirectories(target);
 
     Failure = FAILURE::None;
+    SystemError = 0;
     bool run = !IsProtected(member, target) && MayOverwrite(member, target);
     int result = 1;
     if (run) {
@@ -149,8 +150,10 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
         result = report.AllMatchedCompleted() ? 1 : 0;
         if (result == 0)
             Failure = report.code == kWriteError ? FAILURE::Write : FAILURE::Archive;
-        LogPrintf("UNZIPPER::~ExtractFile() engine result %d, %s\n", report.code,
-                  result ? "extracted" : "failed");
+        if (Failure == FAILURE::Write)
+            SystemError = report.systemError;
+        LogPrintf("UNZIPPER::~ExtractFile() engine result %d, system error %d, %s\n", report.code,
+                  SystemError, result ? "extracted" : "failed");
     }
     if (extracted)
         *extracted = run ? 1 : 0;

@@ -48,6 +48,9 @@ public:
     // failed, which the user may be able to mend (a file in use, a full disk).
     enum class FAILURE { None, Archive, Write };
     FAILURE LastFailure() const { return Failure; }
+    // The system's error code of the write that made the last ExtractFile fail (GetLastError on Windows,
+    // errno natively): a full disk, access denied, a file in use. 0 when no write failed or none is known.
+    int LastSystemError() const { return SystemError; }
 
 private:
     bool IsProtected(const STRING& name, const STRING& destination) const;
@@ -58,6 +61,7 @@ private:
     STRING ProtectedList;
     int Cursor = 0;
     FAILURE Failure = FAILURE::None;
+    int SystemError = 0;
     ASKOVERWRITE Ask;
     std::unique_ptr<orvik::unzip::Messages> EngineMessages;
     std::unique_ptr<orvik::unzip::ZipArchive> Archive;

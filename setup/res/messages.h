@@ -109,7 +109,7 @@
 #define IDS_ERR_CONFIG_MISSING       2985 /* setup.cfg missing or unreadable */
 #define IDS_ERR_DATABASE_ENGINE      2986 /* DAO 3.6 engine not found */
 #define IDS_ASK_CONTINUE_SETUP       2987 /* Cancel pressed: Yes stays in the wizard, No quits */
-#define IDS_ASK_RETRY_COPY           2988 /* "$FILE", "$PROGRAM"; Yes retries, No abandons copying */
+#define IDS_ASK_RETRY_COPY           2988 /* "$FILE", "$PROGRAM", "$REASON" (the system's error text); Yes retries, No abandons copying */
 #define IDS_ASK_UNINSTALL            2989 /* "$PROGRAM"; Yes starts the uninstallation */
 #define IDS_ERR_DEST_NOT_WRITABLE    2990 /* spare, not looked up at present */
 #define IDS_ERR_NEED_ADMIN           2991 /* "$PROGRAM"; spare, not looked up at present */
@@ -131,6 +131,8 @@
 #define IDS_DEST_EARLIER_VERSION     3014 /* hint on the destination page */
 #define IDS_ERR_ARCHIVE_DAMAGED      3015 /* "$FILE"; a damaged package member: the copy stops */
 #define IDS_ERR_DEST_RESERVED        3016 /* "$DIR"; a folder of Windows or of the user as destination */
+#define IDS_ERR_DISK_SPACE           3017 /* "$PROGRAM", "$DIR", "$NEED", "$FREE" (megabytes); the page stays */
+#define IDS_WRITE_REASON_UNKNOWN     3018 /* "$REASON" of 2988 when the system gave no error code */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

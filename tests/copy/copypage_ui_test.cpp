@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "setup/res/messages.h"
+#include "tests/common/small_drive.h"
 #include "tests/copy/ziparchive.h"
 #include "tests/robot/uirobot.h"
 #include "tests/stubs/stubcalls.h"
@@ -161,6 +162,30 @@ Window WaitForBox(const WindowFinder& finder, const std::string& title, const Wi
     return box;
 }
 
+// The words of a text: message boxes reflow their text, so it is compared word by word.
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+}
+
+std::string Replaced(std::string text, const std::string& placeholder, const std::string& by) {
+    const size_t at = text.find(placeholder);
+    if (at != std::string::npos)
+        text.replace(at, placeholder.size(), by);
+    return text;
+}
+
+// The system's own text for an error code, as the user reads it.
+std::string SystemText(DWORD code) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                   sizeof text - 1, nullptr);
+    std::string reason = text;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+        reason.pop_back();
+    return reason;
+}
+
 int ProgressPosition(const Window& wizard) {
     const Window bar = PageControl(wizard, 901, PROGRESS_CLASSA);
     return bar ? static_cast<int>(sendMessage(bar, PBM_GETPOS)) : -1;
@@ -251,6 +276,35 @@ protected:
         ScreenshotFolder folder(std::string(COPY_SCREENSHOT_ROOT) + "/" + CurrentTestName());
         const std::string file = folder.save(captureWindow(window), name);
         EXPECT_TRUE(fs::exists(file)) << file;
+    }
+
+    // The copy question as the user must read it: the file, the product and the system's reason.
+    std::string RetryQuestion(const std::string& member, DWORD code) const {
+        std::string text = Replaced(LibraryText(IDS_ASK_RETRY_COPY), "$FILE", member);
+        text = Replaced(text, "$PROGRAM", APPNAME);
+        return Replaced(text, "$REASON", SystemText(code));
+    }
+
+    // Waits for the copy question and checks that it names the member, the product and the system's reason.
+    MessageBoxWindow ExpectRetryQuestion(const RobotProcess& process, const std::string& member, DWORD code,
+                                         const std::string& screenshot) const {
+        const MessageBoxWindow question =
+            MessageBoxWindow::waitFor(WindowFinder(process), LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+        EXPECT_EQ(Words(question.message()), Words(RetryQuestion(member, code)));
+        EXPECT_EQ(question.buttons(), (std::vector<std::string>{"Yes", "No"}));
+        Screenshot(question.window(), screenshot);
+        return question;
+    }
+
+    // Yes once the cause is mended: the copy completes, moves on by itself (NoCopyComplete) and the wizard
+    // is closed on its last page.
+    void RetryAndFinish(const MessageBoxWindow& question, const Window& wizard, RobotProcess& process) const {
+        question.answer("Yes");
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+                              COPY_TIMEOUT))
+            << "the copy did not complete: " << wizard.child(IDC_TITLE).text();
+        Button(wizard.child(IDCANCEL)).click();
+        EXPECT_EQ(process.exitCode(COPY_TIMEOUT), 1u);
     }
 
     std::string Record() const { return ReadFile(Package / "wizard.txt"); }
@@ -479,12 +533,7 @@ TEST_F(CopyStepUi, ADamagedMemberStopsTheCopyWithItsOwnMessageInsteadOfARetryLoo
         MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
     std::string expected = LibraryText(IDS_ERR_ARCHIVE_DAMAGED);
     expected.replace(expected.find("$FILE"), 5, "broken.txt");
-    // The box reflows the text: compare word by word.
-    const auto words = [](const std::string& text) {
-        std::istringstream in(text);
-        return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
-    };
-    EXPECT_EQ(words(box.message()), words(expected));
+    EXPECT_EQ(Words(box.message()), Words(expected)) << "the box reflows the text";
     EXPECT_EQ(box.buttons(), (std::vector<std::string>{"OK"})) << "no retry: trying again cannot mend it";
     Screenshot(box.window(), "damaged");
     box.answer("OK");
@@ -544,4 +593,46 @@ TEST_F(CopyStepUi, AnArchiveWithoutContentsIsReportedAndTheCopyStillCompletes) {
     EXPECT_TRUE(fs::is_directory(Target / "empty"));
     EXPECT_EQ(fs::file_size(Target / "zero.txt"), 0u);
     EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "empty/|zero.txt");
+}
+
+TEST_F(CopyStepUi, AFullDiskIsNamedAsTheReasonAndYesAfterFreeingSpaceCompletesTheCopy) {
+    REQUIRE_SMALL_DRIVE();
+    constexpr size_t MB = 1024 * 1024;
+    Target = fs::path(smalldrive::ROOT) / "Copy Test";
+    WriteConfig("AppVersion=1.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
+    WriteArchive("setup.fil",
+                 {{"first.bin", std::string(MB, '1')}, {"second.bin", std::string(2 * MB, '2')}});
+    smalldrive::FILLER filler(3 * MB / 2); // the first file fits, the second does not
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const MessageBoxWindow question =
+        ExpectRetryQuestion(wizard_process, "second.bin", ERROR_DISK_FULL, "disk-full");
+    filler.Shorten(2 * MB); // the user makes room, then tries again
+    RetryAndFinish(question, wizard, wizard_process);
+
+    EXPECT_EQ(fs::file_size(Target / "first.bin"), MB);
+    EXPECT_EQ(ReadFile(Target / "second.bin"), std::string(2 * MB, '2'));
+    EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "first.bin|second.bin");
+    EXPECT_NE(Log().find("SETUP::ActualCopy cannot write second.bin: error 112"), std::string::npos) << Log();
+    smalldrive::Clear();
+}
+
+TEST_F(CopyStepUi, AFileInUseIsNamedAsTheReasonAndYesAfterClosingItCompletesTheCopy) {
+    WriteConfig("AppVersion=1.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
+    WriteArchive("setup.fil", {{"app.txt", "app"}, {"shared.dll", "new"}});
+    WriteFile(Target / "shared.dll", "old");
+    // Another program holds the file open and lets nobody else write it.
+    HANDLE held = CreateFileA((Target / "shared.dll").string().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const MessageBoxWindow question =
+        ExpectRetryQuestion(wizard_process, "shared.dll", ERROR_SHARING_VIOLATION, "file-in-use");
+    CloseHandle(held); // the other program ends
+    RetryAndFinish(question, wizard, wizard_process);
+    EXPECT_EQ(ReadFile(Target / "shared.dll"), "new");
+    EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "app.txt|shared.dll");
 }

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/small_drive.h"
 #include "tests/common/wizard_helpers.h"
+#include "tests/copy/ziparchive.h"
 #include "tests/install/temp_folder.h"
 #include "tests/robot/uirobot.h"
 
@@ -124,6 +126,16 @@ protected:
         Next(wizard);
     }
 
+    // Waits for the wizard and walks it to the destination page.
+    Window OpenAtDestination(const RobotProcess& process) const {
+        const Window wizard = WaitForWizard(process);
+        WaitForPage(wizard, 2912);
+        Next(wizard);
+        AcceptLicence(wizard);
+        WaitForPage(wizard, 2902);
+        return wizard;
+    }
+
     // The question asked on Cancel: a box titled like the wizard, but not the wizard.
     static MessageBoxWindow Confirmation(const Window& wizard, const RobotProcess& process) {
         Window box;
@@ -192,11 +204,7 @@ TEST_F(InstallWizard, AConfigurationOfRandomBytesIsUnreadableLikeAMissingOne) {
 TEST_F(InstallWizard, FoldersOfWindowsAndOfTheUserAreRefusedAsDestination) {
     WriteConfig();
     RobotProcess process = Start();
-    const Window wizard = WaitForWizard(process);
-    WaitForPage(wizard, 2912);
-    Next(wizard);
-    AcceptLicence(wizard);
-    WaitForPage(wizard, 2902);
+    const Window wizard = OpenAtDestination(process);
 
     char profile[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile)));
@@ -431,4 +439,76 @@ TEST_F(InstallWizard, NoFinalPopupEndsWithoutTheCompletionMessage) {
     Button(wizard.child(IDCANCEL)).click();
     EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
     EXPECT_TRUE(Destination.Exists("readme.txt"));
+}
+
+TEST_F(InstallWizard, ADriveWithoutEnoughSpaceIsRefusedWithBothFiguresAndOneJustLargeEnoughIsTaken) {
+    REQUIRE_SMALL_DRIVE();
+    constexpr uint64_t MB = 1024 * 1024;
+    constexpr uint64_t CLUSTER = 4096;
+    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"),
+                                   {{"data/", ""},
+                                    {"data/big.bin", std::string(3 * MB - CLUSTER - 100, 'b')},
+                                    {"small.txt", "one cluster"}}));
+    WriteConfig();
+    // Needed: 3 MB in whole clusters (the folder takes none). Free: one cluster less.
+    smalldrive::FILLER filler(3 * MB - CLUSTER);
+    RobotProcess process = Start();
+    const Window wizard = OpenAtDestination(process);
+    Edit(PageItem(wizard, 201)).type("R:\\");
+    Next(wizard);
+
+    const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+    std::string expected = Replaced(Msg(3017), "$PROGRAM", "Testapp");
+    expected = Replaced(expected, "$DIR", "R:\\Testapp"); // a bare drive gets a folder of the product
+    expected = Replaced(Replaced(expected, "$NEED", "3"), "$FREE", "2");
+    EXPECT_EQ(Words(box.message()), Words(expected)) << "the box reflows the text";
+    Screenshot(box.window(), "not-enough-space");
+    box.answer("OK");
+    WaitForPage(wizard, 2902);
+    EXPECT_FALSE(std::filesystem::exists("R:\\Testapp")) << "nothing is copied before the space suffices";
+
+    // The user frees one cluster: exactly enough.
+    filler.Shorten(CLUSTER);
+    Next(wizard);
+    WaitForPage(wizard, 2916);
+    EXPECT_EQ(std::filesystem::file_size("R:\\Testapp\\data\\big.bin"), 3 * MB - CLUSTER - 100);
+    EXPECT_TRUE(std::filesystem::exists("R:\\Testapp\\small.txt"));
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+
+    const std::string log = Log();
+    EXPECT_NE(
+        log.find("SETUP::DestinationPage space on R:\\: 3145728 bytes needed (3145728 written, 0 replaced), "
+                 "3141632 free, cluster 4096"),
+        std::string::npos)
+        << log;
+    smalldrive::Clear();
+}
+
+TEST_F(InstallWizard, AnUpdateCountsTheFilesItReplacesAsSpaceItGetsBack) {
+    REQUIRE_SMALL_DRIVE();
+    constexpr uint64_t MB = 1024 * 1024;
+    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"), {{"big.bin", std::string(4 * MB, 'n')}}));
+    // The earlier version on R: holds a big.bin of 3 MB: the update needs 1 MB more, not 4.
+    std::filesystem::create_directories("R:\\Earlier");
+    std::ofstream("R:\\Earlier\\big.bin", std::ios::binary) << std::string(3 * MB, 'o');
+    Entry.Set("UninstallPath", "R:\\Earlier");
+    Entry.Set("DisplayVersion", "5.1");
+    WriteConfig();
+    smalldrive::FILLER filler(2 * MB); // less than the new file, more than what it adds
+    RobotProcess process = Start();
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    EXPECT_TRUE(RadioButton(PageItem(wizard, 403)).isSelected());
+    Next(wizard);
+    AcceptLicence(wizard);
+    WaitForPage(wizard, 2902);
+    Next(wizard);
+    WaitForPage(wizard, 2916);
+    std::ifstream updated("R:\\Earlier\\big.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(updated), {}), std::string(4 * MB, 'n'));
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_NE(Log().find("4194304 written, 3145728 replaced"), std::string::npos) << Log();
+    smalldrive::Clear();
 }

@@ -133,6 +133,23 @@ TEST(UnzipperExtract, MembersTheEngineSkipsOrDamagesGiveZero) {
     EXPECT_EQ(method.ExtractFile("bzip.bin", dir.Path().c_str()), 0);
 }
 
+TEST(UnzipperExtract, AFailedWriteKeepsTheSystemsErrorCodeADamagedMemberHasNone) {
+    ScratchDir dir;
+    UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
+    std::filesystem::create_directories(dir.File("readme.txt")); // a folder where the file must go
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write);
+    EXPECT_NE(zip.LastSystemError(), 0);
+    std::filesystem::remove(dir.File("readme.txt"));
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.LastSystemError(), 0) << "a later success forgets the failure";
+
+    UNZIPPER damaged(Edge("bad-crc.zip").c_str(), "", "");
+    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(damaged.LastFailure(), UNZIPPER::FAILURE::Archive);
+    EXPECT_EQ(damaged.LastSystemError(), 0);
+}
+
 TEST(UnzipperPolicies, ProtectedFilesThatExistAreNeverTouched) {
     ScratchDir dir;
     std::filesystem::create_directories(dir.File("conf"));
