@@ -70,7 +70,7 @@ void DebuggerOutput(const char* text) {
 STRING DefaultLogFileName() {
     if (OSYS::GetOSType() < 5)
         return STRING("logit.log");
-    STRING dir = OSYS::GetSystemPath(18);
+    STRING dir = OSYS::GetSystemPath(OSYS::SYSTEMPATH_DOCUMENTS_18);
     if (dir.IsEmpty())
         return STRING("logit.log");
     STRING program = OSYS::GetModulePath();

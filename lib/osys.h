@@ -50,8 +50,24 @@ bool WaitThread(void* thread, int timeoutms);
 constexpr int WAIT_FOREVER = -1;
 
 #if defined(_WIN32)
-// Shell folder of the given type (0 programs, 1 startup, 2 program files, 5 AppData, 6/14/18 documents,
-// 7 pictures, 8 desktop, 9 SendTo, 10-13 the common ones), always ending in "\"; null when unreadable.
+// The shell folders GetSystemPath knows.
+enum SYSTEMPATH : int {
+    SYSTEMPATH_PROGRAMS = 0,         // the user's program menu
+    SYSTEMPATH_STARTUP = 1,          // the user's start-up folder
+    SYSTEMPATH_PROGRAMFILES = 2,     // the program-files folder
+    SYSTEMPATH_APPDATA = 5,          // the user's application data
+    SYSTEMPATH_DOCUMENTS = 6,        // the user's documents (also 14 and 18)
+    SYSTEMPATH_PICTURES = 7,         // the user's pictures
+    SYSTEMPATH_DESKTOP = 8,          // the user's desktop
+    SYSTEMPATH_SENDTO = 9,           // the user's SendTo folder
+    SYSTEMPATH_COMMON_PROGRAMS = 10, // the program menu of all users
+    SYSTEMPATH_COMMON_STARTUP = 11,  // the start-up folder of all users
+    SYSTEMPATH_COMMON_DOCUMENTS = 12,
+    SYSTEMPATH_COMMON_APPDATA = 13, // the application data of all users
+    SYSTEMPATH_DOCUMENTS_14 = 14,
+    SYSTEMPATH_DOCUMENTS_18 = 18,
+};
+// Shell folder of the given type (SYSTEMPATH), always ending in "\"; null when unreadable.
 STRING GetSystemPath(int type);
 // 0 not NT, 1 NT < 5, 2 = 5.0, 3 = 5.1, 4 = 5.2, 5 = 6 or later.
 int GetOSType();

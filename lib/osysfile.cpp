@@ -79,7 +79,9 @@ public:
             if (Entries[i].Name.IsEmpty() || std::strcmp(Entries[i].Name.c_str(), name) == 0)
                 slot = i;
         if (slot < 0) {
-            ORVIK_ASSERT_INFO(slot >= 0, name);
+            // clang-format off: the condition's text is what the assertion report shows
+            ORVIK_ASSERT_INFO(slot>=0, name);
+            // clang-format on
             return;
         }
         ENTRY& entry = Entries[slot];
@@ -542,7 +544,9 @@ bool CopyTree(const char* fromdir, const char* todir, const STRINGARRAY& list, b
         const STRING& source = *entry;
         if (source.Left(fromlen) != from) {
             const STRING info = source || "::" || from;
-            ORVIK_ASSERT_INFO(source.Left(fromlen) == from, info.c_str());
+            // clang-format off: the condition's text is what the assertion report shows
+            ORVIK_ASSERT_INFO(source.Left(fromlen)==from, info.c_str());
+            // clang-format on
             continue;
         }
         FILENAME sourcename;

@@ -23,7 +23,6 @@
 namespace {
 
 constexpr int OSTYPE_XP_OR_OLDER = 4; // the DAO check runs only below this OS type
-constexpr int PROGRAM_FILES_FOLDER = 2;
 
 const char* const SHARED_TOOLS_KEY = "Software\\Microsoft\\Shared Tools";
 const char* const APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
@@ -229,7 +228,7 @@ int RunInstall() {
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     state.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
-                                        OSYS::GetSystemPath(PROGRAM_FILES_FOLDER));
+                                        OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
     LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.InstallDir.Text());
 
     SETUPDIALOGBOX wizard(WizardCaption(appname).Text(), Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);

@@ -26,13 +26,6 @@ namespace {
 
 constexpr int PROGRESS_PAUSE_MS = 50;
 
-// OSYS::GetSystemPath types.
-constexpr int USER_PROGRAMS = 0;
-constexpr int USER_APPDATA = 5;
-constexpr int USER_DESKTOP = 8;
-constexpr int COMMON_PROGRAMS = 10;
-constexpr int COMMON_APPDATA = 13;
-
 STRING ReadList(REGISTRY& entry, const char* value) {
     STRING text;
     if (!entry.Read(value, text) || text.c_str() == nullptr)
@@ -221,8 +214,9 @@ void RemoveAllData(const STRING& keyname, const STRING& installpath) {
         datadir = STRING(datadir.c_str());
         STRING userdata, commondata;
         const STRING product = STRING(vendor) || "\\" || keyname;
-        const bool userknown = JoinBelow(ShellFolder(USER_APPDATA), product, &userdata);
-        const bool commonknown = JoinBelow(ShellFolder(COMMON_APPDATA), product, &commondata);
+        const bool userknown = JoinBelow(ShellFolder(OSYS::SYSTEMPATH_APPDATA), product, &userdata);
+        const bool commonknown =
+            JoinBelow(ShellFolder(OSYS::SYSTEMPATH_COMMON_APPDATA), product, &commondata);
         const bool standard =
             (userknown && StringCompareNoCase(NormalFolder(datadir).Text(), userdata.Text()) == 0) ||
             (commonknown && StringCompareNoCase(NormalFolder(datadir).Text(), commondata.Text()) == 0);
@@ -297,10 +291,10 @@ int RemoveInstallation(REMOVALJOB* job) {
     }
 
     RemoveRecordedFiles(state.InstallPath, record);
-    RemoveProgramGroup(
-        ProgramGroupFor(record.Startmenu, ShellFolder(USER_PROGRAMS), ShellFolder(COMMON_PROGRAMS)),
-        record.StartmenuFiles);
-    RemoveDesktopLinks(ShellFolder(USER_DESKTOP), record.DesktopFiles);
+    RemoveProgramGroup(ProgramGroupFor(record.Startmenu, ShellFolder(OSYS::SYSTEMPATH_PROGRAMS),
+                                       ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),
+                       record.StartmenuFiles);
+    RemoveDesktopLinks(ShellFolder(OSYS::SYSTEMPATH_DESKTOP), record.DesktopFiles);
     if (removeall)
         RemoveAllData(state.KeyName, state.InstallPath);
     RemoveFileTypes(record.RootClasses);

@@ -31,11 +31,6 @@ const IID UrlInterface = {0xFBF23B80, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0
 const IID PersistFileInterface = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// OSYS::GetSystemPath types.
-constexpr int USER_PROGRAMS = 0;
-constexpr int USER_DESKTOP = 8;
-constexpr int COMMON_PROGRAMS = 10;
-
 STRING WithoutTrailingSeparator(STRING folder) {
     if (!folder.NotNull())
         return STRING("");
@@ -165,8 +160,8 @@ struct PROGRAMFOLDERS {
 
 PROGRAMFOLDERS ReadProgramFolders() {
     PROGRAMFOLDERS folders;
-    folders.User = WithoutTrailingSeparator(OSYS::GetSystemPath(USER_PROGRAMS));
-    folders.Common = WithoutTrailingSeparator(OSYS::GetSystemPath(COMMON_PROGRAMS));
+    folders.User = WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMS));
+    folders.Common = WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_COMMON_PROGRAMS));
     folders.CommonUsable = folders.Common.NotEmpty() && _access(folders.Common.Text(), 4) == 0;
     if (!folders.CommonUsable)
         folders.Common = folders.User;
@@ -250,7 +245,7 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
     const STRING entries = ShortcutEntryList(choices.StartMenu, ConfigValue(config, "StartmenuOpts"),
                                              UninstallEntryFor(config), choices.Desktop, candidate.Entry);
     const SHORTCUTFOLDERS folders{install.StartmenuFolder,
-                                  WithoutTrailingSeparator(OSYS::GetSystemPath(USER_DESKTOP))};
+                                  WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_DESKTOP))};
     const SHORTCUTLISTS created = CreateShortcuts(entries, install.InstallDir, folders, choices.StartMenu);
     RecordShortcuts(config, install.StartmenuFolder, created);
 
