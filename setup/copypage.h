@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
-#include "lib/win/windows_win32.h"
 #include "setup/setupdialog.h"
 
 // The console title of the product's service program while setup starts it.
@@ -32,11 +29,3 @@ int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
 // The worker's body; returns 0. It touches the wizard only through window messages, which the page's
 // loop on the main thread serves.
 int ActualCopy(COPYJOB* job);
-
-// ---- shared with the removal's progress page, which works the same way ---------------------------------
-
-// The page's placeholder control id replaced by a progress bar of the same place and id, destroyed with the
-// returned object.
-std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page, int id);
-// Waits for a page's worker thread after the page's loop has ended, serving the messages it still sends.
-void WaitForWorker(void* thread);

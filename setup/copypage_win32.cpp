@@ -15,6 +15,7 @@
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
+#include "setup/workerpage.h"
 #include "unzip/unzipper.h"
 
 namespace {
@@ -227,10 +228,6 @@ private:
     bool Copied = false;
 };
 
-void CopyThread(void* job) {
-    ActualCopy(static_cast<COPYJOB*>(job));
-}
-
 } // namespace
 
 int ActualCopy(COPYJOB* job) {
@@ -243,47 +240,11 @@ int ActualCopy(COPYJOB* job) {
 
 int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::CopyPage()\n");
-    const HWND window = wizard->Hwnd();
-    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd(), IDC_COPY_PROGRESS);
-
-    CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
-    CONTROL(window, IDC_WIZARD_BACK).Disable();
-    CONTROL(window, IDC_WIZARD_NEXT).Disable();
-    CONTROL(window, IDC_WIZARD_CANCEL).Disable();
-
-    COPYJOB job{wizard, progress->Hwnd(), page->Hwnd()};
-    void* thread = OSYS::CreateThread(CopyThread, &job);
-    if (!thread) {
-        // Without a worker the page could never be left: copy on this thread before the page runs.
-        LogPrintf("SETUP::CopyPage no worker thread, copying on the main thread\n");
+    const HWND pagewindow = page->Hwnd();
+    const int result = RunWorkerPage(wizard, page, IDC_COPY_PROGRESS, [wizard, pagewindow](HWND progressbar) {
+        COPYJOB job{wizard, progressbar, pagewindow};
         ActualCopy(&job);
-    }
-    const int result = wizard->RunPage();
-    if (thread)
-        WaitForWorker(thread);
-    wizard->SetFocus();
-    progress.reset();
+    });
     LogPrintf("SETUP::~CopyPage() %d\n", result);
     return result;
-}
-
-void WaitForWorker(void* thread) {
-    // The page's loop has ended; the worker may still be sending a last message to the wizard (a status
-    // text, the focus), so its sent messages are served while waiting. Queued input stays queued for the
-    // next page.
-    HANDLE handle = static_cast<HANDLE>(thread);
-    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
-}
-
-std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page, int id) {
-    CONTROL placeholder(page, id);
-    const RECT rect = placeholder.GetRect();
-    if (placeholder.Hwnd())
-        DestroyWindow(placeholder.Hwnd());
-    return std::make_unique<PROGRESSBAR>(page, id, rect.left, rect.top, rect.right - rect.left,
-                                         rect.bottom - rect.top);
 }

@@ -15,6 +15,7 @@
 #include "setup/removal.h"
 #include "setup/res/messages.h"
 #include "setup/uninstall.h"
+#include "setup/workerpage.h"
 
 namespace {
 
@@ -65,10 +66,6 @@ STRING RemoveAllWarning() {
     return warning;
 }
 
-void RemovalThread(void* job) {
-    RemoveInstallation(static_cast<REMOVALJOB*>(job));
-}
-
 } // namespace
 
 int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
@@ -113,25 +110,12 @@ int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
 int RemovingPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::RemovingPage()\n");
-    const HWND window = wizard->Hwnd();
-    std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd(), IDC_REMOVING_PROGRESS);
-    CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
-    CONTROL(window, IDC_WIZARD_BACK).Disable();
-    CONTROL(window, IDC_WIZARD_NEXT).Disable();
-    CONTROL(window, IDC_WIZARD_CANCEL).Disable();
-
-    REMOVALJOB job{wizard, page->Hwnd(), progress->Hwnd()};
-    void* thread = OSYS::CreateThread(RemovalThread, &job);
-    if (!thread) {
-        // Without a worker the page could never be left: remove on this thread before the page runs.
-        LogPrintf("SETUP::RemovingPage no worker thread, removing on the main thread\n");
-        RemoveInstallation(&job);
-    }
-    const int result = wizard->RunPage();
-    if (thread)
-        WaitForWorker(thread);
-    wizard->SetFocus();
-    progress.reset();
+    const HWND pagewindow = page->Hwnd();
+    const int result =
+        RunWorkerPage(wizard, page, IDC_REMOVING_PROGRESS, [wizard, pagewindow](HWND progressbar) {
+            REMOVALJOB job{wizard, pagewindow, progressbar};
+            RemoveInstallation(&job);
+        });
     LogPrintf("SETUP::~RemovingPage() %d\n", result);
     return result;
 }
