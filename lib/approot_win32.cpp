@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lib/appglobals.h"
+#include "lib/crashhandler.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
 
@@ -99,6 +100,7 @@ int AppEntry(int argc, char** argv, APPMAIN appmain) {
     gMainThreadId = GetCurrentThreadId();
     const LOADEDLIBRARY kernel32("kernel32");
     PrepareHeap(kernel32);
+    CrashHandlerInstall(0);
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0x7FF};
     InitCommonControlsEx(&controls);
@@ -128,6 +130,7 @@ int AppEntry(int argc, char** argv, APPMAIN appmain) {
         gResourceModule = gInstance;
         gLanguageDllLoaded = false;
     }
+    CrashHandlerRelease();
     return result;
 }
 

@@ -15,6 +15,7 @@
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
 #include "setup/installstate.h"
+#include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
@@ -109,6 +110,12 @@ void SelectProductHook(const CONFIGREADER& config) {
     const double version = config.Decimal("AppVersion", "4.00");
     if (NewSetupHook != NewSetupHookDummy) {
         LogPrintf("SETUP::RunInstall KYR %.2f: the hook library's NewSetupHook stays\n", version);
+        return;
+    }
+    if (const NEWSETUPHOOK builtin = BuiltInProductHook(version)) {
+        NewSetupHook = builtin;
+        LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version,
+                  ProductHookGeneration(version));
         return;
     }
     LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d not available in this build, "
