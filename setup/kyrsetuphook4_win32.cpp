@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int HOOK_CONFIGURATION = 1;
-constexpr int HOOK_COPY_END = 8;
 constexpr int IDC_DESTINATION = 201;
 
 // What the hook remembers between its calls.
@@ -92,12 +90,12 @@ void CopyEarlierSettings() {
 
 int NewSetupHookKYR4(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4) {
     LogPrintf("SETUP::NewSetupHookKYR %d %d %p\n", code, value, reinterpret_cast<void*>(p4));
-    if (code == HOOK_CONFIGURATION) {
+    if (code == NEWHOOK_CONFIGURATION) {
         State().HomePath = ReadEarlierHomePath();
         LogPrintf("SETUP::NewSetupHookKYR4 earlier installation: '%s'\n", State().HomePath.Text());
-    } else if (code == HOOK_AFTER_PAGE && value == STEPDESTINATION) {
+    } else if (code == NEWHOOK_AFTER_PAGE && value == STEPDESTINATION) {
         AskAfterDestination(p2);
-    } else if (code == HOOK_COPY_END) {
+    } else if (code == NEWHOOK_COPY_END) {
         CopyEarlierSettings();
     }
     return 1;

@@ -85,7 +85,7 @@ protected:
                                         200, nullptr, nullptr, nullptr, nullptr);
             CreateWindowExA(0, "EDIT", destination.c_str(), WS_CHILD, 0, 0, 200, 20, page,
                             reinterpret_cast<HMENU>(201), nullptr, nullptr);
-            NewSetupHookKYR4(HOOK_AFTER_PAGE, STEPDESTINATION, 0, reinterpret_cast<intptr_t>(page), 0, 0);
+            NewSetupHookKYR4(NEWHOOK_AFTER_PAGE, STEPDESTINATION, 0, reinterpret_cast<intptr_t>(page), 0, 0);
             DestroyWindow(page);
         });
     }
