@@ -1,30 +1,13 @@
 // What the crash handler decides before it writes anything, and the compression of the written dump.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <set>
 #include <string>
 
 #include "lib/crashhandler.h"
 #include "lib/orvik.h"
+#include "tests/common/gunzip.h"
 #include "tests/lib/test_support.h"
-
-namespace {
-
-std::string Gunzip(const std::string& file) {
-    gzFile in = gzopen(file.c_str(), "rb");
-    if (in == nullptr)
-        return "<cannot open>";
-    std::string data;
-    char block[1000];
-    int got;
-    while ((got = gzread(in, block, sizeof block)) > 0)
-        data.append(block, static_cast<size_t>(got));
-    gzclose(in);
-    return data;
-}
-
-} // namespace
 
 TEST(CrashDump, LevelChoosesTheKindModuloFive) {
     const char* names[] = {"TINY", "MINI", "ORVIK", "MIDI", "MAXI"};
@@ -116,7 +99,7 @@ TEST(CrashDump, CompressionRoundTripsInBlocks) {
         data += static_cast<char>((i * 7919) % 251);
     WriteWholeFile(dir.File("dump.dmp"), data);
     EXPECT_EQ(3, CrashCompressFile(dir.File("dump.dmp").c_str(), dir.File("dump.dmp.gz").c_str()));
-    EXPECT_EQ(data, Gunzip(dir.File("dump.dmp.gz")));
+    EXPECT_EQ(data, GunzipFile(dir.File("dump.dmp.gz")));
 
     WriteWholeFile(dir.File("empty.dmp"), "");
     EXPECT_EQ(0, CrashCompressFile(dir.File("empty.dmp").c_str(), dir.File("empty.dmp.gz").c_str()));

@@ -15,6 +15,7 @@
 #include "lib/osys.h"
 #include "setup/kyrsetuphook.h"
 #include "tests/robot/uirobot.h"
+#include "tests/setup/kyr_files.h"
 #include "tests/setup/setup_folder.h"
 
 namespace {
@@ -23,26 +24,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr int HOOK_COPY_END = 8;
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t RexxGlobalScbs() {
-    REGISTRY options(REGISTRY::CurrentUser(), "Software\\Enterprise Alternatives\\REXX", "ExecOptions",
-                     REGISTRY::MODE_READ);
-    uint32_t value = 0xFFFFFFFF;
-    unsigned long size = sizeof value;
-    if (!options.Read("GlobalSCBs", &value, &size))
-        return 0xFFFFFFFF;
-    return value;
-}
 
 // An earlier version-4 installation registered under "KYR4", a destination for the new one, and the
 // language library the hook takes its texts from.
@@ -53,15 +34,13 @@ protected:
         ASSERT_TRUE(InitApplication(Folder.Program().c_str(), "setup", "1.00", nullptr));
         Earlier = Folder.Path / "KYR4";
         Destination = Folder.Path / "New KYR";
-        WriteFile(Earlier / "OPTIONS" / "standard.cfg", "Path=\"old\"\n");
-        WriteFile(Earlier / "OPTIONS" / "colors" / "dark.tab", "dark");
-        WriteFile(Earlier / "SCRIPT" / "logon.rex", "say hi");
-        WriteFile(Earlier / "PHONEBK", "phone book");
+        PutFile(Earlier / "OPTIONS" / "standard.cfg", "Path=\"old\"\n");
+        PutFile(Earlier / "OPTIONS" / "colors" / "dark.tab", "dark");
+        PutFile(Earlier / "SCRIPT" / "logon.rex", "say hi");
+        PutFile(Earlier / "PHONEBK", "phone book");
         fs::create_directories(Destination);
         Register(Earlier.string());
-        REGISTRY options(REGISTRY::CurrentUser(), "Software\\Enterprise Alternatives\\REXX", "ExecOptions",
-                         REGISTRY::MODE_CREATE);
-        options.Write("GlobalSCBs", uint32_t(1));
+        SetRexxGlobalScbs(1);
     }
     void TearDown() override {
         REGISTRY orvik(REGISTRY::CurrentUser(), "Software", "Orvik", REGISTRY::MODE_WRITE);
@@ -131,10 +110,10 @@ TEST_F(KyrHook4, YesCopiesTheEarlierSettingsAfterTheCopyStep) {
     EXPECT_FALSE(fs::exists(Destination / "OPTIONS")) << "nothing is copied before the copy step";
 
     NewSetupHookKYR4(HOOK_COPY_END, 0, 0, 0, 0, 0);
-    EXPECT_EQ(ReadFile(Destination / "OPTIONS" / "standard.cfg"), "Path=\"old\"\n");
-    EXPECT_EQ(ReadFile(Destination / "OPTIONS" / "colors" / "dark.tab"), "dark");
-    EXPECT_EQ(ReadFile(Destination / "SCRIPT" / "logon.rex"), "say hi");
-    EXPECT_EQ(ReadFile(Destination / "PHONEBK"), "phone book");
+    EXPECT_EQ(FileText(Destination / "OPTIONS" / "standard.cfg"), "Path=\"old\"\n");
+    EXPECT_EQ(FileText(Destination / "OPTIONS" / "colors" / "dark.tab"), "dark");
+    EXPECT_EQ(FileText(Destination / "SCRIPT" / "logon.rex"), "say hi");
+    EXPECT_EQ(FileText(Destination / "PHONEBK"), "phone book");
     EXPECT_EQ(RexxGlobalScbs(), 0u);
 }
 
@@ -155,12 +134,12 @@ TEST_F(KyrHook4, NoQuestionWhenThereIsNothingToTakeOver) {
     } cases[] = {
         {"the destination holds the product",
          [this] {
-             WriteFile(Destination / "kyr.exe", "x");
+             PutFile(Destination / "kyr.exe", "x");
              return Destination.string();
          }},
         {"the destination holds a phone book",
          [this] {
-             WriteFile(Destination / "phonebk", "x");
+             PutFile(Destination / "phonebk", "x");
              return Destination.string();
          }},
         {"the destination is the earlier folder", [this] { return Earlier.string() + "\\"; }},
@@ -195,6 +174,6 @@ TEST_F(KyrHook4, ATreeIsNeverCopiedIntoItself) {
     left.get();
     NewSetupHookKYR4(HOOK_COPY_END, 0, 0, 0, 0, 0);
     EXPECT_FALSE(fs::exists(inside / "OPTIONS"));
-    EXPECT_EQ(ReadFile(inside / "SCRIPT" / "logon.rex"), "say hi") << "the other tree is still copied";
-    EXPECT_EQ(ReadFile(inside / "PHONEBK"), "phone book");
+    EXPECT_EQ(FileText(inside / "SCRIPT" / "logon.rex"), "say hi") << "the other tree is still copied";
+    EXPECT_EQ(FileText(inside / "PHONEBK"), "phone book");
 }

@@ -9,36 +9,12 @@
 
 #include "lib/osys.h"
 #include "setup/kyrmigration.h"
+#include "tests/setup/kyr_files.h"
 #include "tests/setup/setup_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void Put(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void SetRexx(uint32_t value) {
-    REGISTRY options(REGISTRY::CurrentUser(), "Software\\Enterprise Alternatives\\REXX", "ExecOptions",
-                     REGISTRY::MODE_CREATE);
-    options.Write("GlobalSCBs", value);
-}
-
-uint32_t Rexx() {
-    REGISTRY options(REGISTRY::CurrentUser(), "Software\\Enterprise Alternatives\\REXX", "ExecOptions",
-                     REGISTRY::MODE_READ);
-    uint32_t value = 0xFFFFFFFF;
-    unsigned long size = sizeof value;
-    options.Read("GlobalSCBs", &value, &size);
-    return value;
-}
 
 STRING S(const fs::path& path) {
     return STRING(path.string().c_str());
@@ -46,7 +22,7 @@ STRING S(const fs::path& path) {
 
 class KyrMigration : public ::testing::Test {
 protected:
-    void SetUp() override { SetRexx(1); }
+    void SetUp() override { SetRexxGlobalScbs(1); }
 
     SETUPFOLDER Folder{std::initializer_list<const char*>{}};
     fs::path Home = Folder.Path / "KYR4";
@@ -58,41 +34,42 @@ protected:
 
 TEST_F(KyrMigration, Version4IsBackedUpCopiedRenamedAndRewritten) {
     const std::string work = Work.string();
-    Put(Work / "Options" / "standard.cfg", "Path=\"" + work + "\\Script\"\nPath=\"" + Folder.Path.string() +
-                                               "\\kyr4 DATA\\sub\"\nPath=\"" + work + "2\\x\"\n");
-    Put(Work / "Options" / "Colortable.cfg", "colours");
-    Put(Work / "Options" / "KYRHOSTS.INI", "script=\"" + work + "\\logon.rex\"\n");
-    Put(Work / "Script" / "logon.rex", "say hi");
-    Put(Work / "SSH" / "id.key", "key");
-    Put(Home / "kyr.exe", "program");
+    PutFile(Work / "Options" / "standard.cfg", "Path=\"" + work + "\\Script\"\nPath=\"" +
+                                                   Folder.Path.string() + "\\kyr4 DATA\\sub\"\nPath=\"" +
+                                                   work + "2\\x\"\n");
+    PutFile(Work / "Options" / "Colortable.cfg", "colours");
+    PutFile(Work / "Options" / "KYRHOSTS.INI", "script=\"" + work + "\\logon.rex\"\n");
+    PutFile(Work / "Script" / "logon.rex", "say hi");
+    PutFile(Work / "SSH" / "id.key", "key");
+    PutFile(Home / "kyr.exe", "program");
 
     MigrateKyrSettings6(S(Target), true, EARLIERKYR{"V4", S(Home), S(Work)});
 
     const fs::path backup = Target / "Previous Version Files (Backup)";
-    EXPECT_EQ(Text(backup / "Options" / "standard.cfg"), Text(Work / "Options" / "standard.cfg"));
-    EXPECT_EQ(Text(backup / "Script" / "logon.rex"), "say hi");
-    EXPECT_EQ(Text(backup / "SSH" / "id.key"), "key");
-    EXPECT_EQ(Text(Target / "SSH" / "id.key"), "key");
-    EXPECT_EQ(Text(Target / "Options" / "Colortable.kyrini"), "colours");
-    EXPECT_EQ(Text(Target / "Options" / "Colortable.cfg.old"), "colours");
+    EXPECT_EQ(FileText(backup / "Options" / "standard.cfg"), FileText(Work / "Options" / "standard.cfg"));
+    EXPECT_EQ(FileText(backup / "Script" / "logon.rex"), "say hi");
+    EXPECT_EQ(FileText(backup / "SSH" / "id.key"), "key");
+    EXPECT_EQ(FileText(Target / "SSH" / "id.key"), "key");
+    EXPECT_EQ(FileText(Target / "Options" / "Colortable.kyrini"), "colours");
+    EXPECT_EQ(FileText(Target / "Options" / "Colortable.cfg.old"), "colours");
     EXPECT_FALSE(fs::exists(Target / "Options" / "Colortable.cfg"));
     // The folder in another letter case is rewritten, a subfolder keeps its part, a sibling folder stays.
-    EXPECT_EQ(Text(Target / "Options" / "standard.cfg"),
+    EXPECT_EQ(FileText(Target / "Options" / "standard.cfg"),
               "Path=\"%KYRFILES%\\Script\"\r\nPath=\"%KYRFILES%\\sub\"\r\nPath=\"" + work + "2\\x\"\r\n");
-    EXPECT_EQ(Text(Target / "Options" / "KYRHOSTS.INI"), "script=\"%KYRFILES%\\logon.rex\"\r\n");
-    EXPECT_EQ(Rexx(), 0u);
+    EXPECT_EQ(FileText(Target / "Options" / "KYRHOSTS.INI"), "script=\"%KYRFILES%\\logon.rex\"\r\n");
+    EXPECT_EQ(RexxGlobalScbs(), 0u);
 }
 
 TEST_F(KyrMigration, Version4WithoutHostDirectoryTakesThePhoneBook) {
-    Put(Home / "Options" / "standard.cfg", "x");
-    Put(Home / "PHONEBK", "script=\"" + Home.string() + "\\a.rex\"\n");
+    PutFile(Home / "Options" / "standard.cfg", "x");
+    PutFile(Home / "PHONEBK", "script=\"" + Home.string() + "\\a.rex\"\n");
     MigrateKyrSettings6(S(Target), true, EARLIERKYR{"V3", S(Home), STRING("")});
-    EXPECT_EQ(Text(Target / "Options" / "KYRHOSTS.INI"), "script=\"%KYRFILES%\\a.rex\"\r\n");
+    EXPECT_EQ(FileText(Target / "Options" / "KYRHOSTS.INI"), "script=\"%KYRFILES%\\a.rex\"\r\n");
     EXPECT_TRUE(fs::exists(Target / "Previous Version Files (Backup)" / "Options" / "standard.cfg"));
 }
 
 TEST_F(KyrMigration, NothingIsTakenOverIntoTheEarlierFolderOrWithoutConsent) {
-    Put(Home / "Options" / "standard.cfg", "x");
+    PutFile(Home / "Options" / "standard.cfg", "x");
     const struct {
         const char* Why;
         fs::path Into;
@@ -102,54 +79,54 @@ TEST_F(KyrMigration, NothingIsTakenOverIntoTheEarlierFolderOrWithoutConsent) {
                  {"the user said No", Target, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Why);
-        SetRexx(1);
+        SetRexxGlobalScbs(1);
         MigrateKyrSettings6(S(c.Into), c.Migrate, EARLIERKYR{"V4", S(Home), STRING("")});
         EXPECT_FALSE(fs::exists(c.Into / "Previous Version Files (Backup)"));
         EXPECT_FALSE(fs::exists(c.Into / "New" / "Options"));
-        EXPECT_EQ(Rexx(), 0u) << "the REXX option is switched off in every case";
+        EXPECT_EQ(RexxGlobalScbs(), 0u) << "the REXX option is switched off in every case";
     }
     EXPECT_FALSE(fs::exists(Target));
 }
 
 TEST_F(KyrMigration, Version5LeavesLogsAndHelpFilesOut) {
-    Put(Work / "trace.LOG", "log");
-    Put(Work / "kyr.hlp", "help");
-    Put(Work / "notes.txt", "notes");
-    Put(Work / "options" / "colortable.ini", "colours");
-    Put(Work / "sub" / "old.Hlp", "help");
-    Put(Work / "sub" / "host.cfg", "host");
+    PutFile(Work / "trace.LOG", "log");
+    PutFile(Work / "kyr.hlp", "help");
+    PutFile(Work / "notes.txt", "notes");
+    PutFile(Work / "options" / "colortable.ini", "colours");
+    PutFile(Work / "sub" / "old.Hlp", "help");
+    PutFile(Work / "sub" / "host.cfg", "host");
     MigrateKyrSettings6(S(Target), true, EARLIERKYR{"V5", S(Home), S(Work)});
     for (const fs::path& into : {Target / "KYR Files V5 Backup", Target}) {
         SCOPED_TRACE(into.string());
-        EXPECT_EQ(Text(into / "notes.txt"), "notes");
-        EXPECT_EQ(Text(into / "sub" / "host.cfg"), "host");
+        EXPECT_EQ(FileText(into / "notes.txt"), "notes");
+        EXPECT_EQ(FileText(into / "sub" / "host.cfg"), "host");
         EXPECT_FALSE(fs::exists(into / "trace.LOG"));
         EXPECT_FALSE(fs::exists(into / "kyr.hlp"));
         EXPECT_FALSE(fs::exists(into / "sub" / "old.Hlp"));
     }
-    EXPECT_EQ(Text(Target / "options" / "ColorTable.kyrini"), "colours");
+    EXPECT_EQ(FileText(Target / "options" / "ColorTable.kyrini"), "colours");
     EXPECT_FALSE(fs::exists(Target / "options" / "colortable.ini"));
 }
 
 TEST_F(KyrMigration, Version5VariantNeverCopiesATreeIntoItself) {
-    Put(Home / "Options" / "standard.cfg", "Path=\"" + Home.string() + "\\Script\"\n");
-    Put(Home / "Script" / "a.rex", "rexx");
-    Put(Home / "Colortable.cfg", "colours");
-    Put(Home / "PHONEBK", "phone");
+    PutFile(Home / "Options" / "standard.cfg", "Path=\"" + Home.string() + "\\Script\"\n");
+    PutFile(Home / "Script" / "a.rex", "rexx");
+    PutFile(Home / "Colortable.cfg", "colours");
+    PutFile(Home / "PHONEBK", "phone");
     const fs::path inside = Home / "Options" / "KYR Files";
     MigrateKyrSettings5(S(inside), true, S(Home.string() + "\\"));
     EXPECT_TRUE(fs::exists(Home / "OptionsV4.bak" / "standard.cfg"));
     EXPECT_FALSE(fs::exists(inside / "Options" / "standard.cfg")) << "Options copied into itself";
-    EXPECT_EQ(Text(inside / "Script" / "a.rex"), "rexx");
-    EXPECT_EQ(Text(inside / "Options" / "Colortable.ini"), "colours");
-    EXPECT_EQ(Text(inside / "Options" / "KYRHOSTS.INI"), "phone");
-    EXPECT_EQ(Rexx(), 0u);
+    EXPECT_EQ(FileText(inside / "Script" / "a.rex"), "rexx");
+    EXPECT_EQ(FileText(inside / "Options" / "Colortable.ini"), "colours");
+    EXPECT_EQ(FileText(inside / "Options" / "KYRHOSTS.INI"), "phone");
+    EXPECT_EQ(RexxGlobalScbs(), 0u);
 }
 
 TEST_F(KyrMigration, ADriveRootIsNeverATarget) {
-    Put(Home / "Options" / "standard.cfg", "x");
+    PutFile(Home / "Options" / "standard.cfg", "x");
     MigrateKyrSettings6(STRING("C:\\"), true, EARLIERKYR{"V4", S(Home), STRING("")});
     EXPECT_FALSE(fs::exists("C:\\Previous Version Files (Backup)"));
     EXPECT_FALSE(fs::exists("C:\\Options\\standard.cfg"));
-    EXPECT_EQ(Rexx(), 0u);
+    EXPECT_EQ(RexxGlobalScbs(), 0u);
 }
