@@ -11,6 +11,7 @@
 #include "tests/install/temp_folder.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
+#include "tests/stubs/stubcalls.h"
 
 using namespace uirobot;
 using wizardui::PageItem;
@@ -103,4 +104,47 @@ TEST_F(LocalUninstall, WithOneLanguageLibraryTheWizardRunsInTheFirstPassInGerman
     const std::string log = Folder.Read("run.log");
     EXPECT_NE(log.find("refuses to delete '..\\outside.txt'"), std::string::npos) << log;
     EXPECT_NE(log.find("does not run from a final-pass folder: nothing scheduled"), std::string::npos);
+}
+
+// A product installed for a mobile device lies below the device manager's folder: the manager takes the
+// removal options page's place (it runs, and everything is removed) without the page being shown.
+TEST(DeviceManagerUninstall, TheManagerRunsInsteadOfTheOptionsPageAndEverythingGoes) {
+    DisplayLock display;
+    SETUPFOLDER folder{"setupenglish.dll"};
+    TEMPFOLDER manager("devicemanager");
+    std::filesystem::copy_file(std::string(ORVIK_STUBS_DIR) + "/CEAppMgr.exe", manager.File("CEAppMgr.exe"));
+    manager.Write("Probe\\product.txt", "installed");
+    const std::string appkey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\CEAppMgr.exe";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, appkey.c_str(), &key), ERROR_SUCCESS);
+    const std::string program = manager.File("CEAppMgr.exe");
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                   static_cast<DWORD>(program.size() + 1));
+    RegCloseKey(key);
+    UNINSTALLENTRY entry(UniqueName("OrvikDeviceUninstall"));
+    entry.Set("UninstallPath", manager.File("Probe"));
+    entry.Set("AppName", "Probe");
+    entry.Set("UninstallFiles", "product.txt");
+
+    RobotProcess setup =
+        RobotProcess::start(folder.Program(), "-remove \"" + entry.Name + "\"", folder.Path.string());
+    const std::string title = "Probe Uninstall";
+    MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout).answer(IDYES);
+    MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout).answer(IDOK);
+    const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+    Button(wizard.child(149)).click(); // the feedback page
+    const std::string removed = LibraryString(folder.File("setupenglish.dll"), 2938);
+    const bool done = waitUntil([&] { return Title(wizard) == removed; }, kTimeout);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, appkey.c_str());
+    ASSERT_TRUE(done) << Title(wizard);
+    EXPECT_EQ(PageItem(wizard, 202).text(), LibraryString(folder.File("setupenglish.dll"), 2939))
+        << "all data";
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }));
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(setup.exitCode(kTimeout), 0u);
+
+    EXPECT_EQ(stubcalls::Arguments(program), (std::vector<std::vector<std::string>>{{}}))
+        << "started once, without arguments";
+    EXPECT_FALSE(std::filesystem::exists(manager.File("Probe"))) << "remove-all took the product's folder";
+    EXPECT_FALSE(entry.KeyExists());
 }
