@@ -203,7 +203,7 @@ bool LOGIT::OpenLog(const char* argument) {
         Sink.Write("\r\n", 2); // separates this run from the kept contents
     Writer.Release();
     if (!opened)
-        return true;
+        return false; // the caller learns that nothing will be logged
     if (kind == KIND::File) {
         std::lock_guard<std::mutex> guard(NameLock);
         std::snprintf(FileNameText, sizeof(FileNameText), "%s", target.c_str());

@@ -12,7 +12,7 @@ bool LogPrintf(const char* format, ...) ORVIK_PRINTF_FORMAT(1, 2);
 // level passes.
 bool LogPrintfLevel(uint32_t level, const char* format, ...) ORVIK_PRINTF_FORMAT(2, 3);
 // Interprets one program argument as a logging switch ("/LOGIT", "-logit:FILE", "/LOG:3", "/D:256",
-// "/NOASSERT", ...). True when it was one.
+// "/NOASSERT", ...). True when it was one; for a switch that opens the log, only when the log could be opened.
 bool LogitOption(const char* argument);
 #if defined(_WIN32)
 // Key combinations of window procedures: Ctrl+Shift+F5..F9 (WM_KEYDOWN with the key in param1, or WM_NOTIFY

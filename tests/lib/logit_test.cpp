@@ -304,3 +304,10 @@ TEST_F(AssertReport, NoAssertSwitchToggles) {
     EXPECT_TRUE(LogitOption("-noassert"));
     EXPECT_FALSE(IsAssertSilent());
 }
+
+TEST(LogitSwitches, ALogThatCannotBeOpenedIsReportedAsSuch) {
+    SCRATCHDIR dir;
+    EXPECT_FALSE(LogitOption(("/LOGIT:" + dir.File("no such folder/run.log")).c_str()));
+    EXPECT_TRUE(LogitFileName().IsEmpty()) << "no log file is named when none is open";
+    LogitOption("/LOGITCLOSE");
+}
