@@ -17,28 +17,6 @@ namespace {
 
 const std::string kHello = "Hello from the product archive.\n";
 
-// Runs UnzipRun with the given arguments after "unzip", keeping its messages.
-struct RunResult {
-    int code = -1;
-    std::string messages;
-    Listing listing;
-};
-
-RunResult Unzip(std::vector<std::string> args, std::function<bool(const std::string&)> vms = nullptr) {
-    args.insert(args.begin(), "unzip");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    CollectedMessages messages;
-    RunEnvironment environment;
-    environment.messages = &messages;
-    environment.confirmVmsMember = vms ? vms : [](const std::string&) { return false; };
-    RunResult run;
-    run.code = UnzipRun(static_cast<int>(argv.size()), argv.data(), &run.listing, environment);
-    run.messages = messages.Text();
-    return run;
-}
-
 std::string Edge(const std::string& name) {
     return ZipData("edge/" + name);
 }

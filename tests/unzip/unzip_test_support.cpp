@@ -1,5 +1,7 @@
 #include "tests/unzip/unzip_test_support.h"
 
+#include "unzip/unziprun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -163,6 +165,22 @@ std::vector<Checksum> ReadChecksums(const std::string& path) {
     while (lines >> c.digest >> c.size >> c.archive >> c.member)
         sums.push_back(c);
     return sums;
+}
+
+RunResult Unzip(std::vector<std::string> args, std::function<bool(const std::string&)> vms) {
+    using namespace orvik::unzip;
+    args.insert(args.begin(), "unzip");
+    std::vector<const char*> argv;
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    CollectedMessages messages;
+    RunEnvironment environment;
+    environment.messages = &messages;
+    environment.confirmVmsMember = vms ? vms : [](const std::string&) { return false; };
+    RunResult run;
+    run.code = UnzipRun(static_cast<int>(argv.size()), argv.data(), &run.listing, environment);
+    run.messages = messages.Text();
+    return run;
 }
 
 } // namespace unziptest

@@ -2,8 +2,11 @@
 // Helpers of the archive engine tests: test data, scratch folders, file contents and SHA-256 digests.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "unzip/engine.h"
 
 namespace unziptest {
 
@@ -40,5 +43,14 @@ struct Checksum {
     std::string member;
 };
 std::vector<Checksum> ReadChecksums(const std::string& path);
+
+// UnzipRun with the given arguments after "unzip": its result, messages and listing. vms answers the VMS
+// question (unset: no).
+struct RunResult {
+    int code = -1;
+    std::string messages;
+    orvik::unzip::Listing listing;
+};
+RunResult Unzip(std::vector<std::string> args, std::function<bool(const std::string&)> vms = nullptr);
 
 } // namespace unziptest

@@ -27,25 +27,6 @@ public:
     std::string bytes;
 };
 
-struct RunResult {
-    int code = -1;
-    std::string messages;
-};
-
-RunResult Unzip(std::vector<std::string> args) {
-    args.insert(args.begin(), "unzip");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    CollectedMessages messages;
-    RunEnvironment environment;
-    environment.messages = &messages;
-    RunResult run;
-    run.code = UnzipRun(static_cast<int>(argv.size()), argv.data(), nullptr, environment);
-    run.messages = messages.Text();
-    return run;
-}
-
 } // namespace
 
 // Every member of every archive, decoded by the engine from its own directory (the archive read from its file
@@ -61,10 +42,9 @@ TEST(Zip64Archives, EveryMemberIsByteExact) {
         for (bool inMemory : {false, true}) {
             CollectedMessages messages;
             ZipArchive archive(messages);
-            const int opened =
-                inMemory ? archive.OpenMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                                              archiveName, 2)
-                         : archive.Open(Zip64(archiveName), 2);
+            const int opened = inMemory ? archive.OpenMemory(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                             bytes.size(), archiveName, 2)
+                                        : archive.Open(Zip64(archiveName), 2);
             ASSERT_EQ(opened, kOk) << archiveName << ": " << messages.Text();
             ASSERT_EQ(archive.Entries().size(), members.size()) << archiveName;
             for (size_t i = 0; i < archive.Entries().size(); ++i) {
@@ -74,7 +54,8 @@ TEST(Zip64Archives, EveryMemberIsByteExact) {
                 StringSink sink;
                 EXPECT_EQ(archive.Test(i, sink), kOk) << archiveName << ": " << entry.name;
                 EXPECT_EQ(sink.bytes.size(), expected->second.size) << archiveName << ": " << entry.name;
-                EXPECT_EQ(Sha256Hex(sink.bytes), expected->second.digest) << archiveName << ": " << entry.name;
+                EXPECT_EQ(Sha256Hex(sink.bytes), expected->second.digest)
+                    << archiveName << ": " << entry.name;
                 // Bit 11 exactly where the name is not ASCII (both tools set it then, and only then).
                 const bool ascii = entry.name.find_first_of("\x80\xC3") == std::string::npos;
                 EXPECT_EQ(entry.HasUtf8Name(), !ascii) << archiveName << ": " << entry.name;
@@ -129,18 +110,32 @@ TEST(HostileZip64, EndWithAClearErrorAndNothingOutsideTheDestination) {
         const char* message;
         std::vector<std::string> written;
     } cases[] = {
-        {"hostile-locator-into-member.zip", kStructureError,
-         "ZIP64 end-of-central-directory record not found\n  (the ZIP64 locator points to offset 66)", {}},
+        {"hostile-locator-into-member.zip",
+         kStructureError,
+         "ZIP64 end-of-central-directory record not found\n  (the ZIP64 locator points to offset 66)",
+         {}},
         {"hostile-forged-record.zip", kStructureError, "the ZIP64 end record counts 70000 entries", {}},
-        {"hostile-counts-disagree.zip", kStructureError, "the ZIP64 end record counts 3 entries (3 on this disk), the end record 2", {}},
+        {"hostile-counts-disagree.zip",
+         kStructureError,
+         "the ZIP64 end record counts 3 entries (3 on this disk), the end record 2",
+         {}},
         {"hostile-disk-counts.zip", kStructureError, "counts 2 entries (1 on this disk)", {}},
-        {"hostile-directory-past-end.zip", kStructureError, "bytes at offset 1099511627776 runs past its end", {}},
-        {"hostile-huge-count.zip", kStructureError,
-         "1152921504606846976 entries cannot fit in a central directory of 171 bytes", {}},
-        {"hostile-member-past-end.zip", kStructureError,
-         "file #1:  bad zipfile offset (local header sig):  1099511627776\n", {"dest/after.txt"}},
-        {"hostile-size-past-end.zip", kUnexpectedEnd,
-         "error:  unexpected end of zipfile while reading huge-stored.txt\n", {"dest/after.txt", "dest/huge-stored.txt"}},
+        {"hostile-directory-past-end.zip",
+         kStructureError,
+         "bytes at offset 1099511627776 runs past its end",
+         {}},
+        {"hostile-huge-count.zip",
+         kStructureError,
+         "1152921504606846976 entries cannot fit in a central directory of 171 bytes",
+         {}},
+        {"hostile-member-past-end.zip",
+         kStructureError,
+         "file #1:  bad zipfile offset (local header sig):  1099511627776\n",
+         {"dest/after.txt"}},
+        {"hostile-size-past-end.zip",
+         kUnexpectedEnd,
+         "error:  unexpected end of zipfile while reading huge-stored.txt\n",
+         {"dest/after.txt", "dest/huge-stored.txt"}},
     };
     for (const Case& c : cases) {
         ScratchDir outer;
