@@ -35,6 +35,7 @@ public:
         : Job(job), Config(Install().Config), InstallDir(Install().InstallDir) {}
 
     void Run() {
+        Install().Copy = COPYOUTCOME::Running;
         ShowStatus(IDS_COPY_STATUS_COPYING);
         CallNewSetupHook(NEWHOOK_COPY_START, 0, reinterpret_cast<intptr_t>(Job.Wizard->Hwnd()),
                          reinterpret_cast<intptr_t>(Job.ProgressBar), 0, Install().InstallMode.ToInt());
@@ -44,6 +45,7 @@ public:
             RegisterFileTypes();
             SetProgress(100);
             WriteUninstallEntry();
+            Install().Copy = COPYOUTCOME::Finished;
             CallEndHooks();
             RestartService();
             OfferNext();
@@ -127,11 +129,14 @@ private:
     bool ExtractMember(UNZIPPER& archive, const char* member) {
         while (archive.ExtractFile(member, InstallDir.Text()) != 1) {
             if (archive.LastFailure() == UNZIPPER::FAILURE::Archive) {
+                Install().Copy = COPYOUTCOME::Failed;
                 TellArchiveDamaged(member);
                 return false;
             }
-            if (!AskRetry(member, archive.LastSystemError()))
+            if (!AskRetry(member, archive.LastSystemError())) {
+                Install().Copy = COPYOUTCOME::Aborted;
                 return false;
+            }
         }
         return true;
     }

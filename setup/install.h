@@ -5,7 +5,7 @@
 #include "lib/strings.h"
 #include "setup/setupdialog.h"
 
-// Runs the installation from the current directory. Always 0; the caller does not use it.
+// Runs the installation from the current directory. Returns its exit code (setup/exitcodes.h).
 int RunInstall();
 
 // ---- pieces of the driver, each with one decision ---------------------------------------------------------

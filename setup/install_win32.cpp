@@ -14,6 +14,7 @@
 #include "setup/config.h"
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
+#include "setup/exitcodes.h"
 #include "setup/installstate.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
@@ -219,10 +220,10 @@ int RunInstall() {
     INSTALLSTATE& state = Install();
     if (!LoadSetupConfiguration(state.Config, SETUP_CONFIG_FILE)) {
         ShowError(IDS_ERR_CONFIG_MISSING);
-        return 0;
+        return SETUP_EXIT_CANNOT_START;
     }
     if (!PackageRequirementsMet(CONFIGREADER(state.Config)))
-        return 0;
+        return SETUP_EXIT_PREREQUISITE_MISSING;
     SelectProductHook(CONFIGREADER(state.Config));
 
     CallSetupHook(SETUPHOOK_START, nullptr);
@@ -256,6 +257,7 @@ int RunInstall() {
             OpenStartmenuFolder(state.StartmenuFolder);
         CallNewSetupHook(NEWHOOK_LAST_ACTION, result);
     }
-    LogPrintf("SETUP::~RunInstall\n");
-    return 0;
+    const SETUPEXITCODE exitcode = InstallExitCode(result, state.Copy);
+    LogPrintf("SETUP::~RunInstall exit code %d\n", exitcode);
+    return exitcode;
 }

@@ -4,6 +4,7 @@
 
 #include "lib/hash.h"
 #include "lib/strings.h"
+#include "setup/exitcodes.h"
 
 struct INSTALLSTATE {
     HASH Config;              // "setup.cfg" after language selection and continuation
@@ -13,6 +14,7 @@ struct INSTALLSTATE {
     STRING StartmenuFolder{""};
     STRING DeviceManagerPath{""};
     STRING ProductTitle{""};  // AppName, blank, AppVersion
+    COPYOUTCOME Copy = COPYOUTCOME::NotStarted; // written by the copy worker, read once the wizard ended
 };
 
 INSTALLSTATE& Install();

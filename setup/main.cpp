@@ -23,17 +23,15 @@ void MoveToProgramFolder() {
               moved ? "current directory" : "not changed");
 }
 
-// The run mode when no verb was given. Its result never becomes the exit code.
-void RunMode(const STRING& programpath) {
+// The run mode when no verb was given; returns the exit code of the installation or uninstallation.
+int RunMode(const STRING& programpath) {
     if (TestArgValue("ORDER", 0)) {
         LogPrintf("SETUP::SetupMain ORDER: nothing to do\n");
-        return;
+        return 0;
     }
-    if (TestArgValue("REMOVE", 0)) {
-        RunUninstall(programpath);
-        return;
-    }
-    RunInstall();
+    if (TestArgValue("REMOVE", 0))
+        return RunUninstall(programpath);
+    return RunInstall();
 }
 
 } // namespace
@@ -51,7 +49,7 @@ int SetupMain(int argc, char** argv) {
         // The hook entry points belong to the library only while this block runs.
         const HOOKLIBRARY hooks;
         if (!RunCommandVerb(exitcode))
-            RunMode(STRING(argc > 0 ? argv[0] : ""));
+            exitcode = RunMode(STRING(argc > 0 ? argv[0] : ""));
     }
     LogPrintf("SETUP::~SetupMain exit code %d\n", exitcode);
     return exitcode;

@@ -51,6 +51,8 @@ PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
 
 // Deletes every recorded file below installpath that is not protected. Returns how many were deleted.
 int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record);
+// How many recorded files below installpath that are not protected are still there.
+int CountRecordedLeftovers(const STRING& installpath, const REMOVALRECORD& record);
 // Deletes the recorded links of the program group (".LNK" and ".URL") and the group folder when it is empty.
 void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames);
 // Deletes the recorded desktop links (".LNK") from desktop.
@@ -69,5 +71,6 @@ struct REMOVALJOB {
     HWND Page;
     HWND ProgressBar;
 };
-// The worker's body: the whole removal in order, then the page's completion state. Returns 0.
+// The worker's body: the whole removal in order, then the page's completion state; records in the
+// uninstall state that it ran and what it left. Returns 0.
 int RemoveInstallation(REMOVALJOB* job);

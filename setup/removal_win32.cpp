@@ -175,6 +175,20 @@ int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record) 
     return deleted;
 }
 
+int CountRecordedLeftovers(const STRING& installpath, const REMOVALRECORD& record) {
+    int left = 0;
+    for (const STRING& entry : ListFields(record.Files)) {
+        STRING path;
+        if (IsProtectedFile(entry, record.Protect) || !JoinBelow(installpath, entry, &path))
+            continue;
+        if (FILENAME(path).Exists()) {
+            LogPrintf("SETUP::RemoveInstallation %s is still there\n", path.Text());
+            ++left;
+        }
+    }
+    return left;
+}
+
 void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames) {
     if (group.Folder.IsEmpty() || !FILENAME(group.Folder).IsDirectory())
         return;
@@ -269,7 +283,8 @@ void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath,
 }
 
 int RemoveInstallation(REMOVALJOB* job) {
-    const UNINSTALLSTATE& state = Uninstall();
+    UNINSTALLSTATE& state = Uninstall();
+    state.RemovalRan = true;
     const HWND wizard = job->Wizard->Hwnd();
     const bool removeall = state.RemoveAll.ToInt() != 0;
     LogPrintf("SETUP::RemoveInstallation(%p, %p, %p) %s, remove all %d\n", static_cast<void*>(wizard),
@@ -291,6 +306,7 @@ int RemoveInstallation(REMOVALJOB* job) {
     }
 
     RemoveRecordedFiles(state.InstallPath, record);
+    state.Leftovers = CountRecordedLeftovers(state.InstallPath, record);
     RemoveProgramGroup(ProgramGroupFor(record.Startmenu, ShellFolder(OSYS::SYSTEMPATH_PROGRAMS),
                                        ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),
                        record.StartmenuFiles);
@@ -300,9 +316,14 @@ int RemoveInstallation(REMOVALJOB* job) {
     RemoveFileTypes(record.RootClasses);
     RemoveFirewallExceptions(record.Firewall, state.InstallPath, FIREWALLSYSTEM::Windows());
 
-    REGISTRY(REGISTRY::LocalMachine(), "", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-             REGISTRY::MODE_WRITE)
-        .DeleteKey(state.KeyName.Text(), false);
+    const bool entrydeleted =
+        REGISTRY(REGISTRY::LocalMachine(), "", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                 REGISTRY::MODE_WRITE)
+            .DeleteKey(state.KeyName.Text(), false);
+    if (!entrydeleted) {
+        LogPrintf("SETUP::RemoveInstallation the uninstall entry %s could not be deleted\n", state.KeyName.Text());
+        ++state.Leftovers;
+    }
     SetAutoStart(state.KeyName.Text(), nullptr);
     CallSetupHook(SETUPHOOK_REMOVAL_END, nullptr);
     CallNewSetupHook(NEWHOOK_ENTRY_DELETED, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, 0);

@@ -9,7 +9,8 @@
 #include "lib/strings.h"
 #include "setup/setupdialog.h"
 
-// Runs the uninstallation for the program at programpath (the first program argument). Always 0.
+// Runs the uninstallation for the program at programpath (the first program argument). Returns its exit
+// code (setup/exitcodes.h); a first pass that handed the work to its final pass returns success.
 int RunUninstall(const STRING& programpath);
 
 // What the uninstall side shares: written by the driver and the options page on the main thread before the
@@ -19,6 +20,9 @@ struct UNINSTALLSTATE {
     STRING InstallPath;    // "UninstallPath" of the entry; null when missing
     STRING AppName;        // "AppName" of the entry, else the key name
     STRING RemoveAll{"0"}; // "1" when the user chose to remove all data
+    // Written by the removal worker, read by the driver once the wizard has ended.
+    bool RemovalRan = false;
+    int Leftovers = 0; // recorded files, and the uninstall entry, that are still there afterwards
 };
 UNINSTALLSTATE& Uninstall();
 

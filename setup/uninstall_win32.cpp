@@ -10,6 +10,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "setup/exitcodes.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
@@ -84,7 +85,8 @@ bool StartFinalPass(const STRING& programpath, const UNINSTALLSTATE& state) {
     return started;
 }
 
-void RunWizard(const STRING& title) {
+// Runs the uninstall wizard; returns the exit code of the final pass.
+SETUPEXITCODE RunWizard(const STRING& title) {
     UNINSTALLSTATE& state = Uninstall();
     SETUPSTEP steps[UNINSTALL_STEP_COUNT];
     BuildUninstallSteps(steps);
@@ -96,6 +98,9 @@ void RunWizard(const STRING& title) {
     LogPrintf("SETUP::RunUninstall wizard result %d\n", result);
     CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
     wizard.Hide();
+    if (!state.RemovalRan)
+        return SETUP_EXIT_UNINSTALL_CANCELLED;
+    return state.Leftovers > 0 ? SETUP_EXIT_REMOVAL_INCOMPLETE : SETUP_EXIT_SUCCESS;
 }
 
 } // namespace
@@ -224,12 +229,12 @@ int RunUninstall(const STRING& programpath) {
         AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
     if (!mutex) {
         LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
-        return 0;
+        return SETUP_EXIT_CANNOT_START;
     }
     if (state.InstallPath.IsEmpty() || state.KeyName.IsEmpty()) {
         WINORVIK::ErrorMsgBox(nullptr, "Orvik Uninstall",
                               "Files missing or this software has already been uninstalled!");
-        return 0;
+        return SETUP_EXIT_NOTHING_TO_UNINSTALL;
     }
     STRING question = Message(IDS_ASK_UNINSTALL);
     question.Replace("$PROGRAM", state.AppName.Text());
@@ -237,10 +242,10 @@ int RunUninstall(const STRING& programpath) {
     if (!finalpass) {
         if (!WINORVIK::YesNoMsgBox(nullptr, title.Text(), question.Text())) {
             LogPrintf("SETUP::RunUninstall the user said No\n");
-            return 0;
+            return SETUP_EXIT_UNINSTALL_CANCELLED;
         }
         if (StartFinalPass(programpath, state))
-            return 0;
+            return SETUP_EXIT_SUCCESS;
         WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
     }
     if (StringCompareNoCase(state.KeyName.Text(), "KYR5") == 0 ||
@@ -248,8 +253,8 @@ int RunUninstall(const STRING& programpath) {
         LogPrintf("SETUP::RunUninstall %s: built-in product hook not available in this build, NewSetupHook "
                   "unchanged\n",
                   state.KeyName.Text());
-    RunWizard(title);
+    const SETUPEXITCODE exitcode = RunWizard(title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
-    LogPrintf("SETUP::~RunUninstall\n");
-    return 0;
+    LogPrintf("SETUP::~RunUninstall exit code %d\n", exitcode);
+    return exitcode;
 }

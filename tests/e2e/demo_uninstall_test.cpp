@@ -246,7 +246,7 @@ TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwar
     {
         RobotProcess firstpass = StartUninstallEntry();
         MessageBoxWindow::waitFor(WindowFinder(firstpass), UninstallTitle(), kPageTimeout).answer("No");
-        EXPECT_EQ(firstpass.exitCode(kPageTimeout), 0u);
+        EXPECT_EQ(firstpass.exitCode(kPageTimeout), 7u); // cancelled
         EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         EXPECT_TRUE(Exists(Destination + "\\demoapp.exe"));
     }
@@ -257,7 +257,7 @@ TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwar
         const MessageBoxWindow question =
             MessageBoxWindow::waitFor(WindowFinder(first), UninstallTitle(), kPageTimeout);
         RobotProcess second = StartUninstallEntry();
-        EXPECT_EQ(second.exitCode(kPageTimeout), 0u);
+        EXPECT_EQ(second.exitCode(kPageTimeout), 1u); // another uninstall of it is running
         EXPECT_TRUE(WindowFinder(second).topLevelWindows().empty());
         question.answer("Yes");
         EXPECT_EQ(first.exitCode(kPageTimeout), 0u);
@@ -272,7 +272,7 @@ TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwar
     EXPECT_EQ(missing.message(), "Files missing or this software has already been uninstalled!");
     Screenshot(missing.window(), "files-missing");
     missing.answer("OK");
-    EXPECT_EQ(again.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(again.exitCode(kPageTimeout), 6u); // nothing to uninstall
 }
 
 TEST_F(DemoUninstallation, TheHookLibraryIsToldOfEveryStepOfTheRemovalInOrder) {

@@ -179,7 +179,7 @@ TEST_F(InstallWizard, WithoutSetupCfgTheUserIsToldAndNothingIsInstalled) {
     EXPECT_EQ(Replaced(box.message(), "\r", "\n"), Replaced(Msg(2985), "\r", "\n"));
     Screenshot(box.window(), "error-2985");
     box.answer("OK");
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 1u); // could not start
     EXPECT_FALSE(Entry.KeyExists());
 }
 
@@ -196,7 +196,7 @@ TEST_F(InstallWizard, AConfigurationOfRandomBytesIsUnreadableLikeAMissingOne) {
     const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
     EXPECT_EQ(Replaced(box.message(), "\r", "\n"), Replaced(Msg(2985), "\r", "\n"));
     box.answer("OK");
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 1u); // could not start
     EXPECT_EQ(Log().find("SETUPDIALOGBOX"), std::string::npos) << "no wizard at all";
     EXPECT_FALSE(Destination.Exists("docs/guide.txt"));
 }
@@ -233,7 +233,7 @@ TEST_F(InstallWizard, FoldersOfWindowsAndOfTheUserAreRefusedAsDestination) {
     WaitForPage(wizard, 2916);
     EXPECT_TRUE(Destination.Exists("docs/guide.txt"));
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 5u); // left after copying: incomplete
     EXPECT_NE(Log().find("SETUP::DestinationPage c:\\WINDOWS refused"), std::string::npos);
 }
 
@@ -353,7 +353,7 @@ TEST_F(InstallWizard, AnOlderInstalledVersionIsUpdatedInItsFolder) {
     EXPECT_FALSE(PageItem(wizard, 101).isEnabled());
     Screenshot(wizard, "2-destination-locked");
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u); // cancelled before copying
 }
 
 TEST_F(InstallWizard, TheSameVersionAgainSkipsTheLicenceBothWays) {
@@ -381,7 +381,7 @@ TEST_F(InstallWizard, TheSameVersionAgainSkipsTheLicenceBothWays) {
     Confirmation(wizard, process).answer("Yes");
     WaitForPage(wizard, 2912);
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u); // cancelled before copying
 
     const std::string log = Log();
     EXPECT_NE(log.find("SETUPDIALOGBOX::RunSteps step 1 id 2 result -1"), std::string::npos) << log;
@@ -396,7 +396,7 @@ TEST_F(InstallWizard, ACancelledWizardStillDeletesTheFilesNamedForDeletion) {
     WaitForPage(wizard, 2912);
     Quit(wizard, process);
     // No completion message: the program ends by itself.
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u); // cancelled before copying
     EXPECT_FALSE(Destination.Exists("unpack.tmp"));
     EXPECT_TRUE(Destination.Exists("keep.txt"));
 }
@@ -417,7 +417,7 @@ TEST_F(InstallWizard, ADatedWelcomeWarningIsShownUntilItsDay) {
     const Window wizard = WaitForWizard(process);
     WaitForPage(wizard, 2912);
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u); // cancelled before copying
 }
 
 TEST_F(InstallWizard, NoFinalPopupEndsWithoutTheCompletionMessage) {
@@ -474,7 +474,7 @@ TEST_F(InstallWizard, ADriveWithoutEnoughSpaceIsRefusedWithBothFiguresAndOneJust
     EXPECT_EQ(std::filesystem::file_size("R:\\Testapp\\data\\big.bin"), 3 * MB - CLUSTER - 100);
     EXPECT_TRUE(std::filesystem::exists("R:\\Testapp\\small.txt"));
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 5u); // left after copying: incomplete
 
     const std::string log = Log();
     EXPECT_NE(
@@ -508,7 +508,39 @@ TEST_F(InstallWizard, AnUpdateCountsTheFilesItReplacesAsSpaceItGetsBack) {
     std::ifstream updated("R:\\Earlier\\big.bin", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(updated), {}), std::string(4 * MB, 'n'));
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 5u); // left after copying: incomplete
     EXPECT_NE(Log().find("4194304 written, 3145728 replaced"), std::string::npos) << Log();
     smalldrive::Clear();
+}
+
+// What a deployment tool reads from the exit code: a missing prerequisite, and a package that turns out to be
+// damaged while copying, each with the message the user saw.
+TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) {
+    WriteConfig("ActiveSyncInstall=1\r\n"); // the device manager is not installed here
+    {
+        RobotProcess process = Start();
+        const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+        EXPECT_EQ(Words(box.message()), Words(Msg(2983)));
+        box.answer("OK");
+        EXPECT_EQ(process.exitCode(kPageTimeout), 3u) << "prerequisite missing";
+    }
+
+    WriteConfig();
+    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"),
+                         {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
+    std::ifstream in(Package.Path / "setup.fil", std::ios::binary);
+    std::string archive((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    archive[archive.find("the bytes of this member") + 4] ^= 0x20; // stored data: the CRC no longer matches
+    Package.Write("setup.fil", archive);
+
+    RobotProcess process = Start();
+    const Window wizard = OpenAtDestination(process);
+    Next(wizard);
+    const MessageBoxWindow damaged = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+    EXPECT_EQ(Words(damaged.message()), Words(Replaced(Msg(3015), "$FILE", "broken.txt")));
+    damaged.answer("OK");
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, kPageTimeout));
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 4u) << "copying failed";
 }

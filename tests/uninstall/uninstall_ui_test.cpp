@@ -148,3 +148,52 @@ TEST(DeviceManagerUninstall, TheManagerRunsInsteadOfTheOptionsPageAndEverythingG
     EXPECT_FALSE(std::filesystem::exists(manager.File("Probe"))) << "remove-all took the product's folder";
     EXPECT_FALSE(entry.KeyExists());
 }
+
+// The exit code tells a deployment tool what happened: a file that cannot be deleted (another program holds
+// it open) leaves the removal incomplete, and leaving the wizard before the removal is a cancellation.
+TEST_F(LocalUninstall, ExitCodesTellAnIncompleteRemovalAndACancelledOneApart) {
+    Folder.Write("product.txt", "installed");
+    Folder.Write("held.txt", "in use");
+    Entry.Set("UninstallPath", Folder.Path.string());
+    Entry.Set("AppName", "Probe");
+    Entry.Set("UninstallFiles", "product.txt|held.txt");
+    const std::string title = Replaced(German(2901), "Orvik", "Probe");
+    const auto start = [&] {
+        RobotProcess setup = RobotProcess::start(Folder.Program(), "/LANG:GER -remove \"" + Entry.Name + "\"",
+                                                 Folder.Path.string());
+        MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout).answer(IDYES);
+        MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout).answer(IDOK);
+        return setup;
+    };
+
+    {
+        RobotProcess setup = start();
+        const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+        wizardui::WaitForPage(wizard, German(2932), kTimeout);
+        Button(wizard.child(IDCANCEL)).click();
+        MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout).answer(IDNO);
+        EXPECT_EQ(setup.exitCode(kTimeout), 7u) << "cancelled";
+        EXPECT_TRUE(std::filesystem::exists(Folder.Path / "product.txt"));
+        EXPECT_TRUE(Entry.KeyExists());
+    }
+
+    const HANDLE held = CreateFileA(Folder.File("held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RobotProcess setup = start();
+    const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+    wizardui::WaitForPage(wizard, German(2932), kTimeout);
+    Button(wizard.child(149)).click();
+    wizardui::WaitForPage(wizard, German(2934), kTimeout);
+    Button(wizard.child(149)).click();
+    const bool removed = waitUntil([&] { return Title(wizard) == German(2938); }, kTimeout) &&
+                         waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); });
+    if (removed)
+        Button(wizard.child(IDCANCEL)).click();
+    const DWORD exitcode = setup.exitCode(kTimeout);
+    CloseHandle(held);
+    ASSERT_TRUE(removed) << Title(wizard);
+    EXPECT_EQ(exitcode, 8u) << "removal incomplete";
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path / "product.txt"));
+    EXPECT_TRUE(std::filesystem::exists(Folder.Path / "held.txt"));
+}

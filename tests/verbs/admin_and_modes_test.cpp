@@ -86,9 +86,9 @@ TEST(RunModes, NoArgumentsRunsTheInstallDriver) {
     SETUPFOLDER folder;
     const RUN run = RunSetup(folder, "");
 
-    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.ExitCode, 1u) << "could not start";
     EXPECT_TRUE(Logged(run, "SETUP::RunInstall"));
-    // The package lacks its configuration: the driver says so, and the exit code stays 0.
+    // The package lacks its configuration: the driver says so, and the exit code says it could not start.
     EXPECT_TRUE(ShowedOnly(run, folder, kConfigMissing));
     EXPECT_TRUE(NotLogged(run, "SETUP::RunCommandVerb"));
 }
@@ -111,7 +111,7 @@ TEST(RunModes, RemoveOfAProductWithoutUninstallEntrySaysSoAndRemovesNothing) {
     folder.Write("keep.txt", "x");
     const RUN run = RunSetup(folder, "/REMOVE:NoSuchProduct_" + std::to_string(GetCurrentProcessId()));
 
-    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.ExitCode, 6u) << "nothing to uninstall";
     ASSERT_EQ(run.Boxes.size(), 1u);
     EXPECT_EQ(run.Boxes[0].Title, "Orvik Uninstall");
     EXPECT_EQ(run.Boxes[0].Message, "Files missing or this software has already been uninstalled!");
@@ -151,7 +151,7 @@ TEST(RunModes, VerbNameWithoutValueFormIsNoVerb) {
     // "/DELETEFILE" without ":" is a plain switch, not the verb: the install driver runs instead.
     const RUN run = RunSetup(folder, "/DELETEFILE keep.txt");
 
-    EXPECT_EQ(run.ExitCode, 0u);
+    EXPECT_EQ(run.ExitCode, 1u) << "the install driver found no setup.cfg";
     EXPECT_TRUE(std::filesystem::exists(folder.Path / "keep.txt"));
     EXPECT_TRUE(Logged(run, "SETUP::RunInstall"));
 }

@@ -1,0 +1,28 @@
+// The process exit codes of an installation or an uninstallation, so that a script or a deployment tool can
+// tell what happened without reading the log. The command verbs keep their own codes, and a missing English
+// language library still ends the process with 99.
+#pragma once
+
+enum SETUPEXITCODE : int {
+    SETUP_EXIT_SUCCESS = 0,
+    SETUP_EXIT_CANNOT_START = 1,         // no or unreadable "setup.cfg", or another run of it already going on
+    SETUP_EXIT_CANCELLED = 2,            // cancelled before anything was copied
+    SETUP_EXIT_PREREQUISITE_MISSING = 3, // a component the package requires is not on the machine
+    SETUP_EXIT_COPY_FAILED = 4,          // copying failed (a damaged package) and the user left the wizard
+    SETUP_EXIT_COPY_ABORTED = 5,         // the user gave up copying after a write failure, or left unfinished
+    SETUP_EXIT_NOTHING_TO_UNINSTALL = 6, // no uninstall entry, or it names no install folder
+    SETUP_EXIT_UNINSTALL_CANCELLED = 7,  // the user said No or left the uninstall wizard before the removal
+    SETUP_EXIT_REMOVAL_INCOMPLETE = 8,   // recorded files or the uninstall entry could not be removed
+};
+
+// How far the copy step came: read by the install driver after the wizard has ended.
+enum class COPYOUTCOME {
+    NotStarted,
+    Running,  // started; not finished when the wizard ended
+    Finished, // archives, extra files, file types and uninstall entry done
+    Failed,   // the package is damaged: copying stopped
+    Aborted,  // the user said No to trying a failed write again
+};
+
+// The exit code of an installation from the wizard's result (1 finished) and the copy step's outcome.
+SETUPEXITCODE InstallExitCode(int wizardresult, COPYOUTCOME copy);
