@@ -5,8 +5,8 @@
 
 enum SETUPEXITCODE : int {
     SETUP_EXIT_SUCCESS = 0,
-    SETUP_EXIT_CANNOT_START = 1,         // no or unreadable "setup.cfg", or another run of it already going on
-    SETUP_EXIT_CANCELLED = 2,            // cancelled before anything was copied
+    SETUP_EXIT_CANNOT_START = 1, // no or unreadable "setup.cfg", or another run of it already going on
+    SETUP_EXIT_CANCELLED = 2,    // cancelled before anything was copied
     SETUP_EXIT_PREREQUISITE_MISSING = 3, // a component the package requires is not on the machine
     SETUP_EXIT_COPY_FAILED = 4,          // copying failed (a damaged package) and the user left the wizard
     SETUP_EXIT_COPY_ABORTED = 5,         // the user gave up copying after a write failure, or left unfinished

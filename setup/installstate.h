@@ -7,13 +7,13 @@
 #include "setup/exitcodes.h"
 
 struct INSTALLSTATE {
-    HASH Config;              // "setup.cfg" after language selection and continuation
-    STRING InstallDir{""};    // destination, without trailing "\" once the destination page has run
-    STRING InstallMode{"0"};  // "0" new, "1" same version again, "2" update of an older version
-    STRING AllUsers{"0"};     // "1" when start-menu entries go to the common program folder
+    HASH Config;             // "setup.cfg" after language selection and continuation
+    STRING InstallDir{""};   // destination, without trailing "\" once the destination page has run
+    STRING InstallMode{"0"}; // "0" new, "1" same version again, "2" update of an older version
+    STRING AllUsers{"0"};    // "1" when start-menu entries go to the common program folder
     STRING StartmenuFolder{""};
     STRING DeviceManagerPath{""};
-    STRING ProductTitle{""};  // AppName, blank, AppVersion
+    STRING ProductTitle{""};                    // AppName, blank, AppVersion
     COPYOUTCOME Copy = COPYOUTCOME::NotStarted; // written by the copy worker, read once the wizard ended
 };
 

@@ -321,7 +321,8 @@ int RemoveInstallation(REMOVALJOB* job) {
                  REGISTRY::MODE_WRITE)
             .DeleteKey(state.KeyName.Text(), false);
     if (!entrydeleted) {
-        LogPrintf("SETUP::RemoveInstallation the uninstall entry %s could not be deleted\n", state.KeyName.Text());
+        LogPrintf("SETUP::RemoveInstallation the uninstall entry %s could not be deleted\n",
+                  state.KeyName.Text());
         ++state.Leftovers;
     }
     SetAutoStart(state.KeyName.Text(), nullptr);

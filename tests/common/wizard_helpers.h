@@ -34,4 +34,21 @@ inline uirobot::Window PageItem(const uirobot::Window& wizard, int id) {
     throw uirobot::RobotError("no control " + std::to_string(id) + " on the page on show");
 }
 
+// The message box a process shows over its wizard (the question asked on Cancel has the wizard's title).
+inline uirobot::MessageBoxWindow BoxOverWizard(const uirobot::WindowFinder& finder,
+                                               const uirobot::Window& wizard, uirobot::Milliseconds timeout) {
+    uirobot::Window box;
+    uirobot::waitUntil(
+        [&] {
+            for (const uirobot::Window& window : finder.topLevelWindows())
+                if (window != wizard && window.className() == "#32770" && window.isVisible())
+                    box = window;
+            return static_cast<bool>(box);
+        },
+        timeout);
+    if (!box)
+        throw uirobot::RobotError("no message box over the wizard");
+    return uirobot::MessageBoxWindow(box);
+}
+
 } // namespace wizardui

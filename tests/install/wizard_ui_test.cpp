@@ -519,15 +519,17 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
     WriteConfig("ActiveSyncInstall=1\r\n"); // the device manager is not installed here
     {
         RobotProcess process = Start();
-        const MessageBoxWindow box = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+        const MessageBoxWindow box =
+            MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
         EXPECT_EQ(Words(box.message()), Words(Msg(2983)));
         box.answer("OK");
         EXPECT_EQ(process.exitCode(kPageTimeout), 3u) << "prerequisite missing";
     }
 
     WriteConfig();
-    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"),
-                         {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
+    ASSERT_TRUE(
+        copytest::WriteZip(Package.File("setup.fil"),
+                           {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
     std::ifstream in(Package.Path / "setup.fil", std::ios::binary);
     std::string archive((std::istreambuf_iterator<char>(in)), {});
     in.close();
@@ -537,7 +539,8 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
     RobotProcess process = Start();
     const Window wizard = OpenAtDestination(process);
     Next(wizard);
-    const MessageBoxWindow damaged = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
+    const MessageBoxWindow damaged =
+        MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
     EXPECT_EQ(Words(damaged.message()), Words(Replaced(Msg(3015), "$FILE", "broken.txt")));
     damaged.answer("OK");
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, kPageTimeout));

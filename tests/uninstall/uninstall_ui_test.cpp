@@ -171,7 +171,7 @@ TEST_F(LocalUninstall, ExitCodesTellAnIncompleteRemovalAndACancelledOneApart) {
         const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
         wizardui::WaitForPage(wizard, German(2932), kTimeout);
         Button(wizard.child(IDCANCEL)).click();
-        MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout).answer(IDNO);
+        wizardui::BoxOverWizard(WindowFinder(setup), wizard, kTimeout).answer(IDNO);
         EXPECT_EQ(setup.exitCode(kTimeout), 7u) << "cancelled";
         EXPECT_TRUE(std::filesystem::exists(Folder.Path / "product.txt"));
         EXPECT_TRUE(Entry.KeyExists());
