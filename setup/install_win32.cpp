@@ -237,6 +237,11 @@ int RunInstall() {
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     state.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
                                         OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
+    const STRING requested = GetArgValue("DIR", 0);
+    if (requested.NotEmpty() && previous.Found())
+        LogPrintf("SETUP::RunInstall /DIR ignored: the earlier version is updated in its folder\n");
+    else if (requested.NotEmpty())
+        state.InstallDir = requested;
     LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.InstallDir.Text());
 
     SETUPDIALOGBOX wizard(WizardCaption(appname).Text(), Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);

@@ -43,6 +43,12 @@ int SetupMain(int argc, char** argv) {
 
     if (TestArg("AUTODIR"))
         MoveToProgramFolder();
+    if (TestArg("?")) {
+        const STRING help = OSYS::GetStringFromResource(IDS_SWITCHES_HELP) || "\r\n\r\n" ||
+                            OSYS::GetStringFromResource(IDS_EXIT_CODES_HELP);
+        WINORVIK::InfoMsgBox(nullptr, OSYS::GetStringFromResource(IDS_MSGBOX_TITLE).Text(), help.Text());
+        return 0;
+    }
 
     int exitcode = 0;
     {

@@ -133,6 +133,8 @@
 #define IDS_ERR_DEST_RESERVED        3016 /* "$DIR"; a folder of Windows or of the user as destination */
 #define IDS_ERR_DISK_SPACE           3017 /* "$PROGRAM", "$DIR", "$NEED", "$FREE" (megabytes); the page stays */
 #define IDS_WRITE_REASON_UNKNOWN     3018 /* "$REASON" of 2988 when the system gave no error code */
+#define IDS_SWITCHES_HELP            3019 /* "/?": the switches (the box shows 3019 and 3020) */
+#define IDS_EXIT_CODES_HELP          3020 /* "/?": the exit codes */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

@@ -95,9 +95,9 @@ protected:
                                        extra);
     }
 
-    RobotProcess Start() const {
-        return RobotProcess::start(Package.File(kProgram), "/LOGIT:" + Package.File("run.log"),
-                                   Package.Text());
+    RobotProcess Start(const std::string& switches = "") const {
+        return RobotProcess::start(Package.File(kProgram),
+                                   "/LOGIT:" + Package.File("run.log") + " " + switches, Package.Text());
     }
 
     Window WaitForWizard(const RobotProcess& process) const {
@@ -335,7 +335,7 @@ TEST_F(InstallWizard, AnOlderInstalledVersionIsUpdatedInItsFolder) {
     Entry.Set("UninstallPath", earlier.Text());
     Entry.Set("DisplayVersion", "5.10"); // sorts before "5.9" as text
     WriteConfig();
-    RobotProcess process = Start();
+    RobotProcess process = Start("/DIR:\"" + Destination.Text() + "\\elsewhere\""); // an update ignores it
     const Window wizard = WaitForWizard(process);
 
     WaitForPage(wizard, 2912);
@@ -354,6 +354,17 @@ TEST_F(InstallWizard, AnOlderInstalledVersionIsUpdatedInItsFolder) {
     Screenshot(wizard, "2-destination-locked");
     Quit(wizard, process);
     EXPECT_EQ(process.exitCode(kPageTimeout), 2u); // cancelled before copying
+}
+
+TEST_F(InstallWizard, TheDirSwitchProposesTheDestination) {
+    WriteConfig();
+    const std::string chosen = Destination.Text() + "\\Chosen Folder";
+    RobotProcess process = Start("-DIR \"" + chosen + "\""); // a value with blanks follows the switch
+    const Window wizard = OpenAtDestination(process);
+    EXPECT_EQ(PageItem(wizard, 201).text(), chosen);
+    EXPECT_TRUE(PageItem(wizard, 201).isEnabled()) << "the user may still change it";
+    Quit(wizard, process);
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u);
 }
 
 TEST_F(InstallWizard, TheSameVersionAgainSkipsTheLicenceBothWays) {

@@ -93,6 +93,17 @@ TEST(RunModes, NoArgumentsRunsTheInstallDriver) {
     EXPECT_TRUE(NotLogged(run, "SETUP::RunCommandVerb"));
 }
 
+TEST(RunModes, QuestionMarkListsTheSwitchesAndTheExitCodesAndRunsNothing) {
+    SETUPFOLDER folder;
+    const RUN run = RunSetup(folder, "/?");
+
+    EXPECT_EQ(run.ExitCode, 0u);
+    ASSERT_EQ(run.Boxes.size(), 1u);
+    for (const char* expected : {"/DIR:", "/LANG:", "/LOGIT:", "-remove", "8 removal incomplete"})
+        EXPECT_NE(run.Boxes[0].Message.find(expected), std::string::npos) << expected;
+    EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
+}
+
 TEST(RunModes, OrderRunsNothingEvenWithRemove) {
     SETUPFOLDER folder;
     const std::string hook = AddHookLibrary(folder, kCompleteHook);
