@@ -11,6 +11,7 @@
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
 #include "setup/installstate.h"
+#include "setup/kyrsetuphook.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 
@@ -243,11 +244,10 @@ int RunUninstall(const STRING& programpath) {
             return 0;
         WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
     }
-    if (StringCompareNoCase(state.KeyName.Text(), "KYR5") == 0 ||
-        StringCompareNoCase(state.KeyName.Text(), "KYR6") == 0)
-        LogPrintf("SETUP::RunUninstall %s: built-in product hook not available in this build, NewSetupHook "
-                  "unchanged\n",
-                  state.KeyName.Text());
+    if (const NEWSETUPHOOK builtin = UninstallProductHook(state.KeyName)) {
+        NewSetupHook = builtin;
+        LogPrintf("SETUP::RunUninstall %s: built-in product hook\n", state.KeyName.Text());
+    }
     RunWizard(title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
     LogPrintf("SETUP::~RunUninstall\n");
