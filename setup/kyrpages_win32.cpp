@@ -156,9 +156,9 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         FollowCustomChoice(window);
         result = wizard->RunPage();
         FollowCustomChoice(window);
-        // Only Next takes the choice: Back must leave the pages open for a second look.
-        if (result != PAGE_NEXT)
+        if (result == PAGE_CLOSE)
             return result;
+        // An empty folder of one's own is no folder: the page stays.
         if (choice.ToInt() != CHOICE_CUSTOM || custom.NotEmpty())
             break;
     }

@@ -74,6 +74,7 @@ private:
     void CheckDestination(HWND page);
     void RememberEarlierProgramGroup();
     void DeleteEarlierEntries() const;
+    bool IsEarlierEntry(const char* key) const;
     void OfferUserDataDeletion(HWND wizard, intptr_t removeall) const;
     void StartProduct() const;
 

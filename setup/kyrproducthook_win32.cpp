@@ -172,10 +172,14 @@ void KYRPRODUCTHOOK::CheckDestination(HWND page) {
               destination.Text(), HookState.EarlierFilesPresent ? 1 : 0);
 }
 
+// Only the entries of earlier generations count: the installation's own entry (version 5 writes "KYR5"
+// before the shortcut step) names the program group that the shortcut step is filling.
 void KYRPRODUCTHOOK::RememberEarlierProgramGroup() {
     HookState.EarlierProgramGroup = "";
     const STRING& destination = Install().InstallDir;
     for (const char* key : {"KYR5", "KYR4", "KYR"}) {
+        if (!IsEarlierEntry(key))
+            continue;
         const EARLIERENTRY entry = ReadEarlierEntry(key);
         if (entry.Path.NotEmpty() && SameFolder(entry.Path, destination)) {
             HookState.EarlierProgramGroup = entry.Startmenu;
@@ -199,8 +203,21 @@ void KYRPRODUCTHOOK::DeleteEarlierEntries() const {
                   entry.Path.Text(), deleted ? 1 : 0);
         oldgroup = oldgroup || EqualsNoCase(key, "KYR") || EqualsNoCase(key, "KYR4");
     }
-    if (oldgroup && HookState.EarlierProgramGroup.NotEmpty())
-        DeleteProgramGroup(HookState.EarlierProgramGroup);
+    if (!oldgroup || HookState.EarlierProgramGroup.IsEmpty())
+        return;
+    if (SameFolder(HookState.EarlierProgramGroup, Install().StartmenuFolder)) {
+        LogPrintf("SETUP::NewSetupHookKYR%d program group %s holds the new shortcuts: kept\n",
+                  Generation.Version, HookState.EarlierProgramGroup.Text());
+        return;
+    }
+    DeleteProgramGroup(HookState.EarlierProgramGroup);
+}
+
+bool KYRPRODUCTHOOK::IsEarlierEntry(const char* key) const {
+    for (const char* earlier : Generation.EarlierEntries)
+        if (EqualsNoCase(earlier, key))
+            return true;
+    return false;
 }
 
 void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) const {

@@ -232,7 +232,10 @@ TEST_F(KyrInstall, VersionFiveKeepsTheDataInTheProgramFolderAndTakesOverVersionF
     PutFile(old / "Script" / "b.rex", "b");
     PutFile(old / "Colortable.cfg", "colours");
     PutFile(old / "PHONEBK", "phones");
+    // The recorded program group is no folder of the program menu: its files are not the entry's to delete.
     SetText(HKEY_LOCAL_MACHINE, kEntry + "KYR4", "UninstallPath", destination);
+    SetText(HKEY_LOCAL_MACHINE, kEntry + "KYR4", "UninstallStartmenu", "Q:\\kyrtest\\v5\\letters");
+    PutFile("Q:\\kyrtest\\v5\\letters\\to mother.txt", "dear");
 
     KYRSESSION setup(false);
     setup.Package("5.0", "KYR5", destination);
@@ -264,6 +267,7 @@ TEST_F(KyrInstall, VersionFiveKeepsTheDataInTheProgramFolderAndTakesOverVersionF
     EXPECT_EQ(Number(HKEY_CURRENT_USER, kOrvik + "KYR5", "SetupForceWorkdir"), 1);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry + "KYR4"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEntry + "KYR5")) << "the new installation's own entry";
+    EXPECT_EQ(FileText("Q:\\kyrtest\\v5\\letters\\to mother.txt"), "dear");
 
     const fs::path options = fs::path(destination) / "Options";
     EXPECT_EQ(FileText(old / "OptionsV4.bak" / "standard.cfg"),
@@ -296,4 +300,46 @@ TEST_F(KyrInstall, AFolderWithItsOwnAdminIniShowsNeitherPageAndKeepsIt) {
     EXPECT_EQ(Number(HKEY_CURRENT_USER, kOrvik + "KYR6", "SetupForceWorkdir"), -1);
     EXPECT_EQ(setup.Log().find("SETUP::NewSetupHookKYR6 profile"), std::string::npos);
     ExpectStartedIn(destination);
+}
+
+// The preset of the user's own folder is the user's documents folder itself: admin.ini names it, but no
+// earlier settings are copied into it (here those of a version-3 installation).
+TEST_F(KyrInstall, NoSettingsAreTakenOverIntoAFolderOfTheUser) {
+    const std::string destination = "Q:\\kyrtest\\v3\\KYR";
+    const fs::path old = "Q:\\kyrtest\\v3\\Kyrolink";
+    SetText(HKEY_CURRENT_USER, "Software\\Kyrolink ", "HomePath", old.string());
+    PutFile(old / "Options" / "standard.cfg", "Path=\"old\"");
+    PutFile(old / "Script" / "logon.rex", "say 'old'");
+
+    KYRSESSION setup(false);
+    setup.Package("6.0", "KYR6", destination);
+    setup.Start();
+    setup.WalkToDestination();
+    EXPECT_EQ(setup.Item(202).text(), setup.Msg(3014)) << "version 3 is found";
+    setup.CopyAndChooseShortcuts(403);
+    setup.WaitForPage(2922);
+    setup.Next();
+    setup.WaitForPage(2920);
+    RadioButton(setup.Item(405)).select();
+    ASSERT_TRUE(waitUntil([&] { return setup.Item(201).isEnabled(); }));
+    EXPECT_EQ(setup.Item(201).text(), "%USERPROFILE%");
+    Edit(setup.Item(201)).setText("");
+    setup.Next();
+    EXPECT_FALSE(waitUntil([&] { return fs::exists(fs::path(destination) / "admin.ini"); },
+                           uirobot::Milliseconds{1500}))
+        << "an empty folder of one's own is no choice";
+    Edit(setup.Item(201)).type("%USERPROFILE%");
+    setup.Next();
+    setup.Finish(); // a question would keep the wizard on the user-data page
+
+    EXPECT_EQ(FileText(fs::path(destination) / "admin.ini"),
+              "ConfigDataFolder=\"%USERPROFILE%\"\r\nSetupCreatedConfig=yes\r\nSetupDefaultConfig=\"1\"\r\n"
+              "SetupSubsystems=\"12200000.11200000\"");
+    EXPECT_FALSE(fs::exists(Documents() / "Previous Version Files (Backup)"));
+    EXPECT_FALSE(fs::exists(Documents() / "Options"));
+    EXPECT_EQ(Number(HKEY_CURRENT_USER, kOrvik + "KYR6", "SetupForceWorkdir"), 2);
+    EXPECT_EQ(Number(HKEY_CURRENT_USER, "Software\\Enterprise Alternatives\\REXX\\ExecOptions", "GlobalSCBs"),
+              0)
+        << "switched off in every case";
+    EXPECT_NE(setup.Log().find("nothing is taken over into"), std::string::npos);
 }
