@@ -91,6 +91,28 @@ private:
     SETUPPAGEFUNCTION UserDataFunction = nullptr;
 };
 
+// The entry point of a built-in hook and the page functions of its steps, over one process-wide
+// KYRPRODUCTHOOK of the generation.
+template <const KYRGENERATION& (*Generation)()> class BUILTINKYRHOOK {
+public:
+    static int Entry(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4) {
+        Hook().SetPageFunctions(ProfilePage, UserDataPage);
+        return Hook().Call(code, value, p1, p2, p3, p4);
+    }
+
+private:
+    static KYRPRODUCTHOOK& Hook() {
+        static KYRPRODUCTHOOK hook(Generation());
+        return hook;
+    }
+    static int ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+        return Hook().ProfilePage(wizard, page);
+    }
+    static int UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
+        return Hook().UserDataPage(wizard, page);
+    }
+};
+
 // ---- decisions, each with one job
 // ----------------------------------------------------------------------------
 
@@ -106,6 +128,11 @@ void SubsystemCodes(const STRING& profile, int listentry, STRING* first, STRING*
 // The text of "admin.ini" written when the user-data folder page is left; scriptfolder empty when none.
 STRING AdminIniText(const STRING& folder, const STRING& scriptfolder, bool sharedinstall,
                     const STRING& profile, const STRING (&subsystems)[2]);
+
+// An earlier folder whose settings may be taken over: an existing folder other than the destination that
+// has every one of subfolders.
+bool EarlierFolderQualifies(const STRING& folder, const STRING& destination,
+                            std::initializer_list<const char*> subfolders);
 
 // The registry text value, cut at its first zero; empty when it cannot be read.
 STRING ReadRegistryText(void* root, const char* basekey, const char* app, const char* value);

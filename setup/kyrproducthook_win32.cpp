@@ -91,6 +91,16 @@ STRING ReadRegistryText(void* root, const char* basekey, const char* app, const 
     return STRING(text.c_str());
 }
 
+bool EarlierFolderQualifies(const STRING& folder, const STRING& destination,
+                            std::initializer_list<const char*> subfolders) {
+    if (folder.IsEmpty() || !FILENAME(folder).IsDirectory() || SameFolder(folder, destination))
+        return false;
+    for (const char* subfolder : subfolders)
+        if (!FILENAME(folder.Text(), subfolder).IsDirectory())
+            return false;
+    return true;
+}
+
 int KYRPRODUCTHOOK::Call(int code, int value, intptr_t p1, intptr_t p2, intptr_t, intptr_t p4) {
     LogPrintf("SETUP::NewSetupHookKYR %d %d %p\n", code, value, reinterpret_cast<void*>(p4));
     switch (code) {

@@ -1,9 +1,7 @@
 // The version-6 product hook (installations of "AppVersion" 5.6 and later, uninstallations of "KYR6"): finds
 // an installation of any earlier generation and takes its settings over with the version-6 migration.
-#include "lib/filename.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
-#include "lib/ownedpath.h"
 #include "setup/kyrproducthook.h"
 #include "setup/kyrsetuphook.h"
 
@@ -37,22 +35,12 @@ EARLIERKYR DetectEarlier6() {
     return earlier;
 }
 
-bool HasFolder(const STRING& folder, const char* name) {
-    return FILENAME(folder.Text(), name).IsDirectory();
-}
-
 // Versions 3 and 4 kept their settings in the program folder, version 5 in its data folder.
 STRING MigrationCandidate6(const EARLIERKYR& earlier, const STRING& destination) {
-    STRING candidate("");
-    if (EqualsNoCase(earlier.Marker.Text(), "V3") || EqualsNoCase(earlier.Marker.Text(), "V4"))
-        candidate = earlier.HomePath;
-    else if (EqualsNoCase(earlier.Marker.Text(), "V5"))
-        candidate = earlier.WorkPath;
-    if (candidate.IsEmpty() || !FILENAME(candidate).IsDirectory() ||
-        EqualsNoCase(NormalFolder(candidate).Text(), NormalFolder(destination).Text()) ||
-        !HasFolder(candidate, "Options"))
-        return STRING("");
-    return candidate;
+    const bool upto4 = EqualsNoCase(earlier.Marker.Text(), "V3") || EqualsNoCase(earlier.Marker.Text(), "V4");
+    const bool version5 = EqualsNoCase(earlier.Marker.Text(), "V5");
+    const STRING candidate = upto4 ? earlier.HomePath : (version5 ? earlier.WorkPath : STRING(""));
+    return EarlierFolderQualifies(candidate, destination, {"Options"}) ? candidate : STRING("");
 }
 
 const KYRGENERATION Generation6{6,
@@ -67,19 +55,6 @@ const KYRGENERATION Generation6{6,
                                 MigrationCandidate6,
                                 MigrateKyrSettings6};
 
-KYRPRODUCTHOOK& Hook6() {
-    static KYRPRODUCTHOOK hook(Generation6);
-    return hook;
-}
-
-int ProfilePage6(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    return Hook6().ProfilePage(wizard, page);
-}
-
-int UserDataPage6(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    return Hook6().UserDataPage(wizard, page);
-}
-
 } // namespace
 
 const KYRGENERATION& KyrGeneration6() {
@@ -87,6 +62,5 @@ const KYRGENERATION& KyrGeneration6() {
 }
 
 int NewSetupHookKYR6(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4) {
-    Hook6().SetPageFunctions(ProfilePage6, UserDataPage6);
-    return Hook6().Call(code, value, p1, p2, p3, p4);
+    return BUILTINKYRHOOK<KyrGeneration6>::Entry(code, value, p1, p2, p3, p4);
 }

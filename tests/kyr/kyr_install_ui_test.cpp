@@ -83,9 +83,7 @@ TEST_F(KyrInstall, VersionSixTakesOverTheDataOfVersionFiveIntoAFolderOfTheUsersC
     SetText(HKEY_CURRENT_USER, kOrvik + "KYR6", "UserConfigFolder", "somewhere");
 
     KYRSESSION setup(false);
-    setup.Package("6.0", "KYR6", destination);
-    setup.Start();
-    setup.WalkToDestination();
+    setup.Open("6.0", "KYR6", destination);
     EXPECT_EQ(setup.Item(202).text(), setup.Msg(3014)) << "an earlier version is installed";
     setup.Screenshot(setup.Wizard, "1-destination");
     setup.CopyAndChooseShortcuts(403);
@@ -176,9 +174,7 @@ TEST_F(KyrInstall, VersionSixInGermanTakesOverVersionFourAndRewritesItsFolderNam
     PutFile(old / "SSH" / "known_hosts", "hosts");
 
     KYRSESSION setup(true);
-    setup.Package("5.6", "KYR6", destination);
-    setup.Start();
-    setup.WalkToDestination();
+    setup.Open("5.6", "KYR6", destination);
     EXPECT_EQ(setup.Item(202).text(), setup.Msg(3014));
     setup.Screenshot(setup.Wizard, "1-zielordner");
     setup.CopyAndChooseShortcuts(403);
@@ -238,9 +234,7 @@ TEST_F(KyrInstall, VersionFiveKeepsTheDataInTheProgramFolderAndTakesOverVersionF
     PutFile("Q:\\kyrtest\\v5\\letters\\to mother.txt", "dear");
 
     KYRSESSION setup(false);
-    setup.Package("5.0", "KYR5", destination);
-    setup.Start();
-    setup.WalkToDestination();
+    setup.Open("5.0", "KYR5", destination);
     setup.CopyAndChooseShortcuts(402);
 
     setup.WaitForPage(2922);
@@ -288,9 +282,7 @@ TEST_F(KyrInstall, AFolderWithItsOwnAdminIniShowsNeitherPageAndKeepsIt) {
     PutFile(fs::path(destination) / "admin.ini.bak", "old");
 
     KYRSESSION setup(false);
-    setup.Package("6.1", "KYR6", destination);
-    setup.Start();
-    setup.WalkToDestination();
+    setup.Open("6.1", "KYR6", destination);
     EXPECT_EQ(setup.Item(202).text(), "") << "no earlier version registered";
     setup.CopyAndChooseShortcuts(403);
     setup.Finish();
@@ -312,9 +304,7 @@ TEST_F(KyrInstall, NoSettingsAreTakenOverIntoAFolderOfTheUser) {
     PutFile(old / "Script" / "logon.rex", "say 'old'");
 
     KYRSESSION setup(false);
-    setup.Package("6.0", "KYR6", destination);
-    setup.Start();
-    setup.WalkToDestination();
+    setup.Open("6.0", "KYR6", destination);
     EXPECT_EQ(setup.Item(202).text(), setup.Msg(3014)) << "version 3 is found";
     setup.CopyAndChooseShortcuts(403);
     setup.WaitForPage(2922);

@@ -57,6 +57,13 @@ public:
                                                                   {"readme.txt", "KYR"}}));
     }
 
+    // The package made, setup started and walked to the destination page.
+    void Open(const std::string& version, const std::string& inikey, const std::string& destination) {
+        Package(version, inikey, destination);
+        Start();
+        WalkToDestination();
+    }
+
     void Start() {
         const std::string language = German ? "/LANG:GER " : "";
         Process.emplace(uirobot::RobotProcess::start(
