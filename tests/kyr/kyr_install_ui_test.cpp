@@ -333,3 +333,35 @@ TEST_F(KyrInstall, NoSettingsAreTakenOverIntoAFolderOfTheUser) {
         << "switched off in every case";
     EXPECT_NE(setup.Log().find("nothing is taken over into"), std::string::npos);
 }
+
+// Version 5 with the folder shared by all users: "SharedInstall" in admin.ini and the folder recorded in the
+// uninstall entry; that folder is the all-users documents folder itself, so nothing is copied into it.
+TEST_F(KyrInstall, VersionFiveSharedByAllUsersCopiesNoSettingsIntoTheSharedDocuments) {
+    const std::string destination = "Q:\\kyrtest\\v5shared\\KYR";
+    const fs::path old = "Q:\\kyrtest\\v5shared\\old";
+    SetText(HKEY_CURRENT_USER, kOrvik + "KYR4", "HomePath", old.string());
+    PutFile(old / "Options" / "standard.cfg", "Path=\"old\"");
+    PutFile(old / "Script" / "logon.rex", "say 'old'");
+    const fs::path shared = ShellFolder(CSIDL_COMMON_DOCUMENTS);
+    const std::vector<std::string> before = Names(shared);
+
+    KYRSESSION setup(false);
+    setup.Open("5.5", "KYR5", destination);
+    setup.CopyAndChooseShortcuts(402);
+    setup.WaitForPage(2922);
+    RadioButton(setup.Item(405)).select();
+    setup.Next();
+    setup.WaitForPage(2920);
+    RadioButton(setup.Item(404)).select();
+    setup.Screenshot(setup.Wizard, "1-user-data");
+    setup.Next();
+    setup.Finish(); // a question would keep the wizard on the user-data page
+    RemoveTree(fs::path(ShellFolder(CSIDL_COMMON_PROGRAMS)) / "KYR Test");
+
+    EXPECT_EQ(FileText(fs::path(destination) / "admin.ini"), Expected("admin-v5-shared.ini"));
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kEntry + "KYR5", "%KYRFILES%"), "%ALLUSERPROFILE%");
+    EXPECT_EQ(Number(HKEY_CURRENT_USER, kOrvik + "KYR5", "SetupForceWorkdir"), 2);
+    EXPECT_EQ(Names(shared), before);
+    EXPECT_FALSE(fs::exists(old / "OptionsV4.bak"));
+    ExpectStartedIn(destination);
+}
