@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "setup/install.h"
+#include "setup/installstate.h"
 #include "setup/kyrproducthook.h"
 #include "setup/kyrsetuphook.h"
 #include "tests/kyr/kyr_machine.h"
@@ -111,4 +112,57 @@ TEST_F(KyrDetection, VersionFiveLooksAtTheProgramFolderOfVersionFourThenFive) {
     User("KYR4", "HomePath", "C:\\KYR4");
     User("KYR4", "WorkPath", "D:\\KYR4 data");
     EXPECT_EQ(Found(KyrGeneration5()), (Strings{"", "C:\\KYR4", ""}));
+}
+
+// Codes 9 and 10 as the shortcut step sends them: earlier entries in the destination go, with the program
+// group of a version-4 or first-generation entry, but never the group the shortcut step has just filled.
+class KyrEarlierEntries : public testing::Test {
+protected:
+    void SetUp() override {
+        ForgetKyr();
+        Install().InstallDir = "Q:\\kyrtest\\entries\\KYR";
+        Install().StartmenuFolder = (Programs / "KYR Test New").string().c_str();
+        for (const char* group : {"KYR Test New", "KYR4 Test Old"})
+            PutFile(Programs / group / "KYR.lnk", "link");
+    }
+    void TearDown() override {
+        ForgetKyr();
+        for (const char* group : {"KYR Test New", "KYR4 Test Old"})
+            RemoveTree(Programs / group);
+        Install().InstallDir = "";
+        Install().StartmenuFolder = "";
+    }
+    static void Entry(const char* key, const std::string& path, const fs::path& group) {
+        SetText(HKEY_LOCAL_MACHINE, kUninstallBranch + "\\" + key, "UninstallPath", path);
+        SetText(HKEY_LOCAL_MACHINE, kUninstallBranch + "\\" + key, "UninstallStartmenu", group.string());
+    }
+    static bool EntryExists(const char* key) {
+        return KeyExists(HKEY_LOCAL_MACHINE, kUninstallBranch + "\\" + key);
+    }
+
+    const fs::path Programs = ShellFolder(CSIDL_PROGRAMS);
+};
+
+TEST_F(KyrEarlierEntries, VersionFiveLeavesItsOwnEntryAndGroupAndRemovesVersionFour) {
+    Entry("KYR5", "Q:\\kyrtest\\entries\\KYR", Programs / "KYR Test New"); // written by the copy step
+    Entry("KYR4", "q:\\kyrtest\\entries\\kyr\\", Programs / "KYR4 Test Old");
+    NewSetupHookKYR5(NEWHOOK_STARTMENU_FOLDER, 0, 0, 0, 0, 0);
+    NewSetupHookKYR5(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(EntryExists("KYR5"));
+    EXPECT_FALSE(EntryExists("KYR4"));
+    EXPECT_FALSE(fs::exists(Programs / "KYR4 Test Old"));
+    EXPECT_EQ(FileText(Programs / "KYR Test New" / "KYR.lnk"), "link");
+}
+
+TEST_F(KyrEarlierEntries, VersionSixKeepsAGroupThatHoldsTheNewShortcuts) {
+    Entry("KYR5", "Q:\\kyrtest\\entries\\KYR", Programs / "KYR Test New");
+    Entry("KYR4", "Q:\\kyrtest\\entries\\KYR", Programs / "KYR4 Test Old");
+    Entry("KYR", "Q:\\kyrtest\\elsewhere", Programs / "KYR4 Test Old");
+    NewSetupHookKYR6(NEWHOOK_STARTMENU_FOLDER, 0, 0, 0, 0, 0);
+    NewSetupHookKYR6(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(EntryExists("KYR5"));
+    EXPECT_FALSE(EntryExists("KYR4"));
+    EXPECT_TRUE(EntryExists("KYR")) << "installed elsewhere";
+    EXPECT_EQ(FileText(Programs / "KYR Test New" / "KYR.lnk"), "link");
+    EXPECT_EQ(FileText(Programs / "KYR4 Test Old" / "KYR.lnk"), "link") << "version 5's group was remembered";
 }
