@@ -103,8 +103,7 @@ bool PackageRequirementsMet(const CONFIGREADER& config) {
     return true;
 }
 
-// The built-in product hooks are not part of this build yet: the choice is made and logged, and the hook
-// entry point stays as it is.
+// A hook library's NewSetupHook takes precedence over the built-in product hooks.
 void SelectProductHook(const CONFIGREADER& config) {
     if (StringCompareNoCase(config.Text("AppName", "").Text(), "KYR") != 0)
         return;
@@ -113,15 +112,9 @@ void SelectProductHook(const CONFIGREADER& config) {
         LogPrintf("SETUP::RunInstall KYR %.2f: the hook library's NewSetupHook stays\n", version);
         return;
     }
-    if (const NEWSETUPHOOK builtin = BuiltInProductHook(version)) {
-        NewSetupHook = builtin;
-        LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version,
-                  ProductHookGeneration(version));
-        return;
-    }
-    LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d not available in this build, "
-              "NewSetupHook unchanged\n",
-              version, ProductHookGeneration(version));
+    NewSetupHook = BuiltInProductHook(version);
+    LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version,
+              ProductHookGeneration(version));
 }
 
 STRING WizardCaption(const STRING& appname) {

@@ -104,5 +104,15 @@ int NewSetupHookKYR4(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3,
 NEWSETUPHOOK BuiltInProductHook(double appversion) {
     if (appversion < 4.8)
         return NewSetupHookKYR4;
+    if (appversion < 5.6)
+        return NewSetupHookKYR5;
+    return NewSetupHookKYR6;
+}
+
+NEWSETUPHOOK UninstallProductHook(const STRING& keyname) {
+    if (EqualsNoCase(keyname.Text(), "KYR5"))
+        return NewSetupHookKYR5;
+    if (EqualsNoCase(keyname.Text(), "KYR6"))
+        return NewSetupHookKYR6;
     return nullptr;
 }

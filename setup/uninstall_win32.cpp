@@ -12,6 +12,7 @@
 #include "lib/ownedpath.h"
 #include "setup/exitcodes.h"
 #include "setup/installstate.h"
+#include "setup/kyrsetuphook.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 
@@ -248,11 +249,10 @@ int RunUninstall(const STRING& programpath) {
             return SETUP_EXIT_SUCCESS;
         WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
     }
-    if (StringCompareNoCase(state.KeyName.Text(), "KYR5") == 0 ||
-        StringCompareNoCase(state.KeyName.Text(), "KYR6") == 0)
-        LogPrintf("SETUP::RunUninstall %s: built-in product hook not available in this build, NewSetupHook "
-                  "unchanged\n",
-                  state.KeyName.Text());
+    if (const NEWSETUPHOOK builtin = UninstallProductHook(state.KeyName)) {
+        NewSetupHook = builtin;
+        LogPrintf("SETUP::RunUninstall %s: built-in product hook\n", state.KeyName.Text());
+    }
     const SETUPEXITCODE exitcode = RunWizard(title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
     LogPrintf("SETUP::~RunUninstall exit code %d\n", exitcode);
