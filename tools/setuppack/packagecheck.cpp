@@ -31,7 +31,7 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 }
 
 std::string Std(const STRING& text) {
-    return text.Text() ? text.Text() : "";
+    return text.NotNull() ? text.Text() : "";
 }
 
 // The files of the package folder as Windows finds them: letter case ignored.
@@ -224,13 +224,15 @@ private:
 void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summary) {
     const FOLDER files(folder);
     CONFIGFILE config;
-    if (!config.Read(folder, SETUP_CONFIG_FILE, report))
-        return;
-    config.CheckKeys(SetupConfigKeys(), report);
-    summary << SETUP_CONFIG_FILE << ": " << config.Lines().size() << " keys";
-    for (const std::string& language : config.Languages())
-        summary << (language.empty() ? "" : " ") << language;
-    summary << "\n";
+    // Without a configuration the archives and the texts are still worth checking.
+    const bool configured = config.Read(folder, SETUP_CONFIG_FILE, report);
+    if (configured) {
+        config.CheckKeys(SetupConfigKeys(), report);
+        summary << SETUP_CONFIG_FILE << ": " << config.Lines().size() << " keys";
+        for (const std::string& language : config.Languages())
+            summary << (language.empty() ? "" : " ") << language;
+        summary << "\n";
+    }
 
     DESTINATION destination;
     for (const char* archive : {"setup.fil", "custom.fil"}) {
@@ -248,6 +250,8 @@ void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summa
     for (const char* text : LICENCE_TEXTS)
         if (!files.Has(text))
             report.Add(text, 0, "is missing: the licence page shows setup's built-in text instead");
+    if (!configured)
+        return;
 
     for (const std::string& language : config.Languages()) {
         const HASH table = config.Resolved(language);
