@@ -109,7 +109,8 @@ protected:
             Shipped = std::make_unique<SETUPFOLDER>();
             Package = Shipped->Path.string();
             for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
-                std::filesystem::copy_file(file.path(), Shipped->Path / file.path().filename());
+                std::filesystem::copy_file(file.path(), Shipped->Path / file.path().filename(),
+                                           std::filesystem::copy_options::overwrite_existing);
         }
         Destination = DemoPadFolder();
         StartMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
@@ -275,7 +276,7 @@ protected:
               "UninstallProtect", "UninstallFirewall", "UninstallEmail", "UninstallStartmenu",
               "UninstallStartmenuFiles", "UninstallDesktopFiles", "InstallLocation", "QuietUninstallString",
               "InstallDate"})
-        // clang-format on
+            // clang-format on
             std::cout << "  " << value << " = " << Uninstall(value) << "\n";
         std::cout << "File types:\n";
         for (size_t i = 0; i + 1 < kFileTypes.size(); i += 2)

@@ -256,7 +256,8 @@ TEST_F(SetupPack, TargetsThatNoMemberProvidesAreReportedAtTheirKeys) {
                     "UninstallIcon=logs\\\\dummy.tmp\n"                                  // 5
                     "CopyToDest=setup.exe|setupgerman.dll|..\\\\outside.dll\n"           // 6
                     "DeleteAfterExtract=docs/readme.txt|setupinfo.tmp\n"                 // 7
-                    "StartmenuOpts.ger=Werkzeug;app.exe;;app.exe:eins\n");               // 8
+                    "StartmenuOpts.ger=Werkzeug;app.exe;;app.exe:eins\n"                 // 8
+                    "AskOverwrite=docs\\\\readme.txt;the read-me|app.ini;settings\n");   // 9
     EXPECT_TRUE(Reports(report, "setup.cfg", 2, "\"bin\\tool.exe\" is in no archive"));
     EXPECT_TRUE(Reports(report, "setup.cfg", 2, "\"icons\\tool.ico\" is in no archive"));
     EXPECT_TRUE(Reports(report, "setup.cfg", 3, "\"viewer.exe\" is in no archive"));
@@ -267,7 +268,8 @@ TEST_F(SetupPack, TargetsThatNoMemberProvidesAreReportedAtTheirKeys) {
     EXPECT_TRUE(Reports(report, "setup.cfg", 6, "would leave the destination"));
     EXPECT_TRUE(Reports(report, "setup.cfg", 7, "\"setupinfo.tmp\""));
     EXPECT_TRUE(Reports(report, "setup.cfg", 8, "icon number of shortcut \"Werkzeug\" is not a number"));
-    EXPECT_EQ(report.All().size(), 10u) << "web addresses, the search path and setup.exe need nothing\n"
+    EXPECT_TRUE(Reports(report, "setup.cfg", 9, "\"app.ini\", which no archive member has"));
+    EXPECT_EQ(report.All().size(), 11u) << "web addresses, the search path and setup.exe need nothing\n"
                                         << Listed(report);
 }
 
