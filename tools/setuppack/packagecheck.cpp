@@ -104,6 +104,7 @@ public:
         Numbers();
         Texts();
         Lists();
+        AskOverwrite();
         FileTypes();
         Shortcuts();
     }
@@ -170,6 +171,15 @@ private:
                 else if (std::string(key) != "CopyToDest")
                     Target(key, name, key);
             }
+        }
+    }
+
+    void AskOverwrite() {
+        for (const STRING& field : ListFields(Config.Text("AskOverwrite"))) {
+            const std::string member = Std(EntryField(field, 0));
+            if (!member.empty() && !Destination.Has(member))
+                Problem("AskOverwrite", "AskOverwrite names \"" + member +
+                                            "\", which no archive member has: the question is never asked");
         }
     }
 
