@@ -292,6 +292,13 @@ TEST_F(SetupPack, MissingFilesAndDamagedArchivesAreReported) {
 
     fs::remove(Package / "setup.fil");
     EXPECT_TRUE(Reports(Check(), "setup.fil", 0, "is missing"));
+
+    // An archive that the source no longer makes is not shipped unnoticed.
+    fs::remove_all(Source / "custom.fil");
+    REPORT rebuilt;
+    std::ostringstream summary;
+    EXPECT_TRUE(BuildPackage(Source.string(), Package.string(), rebuilt, summary));
+    EXPECT_TRUE(Reports(rebuilt, "custom.fil", 0, "is not made from"));
 }
 
 TEST_F(SetupPack, UnsafeMemberNamesAreReportedAndNeverPacked) {

@@ -125,6 +125,14 @@ bool BuildPackage(const std::string& source, const std::string& dest, REPORT& re
         report.Add(source, 0, "cannot be read: " + error.message());
         return false;
     }
+    // An archive left in dest by an earlier build would be shipped and checked as if it were made now.
+    for (const char* archive : ARCHIVE_FOLDERS) {
+        std::error_code missing;
+        if (!fs::exists(fs::path(source) / archive, missing) && fs::exists(fs::path(dest) / archive, missing))
+            report.Add(archive, 0,
+                       "is not made from " + source + ": remove it from " + dest + " or add " + archive +
+                           "/ to " + source);
+    }
     return written;
 }
 
