@@ -299,6 +299,12 @@ TEST_F(SetupPack, MissingFilesAndDamagedArchivesAreReported) {
     std::ostringstream summary;
     EXPECT_TRUE(BuildPackage(Source.string(), Package.string(), rebuilt, summary));
     EXPECT_TRUE(Reports(rebuilt, "custom.fil", 0, "is not made from"));
+
+    // A file of another program in place of setup.cfg.
+    std::ofstream(Package / "setup.cfg") << "[Setup]\nTitle=Demo\n";
+    const REPORT foreign = Check();
+    EXPECT_TRUE(Reports(foreign, "setup.cfg", 0, "sets no key of a setup configuration"));
+    EXPECT_TRUE(Reports(foreign, "setup.cfg", 1, "no \"=\""));
 }
 
 TEST_F(SetupPack, UnsafeMemberNamesAreReportedAndNeverPacked) {

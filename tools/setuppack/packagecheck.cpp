@@ -237,6 +237,10 @@ void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summa
     // Without a configuration the archives and the texts are still worth checking.
     const bool configured = config.Read(folder, SETUP_CONFIG_FILE, report);
     if (configured) {
+        STRING text;
+        if (text.Load((folder + "/" + SETUP_CONFIG_FILE).c_str(), "rb") && !HasSetupKeys(text))
+            report.Add(SETUP_CONFIG_FILE, 0,
+                       "sets no key of a setup configuration: setup refuses to start with it");
         config.CheckKeys(SetupConfigKeys(), report);
         summary << SETUP_CONFIG_FILE << ": " << config.Lines().size() << " keys";
         for (const std::string& language : config.Languages())
