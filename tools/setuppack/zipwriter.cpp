@@ -23,7 +23,6 @@ constexpr uint16_t VERSION_ZIP64 = 45;
 constexpr uint16_t HOST_UNIX =
     3; // names keep their letter case; the mode travels in the high attribute bytes
 constexpr uint32_t ALL_ONES = 0xFFFFFFFF;
-constexpr size_t LOCAL_HEADER_SIZE = 30;
 constexpr size_t CHUNK = 64 * 1024;
 // MS-DOS attributes in the low byte, the Unix mode in the high half.
 constexpr uint32_t FILE_ATTRIBUTES = (0100644u << 16) | 0x20;
