@@ -62,7 +62,6 @@ bool LoadConfigTable(HASH& table, const char* filename) {
 }
 
 bool HasSetupKeys(const STRING& text) {
-
     const char* data = text.c_str();
     for (int start = 0; data != nullptr && start < text.Length();) {
         const char* line = data + start;
