@@ -16,6 +16,44 @@ STRINGARRAY KeysOf(const HASH& table) {
 
 } // namespace
 
+const std::vector<CONFIGKEY>& SetupConfigKeys() {
+    static const std::vector<CONFIGKEY> keys = {{"AppName", CONFIGFORM::Text},
+                                                {"AppVersion", CONFIGFORM::Text},
+                                                {"IniKey", CONFIGFORM::Text},
+                                                {"InstallPath", CONFIGFORM::Text},
+                                                {"IdIcon", CONFIGFORM::Number},
+                                                {"WelcomeMsg", CONFIGFORM::Text},
+                                                {"WelcomeWarning", CONFIGFORM::Text},
+                                                {"CheckDll", CONFIGFORM::List},
+                                                {"ActiveSyncInstall", CONFIGFORM::Number},
+                                                {"Advertise", CONFIGFORM::Text},
+                                                {"FinishMsg", CONFIGFORM::Text},
+                                                {"AskOverwrite", CONFIGFORM::Entries},
+                                                {"ProtectedFiles", CONFIGFORM::Entries},
+                                                {"CopyToDest", CONFIGFORM::List},
+                                                {"FileTypes", CONFIGFORM::Entries},
+                                                {"StartmenuName", CONFIGFORM::Text},
+                                                {"UninstallIcon", CONFIGFORM::Text},
+                                                {"AddToFirewall", CONFIGFORM::Presence},
+                                                {"UninstallEmail", CONFIGFORM::Presence},
+                                                {"NoCopyComplete", CONFIGFORM::Number},
+                                                {"StartmenuOpts", CONFIGFORM::Entries},
+                                                {"DesktopIcon", CONFIGFORM::Number},
+                                                {"StartmenuUninstall", CONFIGFORM::Number},
+                                                {"DeleteAfterExtract", CONFIGFORM::List},
+                                                {"NoFinalPopup", CONFIGFORM::Number}};
+    return keys;
+}
+
+const std::vector<CONFIGKEY>& AdvertConfigKeys() {
+    static const std::vector<CONFIGKEY> keys = {{"Url", CONFIGFORM::Text},
+                                                {"Teaser1", CONFIGFORM::Text},
+                                                {"Teaser2", CONFIGFORM::Text},
+                                                {"Product", CONFIGFORM::Text},
+                                                {"Description", CONFIGFORM::Text}};
+    return keys;
+}
+
 bool LoadConfigTable(HASH& table, const char* filename) {
     const bool loaded = table.Load(filename);
     LogPrintf("SETUP::LoadConfigTable %s %s, %d keys\n", filename, loaded ? "loaded" : "not loadable",
@@ -24,37 +62,13 @@ bool LoadConfigTable(HASH& table, const char* filename) {
 }
 
 bool HasSetupKeys(const STRING& text) {
-    static const char* const keys[] = {"AppName",
-                                       "AppVersion",
-                                       "IniKey",
-                                       "InstallPath",
-                                       "IdIcon",
-                                       "WelcomeMsg",
-                                       "WelcomeWarning",
-                                       "CheckDll",
-                                       "ActiveSyncInstall",
-                                       "Advertise",
-                                       "FinishMsg",
-                                       "AskOverwrite",
-                                       "ProtectedFiles",
-                                       "CopyToDest",
-                                       "FileTypes",
-                                       "StartmenuName",
-                                       "UninstallIcon",
-                                       "AddToFirewall",
-                                       "UninstallEmail",
-                                       "NoCopyComplete",
-                                       "StartmenuOpts",
-                                       "DesktopIcon",
-                                       "StartmenuUninstall",
-                                       "DeleteAfterExtract",
-                                       "NoFinalPopup"};
     const char* data = text.c_str();
     for (int start = 0; data != nullptr && start < text.Length();) {
         const char* line = data + start;
         // "AppName.ger=" and "StartmenuOpts_3=" set keys of the table too.
         const size_t name = std::strcspn(line, "=._\n");
-        for (const char* key : keys) {
+        for (const CONFIGKEY& known : SetupConfigKeys()) {
+            const char* key = known.Name;
             if (std::strlen(key) == name && StartsWithNoCase(line, key) &&
                 std::strchr("=._", line[name]) != nullptr && line[name] != '\0')
                 return true;

@@ -23,6 +23,17 @@ constexpr const char* SETUP_CONFIG_FILE = "setup.cfg";
 // Continuation keys "Key_0" ... "Key_23" are appended to "Key"; higher numbers stay as they are.
 constexpr int CONFIG_CONTINUATION_KEYS = 24;
 
+// What a key's value is read as (see the value forms above); Presence: the key acts when it is present at
+// all.
+enum class CONFIGFORM { Text, Number, Decimal, List, Entries, Presence };
+struct CONFIGKEY {
+    const char* Name;
+    CONFIGFORM Form;
+};
+// The keys of "setup.cfg" that setup reads, and those of the advertisement file.
+const std::vector<CONFIGKEY>& SetupConfigKeys();
+const std::vector<CONFIGKEY>& AdvertConfigKeys();
+
 // Loads filename into table (replacing what it held). False, with the table unchanged, when the file cannot
 // be read.
 bool LoadConfigTable(HASH& table, const char* filename);

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <ctime>
 #include <memory>
 
 #include "lib/appglobals.h"
@@ -109,7 +110,8 @@ private:
         const int64_t total = archive.GetTotalSize();
         Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
         char member[UNZIPPER::NAMESIZE] = {};
-        int64_t done = archive.GetFirstFile(member);
+        int64_t size = archive.GetFirstFile(member);
+        int64_t done = size;
         while (member[0] != '\0') {
             if (!ExtractMember(archive, member))
                 return false;
@@ -117,9 +119,10 @@ private:
                 SetProgress(ProgressPercent(done, total));
             if (IsFolderPlaceholder(member)) // it was there only to create its folder
                 DeleteFileBelow(InstallDir, STRING(member), "ActualCopy");
-            else
-                Files.Add(member);
-            done += archive.GetNextFile(member);
+            else if (Files.Add(member) && size > 0)
+                InstalledBytes += static_cast<uint64_t>(size);
+            size = archive.GetNextFile(member);
+            done += size;
         }
         return true;
     }
@@ -178,6 +181,8 @@ private:
                 target.SetReadOnly(false);
             if (!source.Copy(target.Text(), true))
                 LogPrintf("SETUP::ActualCopy cannot copy %s to %s\n", source.Text(), target.Text());
+            else if (target.Size() > 0)
+                InstalledBytes += static_cast<uint64_t>(target.Size());
             target.SetReadOnly(false);
         }
     }
@@ -202,6 +207,13 @@ private:
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
             entry.Write(value.Name.Text(), value.Text.Text());
+        const STRING today = InstallDateText(std::time(nullptr));
+        for (const ENTRYVALUE& value : ManagedEntryValues(Config, InstallDir, InstalledBytes, today)) {
+            if (value.IsNumber)
+                entry.Write(value.Name.Text(), value.Number);
+            else
+                entry.Write(value.Name.Text(), value.Text.Text());
+        }
     }
 
     void CallEndHooks() {
@@ -229,6 +241,7 @@ private:
     const STRING InstallDir;
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
+    uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize
     bool ServiceStopped = false;
     bool Copied = false;
 };

@@ -1,6 +1,9 @@
 #include "setup/installrecord.h"
 
+#include <limits>
+
 #include "lib/ownedpath.h"
+#include "lib/timetext.h"
 #include "setup/installstate.h"
 
 namespace {
@@ -130,7 +133,6 @@ REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir,
                                    const STRING& rootclasses) {
     auto value = [&config](const char* key) { return NotNull(ConfigValue(config, key)); };
     const STRING directory = NotNull(installdir);
-    const STRING inikey = value("IniKey");
 
     REGISTRYTEXTS values;
     values.push_back({"DisplayName", value("StartmenuName")});
@@ -140,7 +142,7 @@ REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir,
     values.push_back({"URLInfoAbout", STRING(UNINSTALL_URLINFOABOUT)});
     values.push_back({"AppName", value("AppName")});
     values.push_back({"Version", value("AppVersion")});
-    values.push_back({"UninstallString", "\"" || directory || "\\Setup.exe\" -remove \"" || inikey || "\""});
+    values.push_back({"UninstallString", UninstallCommand(config, directory)});
     values.push_back({"UninstallFiles", NotNull(installedfiles)});
     values.push_back({"UninstallPath", directory});
     values.push_back({"UninstallRootClasses", NotNull(rootclasses)});
@@ -149,6 +151,37 @@ REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir,
         values.push_back({"UninstallFirewall", value("AddToFirewall")});
     if (config.Contains("UninstallEmail") && value("UninstallEmail").Find(";"))
         values.push_back({"UninstallEmail", value("UninstallEmail")});
+    return values;
+}
+
+STRING UninstallCommand(const HASH& config, const STRING& installdir) {
+    return "\"" || NotNull(installdir) || "\\Setup.exe\" -remove \"" || ConfigText(config, "IniKey") || "\"";
+}
+
+uint32_t SizeInKiB(uint64_t bytes) {
+    const uint64_t kib = bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0);
+    const uint64_t largest = std::numeric_limits<uint32_t>::max();
+    return static_cast<uint32_t>(kib < largest ? kib : largest);
+}
+
+STRING InstallDateText(time_t when) {
+    STRING date = TIMETEXT::Date(when); // "yyyy-mm-dd"
+    date.Replace("-", "");
+    return date;
+}
+
+std::vector<ENTRYVALUE> ManagedEntryValues(const HASH& config, const STRING& installdir,
+                                           uint64_t installedbytes, const STRING& installdate) {
+    const STRING directory = NotNull(installdir);
+    std::vector<ENTRYVALUE> values;
+    values.push_back({"InstallLocation", directory});
+    values.push_back({"EstimatedSize", STRING(""), true, SizeInKiB(installedbytes)});
+    // The same command as UninstallString: unattended removal adds only its switch.
+    values.push_back({"QuietUninstallString", UninstallCommand(config, directory) || " /VERYSILENT"});
+    // The installer offers no change or repair of an installation: the program list shows Uninstall only.
+    values.push_back({"NoModify", STRING(""), true, 1});
+    values.push_back({"NoRepair", STRING(""), true, 1});
+    values.push_back({"InstallDate", NotNull(installdate)});
     return values;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include "lib/hash.h"
@@ -83,6 +84,26 @@ STRING UninstallKeyPath(const HASH& config);
 // The values of the uninstall entry that the copy step writes, in writing order.
 REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir, const STRING& installedfiles,
                                    const STRING& rootclasses);
+
+// A value of the uninstall entry that Windows' program list and deployment tools read: a text (REG_SZ) or a
+// number (REG_DWORD).
+struct ENTRYVALUE {
+    STRING Name;
+    STRING Text;
+    bool IsNumber = false;
+    uint32_t Number = 0;
+};
+
+// The command line that removes the installation: "<installdir>\Setup.exe" -remove "<IniKey>".
+STRING UninstallCommand(const HASH& config, const STRING& installdir);
+// Bytes as EstimatedSize counts them: KiB, rounded up, at most the largest DWORD.
+uint32_t SizeInKiB(uint64_t bytes);
+// A day in local time as InstallDate writes it: "yyyymmdd".
+STRING InstallDateText(time_t when);
+// The values written after UninstallEntryValues, in writing order: InstallLocation, EstimatedSize (the
+// installed files' bytes), QuietUninstallString, NoModify, NoRepair, InstallDate (installdate as given).
+std::vector<ENTRYVALUE> ManagedEntryValues(const HASH& config, const STRING& installdir,
+                                           uint64_t installedbytes, const STRING& installdate);
 
 // Progress of an archive in percent: done * 100 / total in 64-bit integers, 0 while total is not positive
 // (an empty listing has no valid divisor), never above 100.

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,7 +61,8 @@ testing::AssertionResult InOrder(const std::string& text, const std::vector<std:
     return testing::AssertionSuccess();
 }
 
-// The values of a registry key in the order the registry lists them; all must be REG_SZ.
+// The values of a registry key in the order the registry lists them: REG_SZ as their text, REG_DWORD as
+// "dword:" and the number; no other type is expected.
 PAIRS RegistryValues(HKEY root, const std::string& key) {
     PAIRS values;
     HKEY handle = nullptr;
@@ -74,6 +77,12 @@ PAIRS RegistryValues(HKEY root, const std::string& key) {
         if (RegEnumValueA(handle, index, name, &namelength, nullptr, &type, data, &datalength) !=
             ERROR_SUCCESS)
             break;
+        if (type == REG_DWORD && datalength == sizeof(DWORD)) {
+            DWORD number = 0;
+            std::memcpy(&number, data, sizeof number);
+            values.emplace_back(name, "dword:" + std::to_string(number));
+            continue;
+        }
         std::string text(reinterpret_cast<const char*>(data), datalength);
         while (!text.empty() && text.back() == '\0')
             text.pop_back();
@@ -402,8 +411,25 @@ TEST_F(CopyStepUi, CopiesBothArchivesRegistersAndRecordsEverything) {
         {"UninstallProtect", "*.ini"},
         {"UninstallFirewall", "program.exe"},
         {"UninstallEmail", "feedback@copytest.example;Copy Test"}};
-    EXPECT_EQ(SortedByName(UninstallEntry()), SortedByName(expected));
+    // Then what the program list and deployment tools read: EstimatedSize counts the members and the
+    // CopyToDest file, 4,029 bytes, in whole KiB.
+    SYSTEMTIME today = {};
+    GetLocalTime(&today);
+    char date[16] = {};
+    snprintf(date, sizeof date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    const std::string uninstall = "\"" + InstallDir() + "\\Setup.exe\" -remove \"" + IniKey + "\"";
+    PAIRS all = expected;
+    all.insert(all.end(), {{"InstallLocation", InstallDir()},
+                           {"EstimatedSize", "dword:4"},
+                           {"QuietUninstallString", uninstall + " /VERYSILENT"},
+                           {"NoModify", "dword:1"},
+                           {"NoRepair", "dword:1"},
+                           {"InstallDate", date}});
+    EXPECT_EQ(SortedByName(UninstallEntry()), SortedByName(all));
     EXPECT_TRUE(InOrder(Log(), WriteLines(expected)));
+    EXPECT_TRUE(InOrder(Log(), {WriteLines(expected).back(), WriteLines({all[expected.size()]}).front(),
+                                WriteLines({all.back()}).front()}))
+        << "after the values above";
 
     // File types: an open command for the first, "{null}" and "{textedit}" for the second, none for the
     // third.
@@ -567,7 +593,7 @@ TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRe
     EXPECT_EQ(Log().find("Application Service was"), std::string::npos);
 
     const PAIRS entry = UninstallEntry();
-    EXPECT_EQ(entry.size(), 12u) << "no UninstallFirewall, no UninstallEmail without \";\"";
+    EXPECT_EQ(entry.size(), 12u + 6u) << "no UninstallFirewall, no UninstallEmail without \";\"";
     EXPECT_EQ(ValueOf(entry, "UninstallFiles"), "app.txt");
     EXPECT_EQ(ValueOf(entry, "UninstallEmail"), std::nullopt);
     EXPECT_EQ(ValueOf(entry, "UninstallFirewall"), std::nullopt);

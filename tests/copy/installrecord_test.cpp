@@ -2,6 +2,7 @@
 // and the uninstall entry's values with their order.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -197,4 +198,53 @@ TEST(InstalledFiles, NamesThatWouldLeaveTheInstallFolderAreNeverRecorded) {
     for (const char* name : {"../outside.txt", "C:\\Windows\\x.dll", "/etc/x", "a|b.txt", "nul"})
         EXPECT_FALSE(files.Add(name)) << name;
     EXPECT_STREQ(files.Text().Text(), "bin/demo.exe|%APPDATA%/x.txt");
+}
+
+TEST(UninstallEntry, ManagedValuesFollowWithTheQuietCommandSizeAndDate) {
+    const HASH config = Config("IniKey=Demo Pad\n");
+    const std::vector<ENTRYVALUE> values =
+        ManagedEntryValues(config, STRING("C:\\Prog\\Demo"), 1025, STRING("20260304"));
+    std::vector<std::string> names;
+    for (const ENTRYVALUE& value : values)
+        names.push_back(value.Name.Text());
+    EXPECT_EQ(names, (std::vector<std::string>{"InstallLocation", "EstimatedSize", "QuietUninstallString",
+                                               "NoModify", "NoRepair", "InstallDate"}));
+    EXPECT_STREQ(values[0].Text.Text(), "C:\\Prog\\Demo");
+    EXPECT_TRUE(values[1].IsNumber);
+    EXPECT_EQ(values[1].Number, 2u) << "1025 bytes take two KiB";
+    const REGISTRYTEXTS entry =
+        UninstallEntryValues(config, STRING("C:\\Prog\\Demo"), STRING(""), STRING(""));
+    EXPECT_STREQ(values[2].Text.Text(), (entry[7].Text || " /VERYSILENT").Text());
+    EXPECT_STREQ(values[2].Text.Text(), "\"C:\\Prog\\Demo\\Setup.exe\" -remove \"Demo Pad\" /VERYSILENT");
+    EXPECT_FALSE(values[2].IsNumber);
+    for (int i : {3, 4}) {
+        EXPECT_TRUE(values[i].IsNumber) << values[i].Name.Text();
+        EXPECT_EQ(values[i].Number, 1u) << values[i].Name.Text();
+    }
+    EXPECT_STREQ(values[5].Text.Text(), "20260304");
+    EXPECT_FALSE(values[5].IsNumber);
+}
+
+TEST(UninstallEntry, EstimatedSizeRoundsUpToWholeKiBAndStaysWithinADword) {
+    EXPECT_EQ(SizeInKiB(0), 0u);
+    EXPECT_EQ(SizeInKiB(1), 1u);
+    EXPECT_EQ(SizeInKiB(1024), 1u);
+    EXPECT_EQ(SizeInKiB(1024 * 1024 + 1), 1025u);
+    EXPECT_EQ(SizeInKiB(uint64_t(1) << 45), 0xFFFFFFFFu) << "32 TiB is more than a DWORD of KiB";
+}
+
+TEST(UninstallEntry, InstallDateIsTheLocalDayWithoutSeparators) {
+    struct tm day {};
+    day.tm_year = 2026 - 1900;
+    day.tm_mon = 2;
+    day.tm_mday = 4;
+    day.tm_hour = 23;
+    day.tm_min = 59;
+    day.tm_isdst = -1;
+    EXPECT_STREQ(InstallDateText(std::mktime(&day)).Text(), "20260304");
+    day.tm_mon = 11;
+    day.tm_mday = 31;
+    day.tm_hour = 0;
+    day.tm_min = 0;
+    EXPECT_STREQ(InstallDateText(std::mktime(&day)).Text(), "20261231");
 }

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,15 @@ std::string CurrentTestName() {
     return std::string(info->test_suite_name()) + "." + info->name();
 }
 
+// The local date as the uninstall entry's InstallDate writes it: "yyyymmdd".
+std::string Today() {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    char text[16] = {};
+    snprintf(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
 // An archive member as the package's build packs it: its name and the file it is made from (empty for a
 // directory or an empty member).
 struct MEMBER {
@@ -99,7 +109,8 @@ protected:
             Shipped = std::make_unique<SETUPFOLDER>();
             Package = Shipped->Path.string();
             for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
-                std::filesystem::copy_file(file.path(), Shipped->Path / file.path().filename());
+                std::filesystem::copy_file(file.path(), Shipped->Path / file.path().filename(),
+                                           std::filesystem::copy_options::overwrite_existing);
         }
         Destination = DemoPadFolder();
         StartMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
@@ -258,11 +269,14 @@ protected:
         for (const std::string& name : FolderEntries(Destination))
             std::cout << "  " << name << (IsFolder(Destination + "\\" + name) ? "\\" : "") << "\n";
         std::cout << "Uninstall entry HKEY_LOCAL_MACHINE\\" << kUninstallKey << ":\n";
+        // clang-format off
         for (const char* value :
              {"DisplayName", "DisplayVersion", "DisplayIcon", "Publisher", "URLInfoAbout", "AppName",
               "Version", "UninstallString", "UninstallFiles", "UninstallPath", "UninstallRootClasses",
               "UninstallProtect", "UninstallFirewall", "UninstallEmail", "UninstallStartmenu",
-              "UninstallStartmenuFiles", "UninstallDesktopFiles"})
+              "UninstallStartmenuFiles", "UninstallDesktopFiles", "InstallLocation", "QuietUninstallString",
+              "InstallDate"})
+            // clang-format on
             std::cout << "  " << value << " = " << Uninstall(value) << "\n";
         std::cout << "File types:\n";
         for (size_t i = 0; i + 1 < kFileTypes.size(); i += 2)
@@ -302,6 +316,7 @@ TEST_F(DemoInstallation, APersonInstallsDemoPadAndFindsItEverywhereWindowsLooks)
     // The product's files: every archive member in the destination, byte for byte; the dummy member only
     // made its folder; the file needed during setup only is gone again.
     std::vector<std::string> recorded;
+    uint64_t installedbytes = 0;
     for (const MEMBER& member : Members(DEMO_SETUP_MEMBERS + std::string("|") + DEMO_CUSTOM_MEMBERS)) {
         const std::string path = Below(Destination, member.Name);
         if (member.IsDummy()) {
@@ -317,10 +332,15 @@ TEST_F(DemoInstallation, APersonInstallsDemoPadAndFindsItEverywhereWindowsLooks)
             EXPECT_FALSE(Exists(path)) << "DeleteAfterExtract removes " << path;
         else
             EXPECT_EQ(ReadFile(path), ReadFile(member.Source)) << path;
+        if (!member.Source.empty())
+            installedbytes += ReadFile(member.Source).size();
     }
     // CopyToDest: setup itself, its languages and the licence texts, from the package folder.
-    for (const char* file : {"setup.exe", "setupenglish.dll", "setupgerman.dll", "LICENSE.TXT", "LIZENZ.TXT"})
+    for (const char* file :
+         {"setup.exe", "setupenglish.dll", "setupgerman.dll", "LICENSE.TXT", "LIZENZ.TXT"}) {
         EXPECT_EQ(ReadFile(Destination + "\\" + file), ReadFile(Package + "\\" + file)) << file;
+        installedbytes += ReadFile(Package + "\\" + file).size();
+    }
     EXPECT_FALSE(Exists(Destination + "\\LICENSEFR.TXT")) << "not named by CopyToDest";
 
     // The uninstall entry records all of it.
@@ -343,6 +363,15 @@ TEST_F(DemoInstallation, APersonInstallsDemoPadAndFindsItEverywhereWindowsLooks)
               "DemoPad|Tools\\DemoPad Sync|Read me|DemoPad on the Web|" +
                   Replaced(Msg(2998), "$PROGRAM", kAppName));
     EXPECT_EQ(Uninstall("UninstallDesktopFiles"), "DemoPad");
+    // What the program list and deployment tools read, after the values above.
+    EXPECT_EQ(Uninstall("InstallLocation"), Destination);
+    EXPECT_EQ(RegistryNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"),
+              static_cast<int64_t>((installedbytes + 1023) / 1024))
+        << installedbytes << " bytes installed";
+    EXPECT_EQ(Uninstall("QuietUninstallString"), Uninstall("UninstallString") + " /VERYSILENT");
+    EXPECT_EQ(RegistryNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify"), 1);
+    EXPECT_EQ(RegistryNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair"), 1);
+    EXPECT_EQ(Uninstall("InstallDate"), Today());
 
     // File types: a document type that DemoPad opens, a log type with an icon only, a note type that
     // Notepad may also edit.

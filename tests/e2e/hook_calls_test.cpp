@@ -161,7 +161,8 @@ class HookedInstallation : public testing::Test {
 protected:
     void SetUp() override {
         for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
-            std::filesystem::copy_file(file.path(), Package.Path / file.path().filename());
+            std::filesystem::copy_file(file.path(), Package.Path / file.path().filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
         std::filesystem::copy_file(std::filesystem::path(ORVIK_HOOK_DIR) / "complete" / "SETUPHOOK.dll",
                                    Package.Path / "SETUPHOOK.dll");
         Hook = Package.File("SETUPHOOK.dll");

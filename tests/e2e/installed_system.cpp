@@ -31,6 +31,15 @@ std::string RegistryText(void* root, const std::string& key, const std::string& 
     return text;
 }
 
+int64_t RegistryNumber(void* root, const std::string& key, const std::string& name) {
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    if (RegGetValueA(static_cast<HKEY>(root), key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &number,
+                     &size) != ERROR_SUCCESS)
+        return -1;
+    return number;
+}
+
 bool RegistryKeyExists(void* root, const std::string& key) {
     HKEY opened = nullptr;
     if (RegOpenKeyExA(static_cast<HKEY>(root), key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)

@@ -2,6 +2,7 @@
 // shell folders and shortcuts; and the removal of such traces before a session that needs a clean machine.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,16 @@ std::string ShellFolder(int csidl);
 // The text value of a key; "<absent>" when the key or the value is not there. An empty name reads the
 // key's default value.
 std::string RegistryText(void* root, const std::string& key, const std::string& name = "");
+// A REG_DWORD value; -1 when it is absent or of another type.
+int64_t RegistryNumber(void* root, const std::string& key, const std::string& name);
 bool RegistryKeyExists(void* root, const std::string& key);
 void DeleteRegistryTree(void* root, const std::string& key);
 
 // A shell link (.LNK) as the shell link object reads it back, as the shortcut step's own tests read it.
 using SHORTCUT = SHELLLINKDATA;
-inline SHORTCUT ReadShortcut(const std::string& file) { return ReadShellLink(file); }
+inline SHORTCUT ReadShortcut(const std::string& file) {
+    return ReadShellLink(file);
+}
 
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
