@@ -41,7 +41,6 @@ int CharsetFromCodePage(int codepage) {
     case 1253:
         return 161; // Greek
     case -1:
-    case 65001:   // UTF-8 covers every script: the font mapper chooses
         return 1; // default
     default:
         return 0;
