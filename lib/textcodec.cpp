@@ -151,6 +151,41 @@ std::string Utf8FromUtf16(std::u16string_view utf16) {
     return out;
 }
 
+namespace {
+
+char16_t UpperCase(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return static_cast<char16_t>(c - 0x20);
+    if (c == 0xFF)
+        return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        // Pairs, upper case first; from U+0139 to U+0148 and U+0179 to U+017E the upper case is odd.
+        const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F || c == 0x130 || c == 0x178)
+            return c; // dotless i, kra, n preceded by apostrophe, long s: no simple pair here
+        const bool lower = oddUpper ? (c % 2 == 0) : (c % 2 == 1);
+        return lower ? static_cast<char16_t>(c - 1) : c;
+    }
+    if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return static_cast<char16_t>(c - 0x20);
+    if (c == 0x3C2) // final sigma
+        return 0x3A3;
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<char16_t>(c - 0x50);
+    if (c >= 0xFF41 && c <= 0xFF5A)
+        return static_cast<char16_t>(c - 0x20);
+    return c;
+}
+
+} // namespace
+
+std::u16string FoldCase(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded)
+        c = UpperCase(c);
+    return folded;
+}
+
 size_t Utf8Prefix(std::string_view utf8, size_t maxbytes) {
     if (utf8.size() <= maxbytes)
         return utf8.size();

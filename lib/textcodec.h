@@ -28,6 +28,11 @@ std::string MakerText(std::string_view bytes);
 std::u16string Utf16FromUtf8(std::string_view utf8);
 std::string Utf8FromUtf16(std::u16string_view utf16);
 
+// UTF-16 text with letter case folded (to upper case) as file names compare on Windows, for the scripts that
+// have case in file names met in practice: Latin (Basic, Latin-1, Extended-A), Greek, Cyrillic and the
+// fullwidth Latin letters. Other characters stay as they are.
+std::u16string FoldCase(std::u16string_view text);
+
 // The length of the longest start of utf8 that has at most maxbytes bytes and ends between two characters.
 size_t Utf8Prefix(std::string_view utf8, size_t maxbytes);
 

@@ -78,6 +78,17 @@ TEST(Utf16, WhatCannotBeConvertedBecomesTheReplacementCharacter) {
     EXPECT_EQ(Utf8FromUtf16(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
 
+TEST(FoldCase, PairsOfLatinGreekAndCyrillicLettersMeet) {
+    EXPECT_EQ(FoldCase(u"łukasz ärger ÿ"), FoldCase(u"ŁUKASZ ÄRGER Ÿ"));
+    EXPECT_EQ(FoldCase(u"ĺľňźżž ā"), FoldCase(u"ĹĽŇŹŻŽ Ā"));
+    EXPECT_EQ(FoldCase(u"δέλτα ς"), FoldCase(u"ΔέΛΤΑ Σ"));
+    EXPECT_EQ(FoldCase(u"ёжик ђ"), FoldCase(u"ЁЖИК Ђ"));
+    EXPECT_EQ(FoldCase(u"ａｂｃ"), FoldCase(u"ＡＢＣ"));
+    EXPECT_NE(FoldCase(u"ß"), FoldCase(u"SS")) << "no expansion: one character stays one";
+    EXPECT_NE(FoldCase(u"×"), FoldCase(u"÷"));
+    EXPECT_EQ(FoldCase(u"山田 ×÷ 1"), u"山田 ×÷ 1");
+}
+
 TEST(Utf8Prefix, CutsBetweenCharacters) {
     const std::string name = "ab山田"; // 2 + 3 + 3 bytes
     EXPECT_EQ(Utf8Prefix(name, 100), 8u);
