@@ -10,6 +10,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
 
 STRINGARRAY gArgs(STRINGARRAY::DefaultGrowBy);
 
@@ -308,6 +309,7 @@ void AcquireArguments(const ARGUMENTSOURCE& source) {
     }
 
     LogPrintf("ORVIKAPP arguments acquired\n");
+    LogPrintf("ORVIKAPP active code page %u\n", TEXTCODEC::ActiveCodePage());
     for (int i = 0; i < gArgs.Count(); ++i)
         LogPrintf("ORVIKAPP program argument %d= '%s'\n", i, gArgs.Get(i)->Text());
 

@@ -11,6 +11,7 @@
 
 #include "lib/crashhandler_platform.h"
 #include "lib/orvik.h"
+#include "lib/textcodec.h"
 
 #ifndef ORVIK_CRASHREPORT_SITE
 #define ORVIK_CRASHREPORT_SITE "https://support.orvik.example"
@@ -96,17 +97,16 @@ STRING CrashQuestionText(bool german, const char* tag, const char* filename, con
         "%s\n (in folder '%s')\n\nDo you now want to create and send the crash-information (a web browser "
         "will "
         "open with an upload form to send the file)?";
-    // CP1252, like every text of the German user interface.
+    // Written in UTF-8 and shown in the program's own code page.
     static const char* const German =
-        "Das Programm %s hat einen Fehler verursacht und muss beendet werden.\n\nSie k\xF6nnen eine Datei "
+        "Das Programm %s hat einen Fehler verursacht und muss beendet werden.\n\nSie können eine Datei "
         "mit "
         "Crash-Informationen erzeugen und diese dann\nper Web-Upload oder Email an Orvik senden.\n\n "
         "Filename: "
         "%s\n (im Ordner '%s')\n\nWollen Sie die Crash-Informationen erzeugen und an Orvik senden(zum Upload "
-        "\xF6"
-        "ffnet sich ein Web-Formular)?";
+        "öffnet sich ein Web-Formular)?";
     STRING text;
-    text.Printf(german ? German : English, tag, filename, folder);
+    text.Printf(german ? TEXTCODEC::FromUtf8(German).c_str() : English, tag, filename, folder);
     return text;
 }
 

@@ -35,8 +35,8 @@ STRING CrashProgramTag(const char* appname, const char* appversion);
 STRING CrashDumpFileName(const char* folder, const char* tag, const char* user, const char* kind,
                          const std::function<bool(const char* name)>& taken);
 
-// The question shown before anything is written, in English or German (CP1252), with the tag, the file's name
-// and its folder filled in.
+// The question shown before anything is written, in English or German (in the program's code page), with the
+// tag, the file's name and its folder filled in.
 STRING CrashQuestionText(bool german, const char* tag, const char* filename, const char* folder);
 
 // The upload page for a dump: site + "/common/crashreport.php?filename=" + the dump's name without its folder

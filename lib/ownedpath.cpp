@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
+
+#include "lib/textcodec.h"
 
 namespace {
 
@@ -117,12 +120,14 @@ STRING NormalFolder(const STRING& folder) {
 }
 
 bool IsAtOrBelow(const STRING& path, const STRING& folder) {
-    const STRING p = NormalFolder(path);
-    const STRING f = NormalFolder(folder);
-    const int n = f.Length();
-    if (n == 0 || !StartsWithNoCase(p.Text(), f.Text()))
+    // Letter case is compared as the file system compares it, beyond ASCII too: a folder typed "ärger" is the
+    // folder "Ärger".
+    const std::u16string p = TEXTCODEC::FoldCase(TEXTCODEC::ToWide(NormalFolder(path).Text()));
+    const std::u16string f = TEXTCODEC::FoldCase(TEXTCODEC::ToWide(NormalFolder(folder).Text()));
+    const size_t n = f.size();
+    if (n == 0 || p.compare(0, n, f) != 0)
         return false;
-    return p.Length() == n || f[n - 1] == '\\' || p[n] == '\\';
+    return p.size() == n || f[n - 1] == u'\\' || p[n] == u'\\';
 }
 
 bool IsRootFolder(const STRING& folder) {

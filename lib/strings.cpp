@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
 
 namespace {
 
@@ -1063,34 +1066,27 @@ STRING STRING::Unescape(bool lenient) const {
 // ---------------------------------------------------------------------------------------------------------
 // WIDESTRING
 
-namespace {
-// Windows-1252 assigns printable characters to 0x80-0x9F; every other byte is its own code point.
-const char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char16_t TranslateByte(unsigned char c, int codepage) {
-    if (codepage == 1252 && c >= 0x80 && c <= 0x9F)
-        return Cp1252High[c - 0x80];
-    return c;
-}
-} // namespace
-
 WIDESTRING::WIDESTRING(const char* text, int length, int codepage) {
     Wide.SetFlags(STRINGFLAG_WIDE);
     if (text == nullptr)
         return;
     if (length < 0)
         length = static_cast<int>(std::strlen(text));
-    Wide.Make(length * 2);
+    const std::string_view bytes(text, static_cast<size_t>(length));
+    std::u16string units;
+    if (codepage == STRING_DEFAULT_CODEPAGE)
+        units = TEXTCODEC::ToWide(bytes);
+    else if (codepage == static_cast<int>(TEXTCODEC::CODEPAGE_UTF8))
+        units = TEXTCODEC::Utf16FromUtf8(bytes);
+    else
+        units = TEXTCODEC::Utf16FromUtf8(TEXTCODEC::Utf8FromCodePage(bytes, static_cast<unsigned>(codepage)));
+    Wide.Make(static_cast<int>(units.size() * 2));
     unsigned char* out = Wide.Data();
     if (out == nullptr)
         return;
-    for (int i = 0; i < length; ++i) {
-        char16_t unit = TranslateByte(static_cast<unsigned char>(text[i]), codepage);
-        out[2 * i] = static_cast<unsigned char>(unit & 0xFF);
-        out[2 * i + 1] = static_cast<unsigned char>(unit >> 8);
+    for (size_t i = 0; i < units.size(); ++i) {
+        out[2 * i] = static_cast<unsigned char>(units[i] & 0xFF);
+        out[2 * i + 1] = static_cast<unsigned char>(units[i] >> 8);
     }
 }
 

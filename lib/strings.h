@@ -21,7 +21,8 @@ constexpr uint32_t STRINGFLAG_DYNABLOCK = 0x02; // block size follows the buffer
 constexpr uint32_t STRINGFLAG_WIDE = 0x10;      // terminator is two zero bytes
 
 constexpr int STRING_DEFAULT_BLOCKSIZE = 96;
-constexpr int STRING_DEFAULT_CODEPAGE = 1252;
+// Code page 0 is the active one (as CP_ACP on Windows): the program's own 8-bit text.
+constexpr int STRING_DEFAULT_CODEPAGE = 0;
 
 // Flags of STRING::Word / STRING::Line.
 constexpr int WORD_REST = 0x0001;     // any low 16 bits: the field runs to the end of the text
@@ -224,7 +225,8 @@ inline bool EndsWithNoCase(const STRING& text, const char* ending) {
     return EndsWithNoCase(text.c_str(), ending);
 }
 
-// 16-bit text for interfaces that want UTF-16: each byte of the 8-bit text becomes one unit.
+// 16-bit text for interfaces that want UTF-16, converted from 8-bit text of a code page: the active one (0),
+// UTF-8 (65001), 1252 or 437.
 class WIDESTRING {
 public:
     // length -1: up to the terminator. A null text gives a null WIDESTRING.

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "lib/orvik.h"
+#include "lib/osysfile_platform.h"
+#include "lib/textcodec.h"
 
 namespace {
 
@@ -54,8 +56,22 @@ const std::vector<CONFIGKEY>& AdvertConfigKeys() {
     return keys;
 }
 
+bool LoadMakerText(const char* filename, STRING& text) {
+    BINARY bytes;
+    if (filename == nullptr || !bytes.Load(OSYSFILE::DiskPath(filename).c_str(), "rb"))
+        return false;
+    const char* data = reinterpret_cast<const char*>(bytes.Data());
+    const std::string decoded =
+        TEXTCODEC::FromUtf8(TEXTCODEC::MakerText(std::string_view(data ? data : "", bytes.Length())));
+    text.Make(static_cast<int>(decoded.size()), decoded.data());
+    return true;
+}
+
 bool LoadConfigTable(HASH& table, const char* filename) {
-    const bool loaded = table.Load(filename);
+    STRING text;
+    const bool loaded = LoadMakerText(filename, text);
+    if (loaded)
+        table = HASH(text);
     LogPrintf("SETUP::LoadConfigTable %s %s, %d keys\n", filename, loaded ? "loaded" : "not loadable",
               table.Count());
     return loaded;
@@ -83,7 +99,7 @@ bool HasSetupKeys(const STRING& text) {
 
 bool LoadSetupConfiguration(HASH& table, const char* filename) {
     STRING text;
-    if (!text.Load(filename, "rb")) {
+    if (!LoadMakerText(filename, text)) {
         LogPrintf("SETUP::LoadSetupConfiguration %s cannot be read\n", filename);
         return false;
     }
@@ -92,7 +108,9 @@ bool LoadSetupConfiguration(HASH& table, const char* filename) {
                   filename, text.Length());
         return false;
     }
-    return LoadConfigTable(table, filename);
+    table = HASH(text);
+    LogPrintf("SETUP::LoadConfigTable %s loaded, %d keys\n", filename, table.Count());
+    return true;
 }
 
 void ApplyLanguageSelection(HASH& table, const STRING& suffix) {

@@ -34,6 +34,11 @@ struct CONFIGKEY {
 const std::vector<CONFIGKEY>& SetupConfigKeys();
 const std::vector<CONFIGKEY>& AdvertConfigKeys();
 
+// A text file of the product maker ("setup.cfg", the advertisement file, the licence texts) in the program's
+// own text: UTF-8 as it is, without a byte-order mark; a file that is not UTF-8 is read as code page 1252,
+// which every package was written in before. False when the file cannot be read.
+bool LoadMakerText(const char* filename, STRING& text);
+
 // Loads filename into table (replacing what it held). False, with the table unchanged, when the file cannot
 // be read.
 bool LoadConfigTable(HASH& table, const char* filename);

@@ -15,6 +15,7 @@
 #include "lib/hash.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
 #include "lib/timetext.h"
 #include "lib/win/printer.h"
 #include "setup/config.h"
@@ -33,6 +34,11 @@ constexpr long GEO_AUSTRIA = 14;
 constexpr int LICENCE_GERMAN = 49;
 constexpr int LICENCE_FRENCH = 12;
 constexpr int CREATE_MAPPED_BITMAP_ORDINAL = 8;
+
+// The code page of the page texts, which chooses the fonts' character set.
+int ActiveCodePage() {
+    return static_cast<int>(TEXTCODEC::ActiveCodePage());
+}
 
 const char* const SHOW_ONLY = "ShowOnly=";
 
@@ -97,12 +103,10 @@ long UserNation() {
 
 STRING LoadLicenceText(int languagecode) {
     STRING text;
-    if (text.Load(LicenceFileName(languagecode), "rb")) {
-        text.MakeNotNull();
+    if (LoadMakerText(LicenceFileName(languagecode), text))
         return text;
-    }
     LogPrintf("SETUP::LicencePage %s not loadable, built-in text\n", LicenceFileName(languagecode));
-    return STRING(EmbeddedLicenceText(languagecode));
+    return STRING(TEXTCODEC::FromUtf8(TEXTCODEC::MakerText(EmbeddedLicenceText(languagecode))).c_str());
 }
 
 void PrintLicenceButton(void*, intptr_t, HWND page, STRING& text) {
@@ -211,7 +215,8 @@ bool SpaceSuffices(HWND page, const STRING& folder) {
 class PAGEFONT {
 public:
     PAGEFONT(HWND page, int id, int points, bool bold)
-        : Control(GetDlgItem(page, id)), Font(CreateScreenFont("Arial", points, bold, false, false, 1252)) {
+        : Control(GetDlgItem(page, id)),
+          Font(CreateScreenFont("Arial", points, bold, false, false, ActiveCodePage())) {
         Previous = reinterpret_cast<HFONT>(SendMessageA(Control, WM_GETFONT, 0, 0));
         SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
     }
@@ -388,7 +393,7 @@ int LicencePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 void PrintLicenceOn(PRINTER& printer, const STRING& text) {
-    printer.SetFont("Courier New", 12, false, false, false, 1252);
+    printer.SetFont("Courier New", 12, false, false, false, ActiveCodePage());
     printer.SetMargins(25, 25, 15, 20);
     printer.StartDoc("ORDER", 0);
     printer.NewPage();
@@ -444,7 +449,7 @@ int AdvertisePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     const CONFIGREADER config = Config();
     const STRING file = config.Text("Advertise", "");
     HASH advertisement;
-    if (file.IsEmpty() || !advertisement.Load(file.Text())) {
+    if (file.IsEmpty() || !LoadConfigTable(advertisement, file.Text())) {
         LogPrintf("SETUP::AdvertisePage no advertisement (%s)\n", file.Text());
         return PAGE_NEXT;
     }

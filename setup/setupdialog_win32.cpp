@@ -5,6 +5,8 @@
 #include "lib/approot.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
+#include "lib/win/textlayout.h"
 #include "lib/win/winassert.h"
 #include "setup/res/messages.h"
 
@@ -17,7 +19,9 @@ HFONT CreateArialBold(int points) {
     HDC screen = GetDC(nullptr);
     const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
-    return CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+    const auto charset =
+        static_cast<DWORD>(CharsetFromCodePage(static_cast<int>(TEXTCODEC::ActiveCodePage())));
+    return CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
 }
 

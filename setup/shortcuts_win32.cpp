@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <io.h>
+#include <string>
 #include <objbase.h>
 #include <shlobj.h>
 // After the COM headers, which it builds on.
@@ -14,6 +15,7 @@
 #include "lib/firewall/firewall.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
@@ -22,12 +24,13 @@
 
 namespace {
 
-// The shell's link and Internet shortcut classes and the interfaces used on them.
+// The shell's link and Internet shortcut classes and the interfaces used on them: the UTF-16 ones, so that
+// what the link holds does not depend on how the shell reads 8-bit text.
 const CLSID ShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID ShellLinkInterface = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID ShellLinkInterface = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const CLSID InternetShortcutClass = {
     0xFBF23B40, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8}};
-const IID UrlInterface = {0xFBF23B80, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8}};
+const IID UrlInterface = {0xCABB0DA0, 0xDA57, 0x11CF, {0x99, 0x74, 0x00, 0x20, 0xAF, 0xD7, 0x97, 0x62}};
 const IID PersistFileInterface = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
@@ -42,9 +45,20 @@ STRING WithoutTrailingSeparator(STRING folder) {
 // ---- creating the entries
 // -----------------------------------------------------------------------------------
 
-// The link's path as UTF-16 through the ANSI code page, or false when it does not fit the system's limit.
+// The program's 8-bit text as UTF-16 for the shell's interfaces.
+std::wstring Wide(const STRING& text) {
+    const std::u16string units = TEXTCODEC::ToWide(text.Text());
+    return std::wstring(units.begin(), units.end());
+}
+
+// The link's path as UTF-16, or false when it does not fit the system's limit.
 bool WidePath(const STRING& path, wchar_t (&wide)[SHORTCUT_PATH_MAX]) {
-    return MultiByteToWideChar(CP_ACP, 0, path.Text(), -1, wide, SHORTCUT_PATH_MAX) > 0;
+    const std::u16string units = TEXTCODEC::ToWide(path.Text());
+    if (units.size() >= SHORTCUT_PATH_MAX)
+        return false;
+    std::copy(units.begin(), units.end(), wide);
+    wide[units.size()] = L'\0';
+    return true;
 }
 
 // The full path of a link: folder, name and extension; logged and refused when it is too long.
@@ -93,19 +107,19 @@ void CreateShellLink(const SHORTCUTENTRY& entry, const STRING& installdir, const
     if (!ShortcutPathFor(desktop ? folders.Desktop : folders.StartMenu, entry, ".LNK", path))
         return;
 
-    COMPTR<IShellLinkA> link;
+    COMPTR<IShellLinkW> link;
     HRESULT hres = CoCreateInstance(ShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterface,
                                     link.ReceiveVoid());
     if (FAILED(hres)) {
         ORVIK_ASSERT(SUCCEEDED(hres));
         return;
     }
-    link->SetDescription(entry.Description().Text());
-    link->SetPath(FILENAME(installdir.Text(), target.Text()).Text());
-    link->SetArguments(entry.Arguments.Text());
-    link->SetWorkingDirectory(installdir.Text());
+    link->SetDescription(Wide(entry.Description()).c_str());
+    link->SetPath(Wide(FILENAME(installdir.Text(), target.Text())).c_str());
+    link->SetArguments(Wide(entry.Arguments).c_str());
+    link->SetWorkingDirectory(Wide(installdir).c_str());
     if (entry.Icon.NotEmpty())
-        link->SetIconLocation((installdir || "\\" || entry.IconFile()).Text(), entry.IconNumber());
+        link->SetIconLocation(Wide(installdir || "\\" || entry.IconFile()).c_str(), entry.IconNumber());
 
     COMPTR<IPersistFile> file;
     hres = link.QueryInto(PersistFileInterface, file);
@@ -125,11 +139,11 @@ void CreateShellLink(const SHORTCUTENTRY& entry, const STRING& installdir, const
 
 void CreateInternetShortcut(const SHORTCUTENTRY& entry, const STRING& startmenufolder, bool startmenu,
                             SHORTCUTLISTS& created) {
-    COMPTR<IUniformResourceLocatorA> url;
+    COMPTR<IUniformResourceLocatorW> url;
     if (FAILED(CoCreateInstance(InternetShortcutClass, nullptr, CLSCTX_INPROC_SERVER, UrlInterface,
                                 url.ReceiveVoid())))
         return;
-    url->SetURL(entry.Target.Text(), IURL_SETURL_FL_GUESS_PROTOCOL);
+    url->SetURL(Wide(entry.Target).c_str(), IURL_SETURL_FL_GUESS_PROTOCOL);
     COMPTR<IPersistFile> file;
     if (FAILED(url.QueryInto(PersistFileInterface, file)) || !startmenu)
         return;

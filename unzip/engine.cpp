@@ -3,6 +3,7 @@
 #include "unzip/crc32.h"
 #include "unzip/decoders.h"
 #include "unzip/names.h"
+#include "lib/textcodec.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -604,13 +605,15 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
                             e.localHeaderOffset == 0xFFFFFFFF ? &e.localHeaderOffset : nullptr,
                             e.disk == 0xFFFF ? &e.disk : nullptr);
         }
-        if (raw.size() > kMaxNameLength) {
-            raw.resize(kMaxNameLength);
+        std::string name = MemberNameAsUtf8(raw, e.HasUtf8Name());
+        if (name.size() > kMaxNameLength) {
+            // Cut between two characters: half a character would make the whole name unusable.
+            name.resize(TEXTCODEC::Utf8Prefix(name, kMaxNameLength));
             messages_.Err("warning:  filename too long--truncating.\n");
-            messages_.Err("[ %s ]\n", raw.c_str());
+            messages_.Err("[ %s ]\n", name.c_str());
             code = std::max<int>(code, kWarning);
         }
-        e.name = NormalizeMemberName(raw, e.Host());
+        e.name = NormalizeMemberName(name, e.Host());
         entries_.push_back(std::move(e));
     }
     uint8_t signature[4];

@@ -1,6 +1,6 @@
 #pragma once
 // The few operating-system operations the engine needs, behind one narrow seam:
-// fs_posix.cpp implements them for the native build, fs_win32.cpp for Windows (8-bit "A" file names).
+// fs_posix.cpp implements them for the native build, fs_win32.cpp for Windows. Paths are UTF-8 on both.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

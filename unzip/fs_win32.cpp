@@ -1,5 +1,7 @@
 #include "unzip/fs.h"
 
+#include "lib/textcodec.h"
+
 #include <windows.h>
 
 namespace orvik::unzip::fs {
@@ -9,6 +11,12 @@ HANDLE AsHandle(intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
 }
 
+// The engine's paths are UTF-8 whatever the process's code page; the system gets them as UTF-16.
+std::wstring Wide(const std::string& path) {
+    const std::u16string units = TEXTCODEC::Utf16FromUtf8(path);
+    return std::wstring(units.begin(), units.end());
+}
+
 } // namespace
 
 int LastSystemError() {
@@ -16,48 +24,48 @@ int LastSystemError() {
 }
 
 PathKind Stat(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Directory : PathKind::File;
 }
 
 bool MakeDirectory(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr))
+    if (CreateDirectoryW(Wide(path).c_str(), nullptr))
         return true;
     return Stat(path) == PathKind::Directory;
 }
 
 bool IsFatVolume(const std::string& directory) {
-    char full[MAX_PATH + 1];
-    DWORD n = GetFullPathNameA(directory.c_str(), sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full)
+    wchar_t full[MAX_PATH + 1];
+    DWORD n = GetFullPathNameW(Wide(directory).c_str(), MAX_PATH + 1, full, nullptr);
+    if (n == 0 || n >= MAX_PATH + 1)
         return false;
-    char root[MAX_PATH + 1];
-    if (!GetVolumePathNameA(full, root, sizeof root))
+    wchar_t root[MAX_PATH + 1];
+    if (!GetVolumePathNameW(full, root, MAX_PATH + 1))
         return false;
-    char fileSystem[MAX_PATH + 1] = "";
-    if (!GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, sizeof fileSystem))
+    wchar_t fileSystem[MAX_PATH + 1] = L"";
+    if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
         return false;
-    return fileSystem[0] == 'F' && fileSystem[1] == 'A' && fileSystem[2] == 'T';
+    return fileSystem[0] == L'F' && fileSystem[1] == L'A' && fileSystem[2] == L'T';
 }
 
 bool MakeWritable(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
     // Hidden and system files cannot be replaced either while they keep those attributes.
     const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (!(attributes & blocking))
         return true;
-    return SetFileAttributesA(path.c_str(), attributes & ~blocking) != 0;
+    return SetFileAttributesW(Wide(path).c_str(), attributes & ~blocking) != 0;
 }
 
 bool SetAttributes(const std::string& path, unsigned attributes) {
     // A newly written file already carries exactly the archive bit; spare the call in that common case.
     if (attributes == FILE_ATTRIBUTE_ARCHIVE)
         return true;
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+    return SetFileAttributesW(Wide(path).c_str(), attributes) != 0;
 }
 
 InputFile::~InputFile() {
@@ -66,7 +74,7 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -104,8 +112,8 @@ OutputFile::~OutputFile() {
 namespace {
 
 intptr_t CreateForWriting(const std::string& path, DWORD disposition, int& lastError) {
-    HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         lastError = static_cast<int>(GetLastError());
         return -1;

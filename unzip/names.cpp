@@ -1,5 +1,7 @@
 #include "unzip/names.h"
 
+#include "lib/textcodec.h"
+
 #include <cctype>
 
 namespace orvik::unzip {
@@ -88,6 +90,10 @@ std::string MapComponent(const std::string& raw, bool fatVolume) {
 
 } // namespace
 
+std::string MemberNameAsUtf8(const std::string& raw, bool utf8Flag) {
+    return utf8Flag ? raw : TEXTCODEC::Utf8FromCodePage(raw, 437);
+}
+
 bool HostIgnoresCase(unsigned host) {
     return host == 0 || host == 4 || host == 5 || host == 9 || host == 10;
 }
@@ -125,6 +131,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name, bool ign
             if (pc == '?') {
                 ++p;
                 ++n;
+                while (n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+                    ++n;
                 continue;
             }
             if (pc == '[') {
@@ -175,6 +183,8 @@ PathVerdict MapMemberPath(const std::string& name, bool fatVolume, std::vector<s
     components.clear();
     if (name.empty())
         return PathVerdict::Empty;
+    if (!TEXTCODEC::IsUtf8(name))
+        return PathVerdict::Unsafe;
     if (name[0] == '/' || name[0] == '\\' || IsDriveSpec(name))
         return PathVerdict::Unsafe;
     size_t start = 0;

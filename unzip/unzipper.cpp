@@ -1,6 +1,7 @@
 #include "unzip/unzipper.h"
 
 #include "lib/orvik.h"
+#include "lib/textcodec.h"
 #include "unzip/engine.h"
 #include "unzip/fs.h"
 #include "unzip/names.h"
@@ -28,12 +29,19 @@ STRING WithForwardSlashes(const STRING& text) {
     return copy;
 }
 
-// destination + separator + name, the separator only when the destination does not end in one.
+// The engine's text is UTF-8; the installer's is in the active code page (UTF-8 too, unless the system
+// ignores the manifest).
+std::string EngineText(const STRING& text) {
+    return TEXTCODEC::ToUtf8(text.c_str() ? text.c_str() : "");
+}
+
+// destination + separator + name, the separator only when the destination does not end in one; for the
+// engine.
 std::string MemberPath(const STRING& destination, const STRING& name) {
     std::string path = destination.c_str() ? destination.c_str() : "";
     if (!path.empty() && path.back() != '\\' && path.back() != '/')
         path += '/';
-    return path + name.Text();
+    return TEXTCODEC::ToUtf8(path + name.Text());
 }
 
 bool HasPatternCharacters(const STRING& text) {
@@ -43,7 +51,7 @@ bool HasPatternCharacters(const STRING& text) {
 // The parents of the destination; the engine creates its last component. The separator right after a
 // drive letter and colon is no cut point.
 void CreateParentDirectories(const STRING& destination) {
-    std::string path = destination.Text();
+    const std::string path = EngineText(destination);
     for (size_t i = 1; i < path.size(); ++i) {
         if ((path[i] == '\\' || path[i] == '/') && i != 2)
             fs::MakeDirectory(path.substr(0, i));
@@ -59,7 +67,7 @@ UNZIPPER::UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRI
       Archive(new ZipArchive(*EngineMessages)), Table(new Listing) {
     std::snprintf(ArchiveName, sizeof ArchiveName, "%s", archive.Text());
     LogPrintf("UNZIPPER::UNZIPPER(%s)\n", ArchiveName);
-    std::string path = ArchiveName;
+    std::string path = TEXTCODEC::ToUtf8(ArchiveName);
     std::replace(path.begin(), path.end(), '\\', '/');
     int error = Archive->Open(path, 0);
     if (Archive->IsUsable())
@@ -86,7 +94,7 @@ int64_t UNZIPPER::GetNextFile(char* name) {
         return 0;
     }
     const ListingEntry& entry = Table->entries[static_cast<size_t>(Cursor++)];
-    std::snprintf(name, NAMESIZE, "%s", entry.name.c_str());
+    std::snprintf(name, NAMESIZE, "%s", TEXTCODEC::FromUtf8(entry.name).c_str());
     return static_cast<int64_t>(entry.size);
 }
 
@@ -131,7 +139,7 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
     STRING member(name);
     STRING target(destination);
     LogPrintf("UNZIPPER::ExtractFile(%s, %s)\n", member.Text(), target.Text());
-    if (target.NotEmpty() && fs::Stat(target.Text()) != fs::PathKind::Directory)
+    if (target.NotEmpty() && fs::Stat(EngineText(target)) != fs::PathKind::Directory)
         CreateParentDirectories(target);
 
     Failure = FAILURE::None;
@@ -144,7 +152,7 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
         // The installer has no console to ask on: members stored in VMS format are not extracted.
         options.confirmVmsMember = [](const std::string&) { return false; };
         ExtractReport report =
-            Archive->Extract({member.Text()}, true, WithForwardSlashes(target).Text(), options);
+            Archive->Extract({EngineText(member)}, true, EngineText(WithForwardSlashes(target)), options);
         // A member written completely with a correct CRC counts as extracted, even when the archive as a
         // whole drew a warning (a self-extractor prefix, say).
         result = report.AllMatchedCompleted() ? 1 : 0;

@@ -7,6 +7,10 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <string>
+
+#include "lib/textcodec.h"
+
 // One reference to a COM interface.
 template <class T> class COMPTR {
 public:
@@ -52,20 +56,15 @@ private:
     T* Ptr = nullptr;
 };
 
-// A BSTR made from 8-bit text through a code page; null when the text is null or memory ran out.
+// A BSTR made from the program's 8-bit text; null when the text is null or memory ran out.
 class BSTRTEXT {
 public:
-    explicit BSTRTEXT(const char* text, UINT codepage = 1252) {
+    explicit BSTRTEXT(const char* text) {
         if (text == nullptr)
             return;
-        const int units = MultiByteToWideChar(codepage, 0, text, -1, nullptr, 0);
-        if (units <= 0)
-            return;
-        BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(units - 1));
-        if (wide == nullptr)
-            return;
-        MultiByteToWideChar(codepage, 0, text, -1, wide, units);
-        Text = wide;
+        const std::u16string wide = TEXTCODEC::ToWide(text);
+        Text =
+            SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()), static_cast<UINT>(wide.size()));
     }
     ~BSTRTEXT() { SysFreeString(Text); }
     BSTRTEXT(const BSTRTEXT&) = delete;

@@ -6,6 +6,9 @@
 //   - FromBase64 of the raw bytes; ToBase64 (with and without line breaks) -> FromBase64 and
 //     ToHex -> FromHex give back the input byte for byte.
 //   - Lenient Unescape, whose result is never longer than its input.
+//   - Text encodings: a maker's text file always becomes UTF-8 (and UTF-8 input stays as it is, but for a
+//     byte-order mark); UTF-8 -> UTF-16 -> UTF-8 gives back UTF-8 input and turns any input into UTF-8;
+//     a cut by Utf8Prefix leaves UTF-8 input UTF-8.
 // Failed assertions of the library are expected for malformed input (bad escapes, lines without "=") and
 // only recorded; a broken invariant traps, so it counts as a crash like any sanitizer report. Each failed
 // assertion also appends to "assert.log" in the working directory: scripts/fuzz.sh runs the target in a
@@ -13,9 +16,12 @@
 #include "lib/hash.h"
 #include "lib/orvik.h"
 #include "lib/stringarray.h"
+#include "lib/textcodec.h"
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -104,6 +110,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+void CheckTextCodec(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const bool utf8 = TEXTCODEC::IsUtf8(bytes);
+    const std::string maker = TEXTCODEC::MakerText(bytes);
+    if (!TEXTCODEC::IsUtf8(maker) || (utf8 && bytes.substr(0, 3) != "\xEF\xBB\xBF" && maker != bytes))
+        __builtin_trap();
+    const std::string again = TEXTCODEC::Utf8FromUtf16(TEXTCODEC::Utf16FromUtf8(bytes));
+    if (!TEXTCODEC::IsUtf8(again) || (utf8 && again != bytes))
+        __builtin_trap();
+    if (utf8 && !TEXTCODEC::IsUtf8(bytes.substr(0, TEXTCODEC::Utf8Prefix(bytes, size / 2))))
+        __builtin_trap();
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20))
         return 0;
@@ -112,5 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckHash(input);
     CheckSplit(input, data, size);
     CheckEncodings(input, data, size);
+    CheckTextCodec(data, size);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "lib/net/ios.h"
 #include "lib/stringarray.h"
 #include "lib/strings.h"
+#include "lib/textcodec.h"
 
 // Called right after connecting on a supplied device: 0 aborts the send with text as the error.
 using EMAILCONNECTCHECK = int (*)(BASEIO* device, char* text, int size);
@@ -129,5 +130,5 @@ private:
     int SentFlag = 0;
     int CramMd5Allowed = 0;
     TIMEOUTS Timeouts;
-    int CodePage = 1252;
+    int CodePage = static_cast<int>(TEXTCODEC::ActiveCodePage());
 };

@@ -3,8 +3,11 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "lib/orvik.h"
+#include "lib/textcodec.h"
 
 namespace {
 
@@ -96,6 +99,7 @@ bool PRINTER::PrinterDialog(HWND owner, int* firstpage, int* lastpage, int curre
     if (hDC)
         return false; // one dialog per PRINTER: the DC of the first one is still in use
     Layout.SetLineFeedMode(0);
+    Layout.SetUtf8(TEXTCODEC::ActiveCodePage() == TEXTCODEC::CODEPAGE_UTF8);
     Layout.SetMargins(PAGEMARGINS());
 
     PRINTDLGA dialog = {};
@@ -155,6 +159,7 @@ bool PRINTER::AttachDC(HDC dc, const PAGEMETRICS* metrics) {
     if (hDC || !dc)
         return false;
     Layout.SetLineFeedMode(0);
+    Layout.SetUtf8(TEXTCODEC::ActiveCodePage() == TEXTCODEC::CODEPAGE_UTF8);
     Layout.SetMargins(PAGEMARGINS());
     hDC = dc;
     Page = metrics ? *metrics : MetricsOf(dc);
@@ -323,7 +328,9 @@ void PRINTER::DrawHeaderLine() {
             return;
         const STRING line = ExpandHeaderText(text, values);
         SetTextAlign(hDC, alignment | TA_BASELINE | TA_NOUPDATECP);
-        TextOutA(hDC, x, at.BaseLine, line.c_str(), line.Length());
+        const std::u16string wide = TEXTCODEC::ToWide(line.Text());
+        TextOutW(hDC, x, at.BaseLine, reinterpret_cast<const wchar_t*>(wide.data()),
+                 static_cast<int>(wide.size()));
     };
     draw(HeaderLeft, at.LeftX, TA_LEFT);
     draw(HeaderCentre, at.CentreX, TA_CENTER);
@@ -333,7 +340,8 @@ void PRINTER::DrawHeaderLine() {
 
 int PRINTER::DrawRun(int x, int y, const char* chars, int count) {
     MoveToEx(hDC, x, y, nullptr);
-    TextOutA(hDC, x, y, chars, count);
+    const std::u16string wide = TEXTCODEC::ToWide(std::string_view(chars, static_cast<size_t>(count)));
+    TextOutW(hDC, x, y, reinterpret_cast<const wchar_t*>(wide.data()), static_cast<int>(wide.size()));
     POINT next = {x, y};
     GetCurrentPositionEx(hDC, &next);
     return next.x;

@@ -115,9 +115,30 @@ void TEXTLAYOUT::Write(const char* bytes, int length, TEXTPAGE& page) {
     }
 }
 
+int TEXTLAYOUT::Characters(const char* chars, int count) const {
+    if (!Utf8)
+        return count;
+    int characters = 0;
+    for (int i = 0; i < count; ++i)
+        characters += (static_cast<unsigned char>(chars[i]) & 0xC0) != 0x80;
+    return characters;
+}
+
+int TEXTLAYOUT::BytesOfCharacters(const char* chars, int count, int characters) const {
+    if (!Utf8)
+        return std::min(characters, count);
+    int i = 0;
+    for (int seen = 0; i < count; ++i) {
+        const bool starts = (static_cast<unsigned char>(chars[i]) & 0xC0) != 0x80;
+        if (starts && seen++ == characters)
+            break;
+    }
+    return i;
+}
+
 void TEXTLAYOUT::WriteRun(const char* chars, int count, TEXTPAGE& page) {
     while (count > 0) {
-        if (int64_t(count) * CharWidth + PosX < Margins.right) {
+        if (int64_t(Characters(chars, count)) * CharWidth + PosX < Margins.right) {
             PosX = page.DrawRun(PosX, PosY, chars, count);
             return;
         }
@@ -125,7 +146,7 @@ void TEXTLAYOUT::WriteRun(const char* chars, int count, TEXTPAGE& page) {
         // A text area narrower than one character would otherwise break lines for ever.
         if (fit == 0 && PosX <= Margins.left)
             fit = 1;
-        fit = std::min(fit, count);
+        fit = BytesOfCharacters(chars, count, fit);
         if (fit > 0)
             PosX = page.DrawRun(PosX, PosY, chars, fit);
         NewLine(page);

@@ -60,6 +60,7 @@ public:
 // Lays text out line by line between the margins in a character cell taken from "X": printable bytes
 // (0x20 and above) are drawn in runs, wrapped at the last character that fits, and control bytes move the
 // position (BS, TAB, LF, FF, CR; the others are dropped). Reaching the bottom margin breaks the page.
+// UTF-8 text is measured and wrapped by characters, never inside one.
 class TEXTLAYOUT {
 public:
     static constexpr int TAB_WIDTH = 8; // tab stops every 8 character widths
@@ -70,6 +71,8 @@ public:
     void SetCharSize(int width, int height);
     // 0: a line feed also returns to the left margin; otherwise it only moves down.
     void SetLineFeedMode(int mode) { LineFeedMode = mode; }
+    // True when the text is UTF-8 (one character may take several bytes); false for an 8-bit code page.
+    void SetUtf8(bool utf8) { Utf8 = utf8; }
     int GetLineFeedMode() const { return LineFeedMode; }
 
     // Puts the position at the top-left corner of the text area (a new page).
@@ -84,11 +87,14 @@ private:
     void ApplyControl(unsigned char control, TEXTPAGE& page);
     void BreakPageAtBottom(TEXTPAGE& page);
     void NewLine(TEXTPAGE& page);
+    int Characters(const char* chars, int count) const;
+    int BytesOfCharacters(const char* chars, int count, int characters) const;
 
     PAGEMARGINS Margins;
     int CharWidth = 1;
     int CharHeight = 1;
     int LineFeedMode = 0;
+    bool Utf8 = false;
     int PosX = 0;
     int PosY = 0;
 };

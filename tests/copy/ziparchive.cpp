@@ -8,7 +8,6 @@ namespace copytest {
 namespace {
 
 constexpr uint16_t VERSION_NEEDED = 20;
-constexpr uint16_t MADE_ON_NTFS = (11 << 8) | 20;
 constexpr uint16_t DOS_TIME = (12 << 11) | (30 << 5);               // 12:30:00
 constexpr uint16_t DOS_DATE = ((2021 - 1980) << 9) | (6 << 5) | 15; // 2021-06-15
 constexpr uint32_t ATTRIBUTE_FOLDER = 0x10;
@@ -44,7 +43,7 @@ private:
 void CommonFields(LEWRITER& out, const MEMBER& member) {
     const uint32_t size = static_cast<uint32_t>(member.Data.size());
     out.U16(VERSION_NEEDED);
-    out.U16(0); // flags
+    out.U16(member.Flags);
     out.U16(0); // stored
     out.U16(DOS_TIME);
     out.U16(DOS_DATE);
@@ -69,7 +68,7 @@ bool WriteZip(const std::string& path, const std::vector<MEMBER>& members) {
 
         const bool folder = !member.Name.empty() && member.Name.back() == '/';
         directory.U32(0x02014b50);
-        directory.U16(MADE_ON_NTFS);
+        directory.U16(static_cast<uint32_t>(member.Host << 8) | VERSION_NEEDED);
         CommonFields(directory, member);
         directory.U16(0); // comment
         directory.U16(0); // disk

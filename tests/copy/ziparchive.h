@@ -1,7 +1,8 @@
 // Writes small ZIP archives for the tests: stored members (files and folders), made on an NTFS host so
-// that member names keep their letter case.
+// that member names keep their letter case unless a member names another host.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace copytest {
 struct MEMBER {
     std::string Name; // "/" separators; a name ending in "/" is a folder
     std::string Data;
+    uint16_t Flags = 0;  // general-purpose flags: 0x0800 marks the name as UTF-8
+    uint8_t Host = 11;   // the system the member was made on: 0 MS-DOS, 3 Unix, 11 NTFS
 };
 
 // True when the archive was written.

@@ -1,9 +1,12 @@
 // The configuration table after loading: language selection, continuation and the typed key readers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
+#include "lib/textcodec.h"
 #include "setup/config.h"
+#include "tests/install/temp_folder.h"
 
 namespace {
 
@@ -146,4 +149,34 @@ TEST(Readability, AConfigurationNeedsOneKeyOfItsOwn) {
     EXPECT_FALSE(HasSetupKeys(STRING()));
     EXPECT_FALSE(
         HasSetupKeys(STRING("Url=https://example.invalid\nAppNames=x\n AppName=y\nAppName\n\xff\xfe=1\n")));
+}
+
+// Packages were written in code page 1252; new ones may be UTF-8, with or without a byte-order mark. All
+// three read the same, in the program's own code page (1252 in this test program, which has no manifest).
+TEST(LoadSetupConfiguration, Utf8AndCodePage1252FilesReadTheSame) {
+    const TEMPFOLDER folder("config_test");
+    const std::string keys = "AppName=%s\r\nWelcomeMsg=Gr%se aus K%sln %s\r\n";
+    const auto text = [&](const char* a, const char* b, const char* c, const char* d) {
+        char line[200];
+        std::snprintf(line, sizeof line, keys.c_str(), a, b, c, d);
+        return std::string(line);
+    };
+    folder.Write("cp1252.cfg", text("\xC4rger", "\xFC\xDF", "\xF6", "\x80"));
+    folder.Write("utf8.cfg", text("Ärger", "üß", "ö", "€"));
+    folder.Write("bom.cfg", "\xEF\xBB\xBF" + text("Ärger", "üß", "ö", "€"));
+    for (const char* file : {"cp1252.cfg", "utf8.cfg", "bom.cfg"}) {
+        HASH table;
+        ASSERT_TRUE(LoadSetupConfiguration(table, folder.File(file).c_str())) << file;
+        EXPECT_EQ(Value(table, "AppName"), TEXTCODEC::FromUtf8("Ärger")) << file;
+        EXPECT_EQ(Value(table, "WelcomeMsg"), TEXTCODEC::FromUtf8("Grüße aus Köln €")) << file;
+    }
+}
+
+TEST(LoadMakerText, AFileThatIsNotUtf8IsReadAsCodePage1252) {
+    const TEMPFOLDER folder("config_test");
+    folder.Write("licence.txt", "\x84Lizenz\x93 f\xFCr \xA9 2024\r\n");
+    STRING text;
+    ASSERT_TRUE(LoadMakerText(folder.File("licence.txt").c_str(), text));
+    EXPECT_EQ(TEXTCODEC::ToUtf8(text.Text()), "„Lizenz“ für © 2024\r\n");
+    EXPECT_FALSE(LoadMakerText(folder.File("missing.txt").c_str(), text));
 }

@@ -6,6 +6,7 @@
 
 #include "lib/crashhandler.h"
 #include "lib/orvik.h"
+#include "lib/textcodec.h"
 #include "tests/common/gunzip.h"
 #include "tests/lib/test_support.h"
 
@@ -75,10 +76,9 @@ TEST(CrashDump, QuestionInBothLanguagesNamesFileAndFolder) {
 
     const STRING german = CrashQuestionText(true, "SETUP100", "Orvik.CrashInfo.x.dmp", "C:\\Desk");
     EXPECT_EQ(0, german.Pos("Das Programm SETUP100 hat einen Fehler verursacht und muss beendet werden."));
-    EXPECT_TRUE(german.Find("Sie k\xF6nnen eine Datei"));
+    EXPECT_TRUE(german.Find(TEXTCODEC::FromUtf8("Sie können eine Datei").c_str()));
     EXPECT_TRUE(german.Find(" Filename: Orvik.CrashInfo.x.dmp\n (im Ordner 'C:\\Desk')"));
-    EXPECT_TRUE(german.Find("senden(zum Upload \xF6"
-                            "ffnet sich ein Web-Formular)?"));
+    EXPECT_TRUE(german.Find(TEXTCODEC::FromUtf8("senden(zum Upload öffnet sich ein Web-Formular)?").c_str()));
 }
 
 TEST(CrashDump, ReportAddressCarriesOnlyTheEncodedFileName) {

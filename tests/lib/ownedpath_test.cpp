@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "lib/textcodec.h"
+
 namespace {
 
 STRING Joined(const char* folder, const char* name) {
@@ -55,6 +57,18 @@ TEST(OwnedPath, AtOrBelowComparesWholeComponents) {
     EXPECT_FALSE(IsAtOrBelow(STRING("C:\\Apps"), STRING("C:\\Apps\\Demo")));
     EXPECT_FALSE(IsAtOrBelow(STRING("D:\\Apps"), STRING("C:\\")));
     EXPECT_FALSE(IsAtOrBelow(STRING("C:\\Apps"), STRING("")));
+}
+
+// The file system ignores letter case beyond ASCII too: a profile folder typed with other letter case is
+// still the profile folder, and so protected.
+TEST(OwnedPath, LetterCaseBeyondAsciiIsIgnored) {
+    const STRING profile(TEXTCODEC::FromUtf8("C:\\Users\\Ärger Ölmann").c_str());
+    const STRING typed(TEXTCODEC::FromUtf8("c:\\users\\ärger ölmann").c_str());
+    EXPECT_TRUE(IsAtOrBelow(profile, typed));
+    EXPECT_TRUE(IsAtOrBelow(STRING((typed || "\\Desktop").Text()), profile));
+    EXPECT_FALSE(IsAtOrBelow(STRING(TEXTCODEC::FromUtf8("C:\\Users\\Ärger Ölmannx").c_str()), typed));
+    const std::vector<STRING> guarded{profile || "\\Desktop"};
+    EXPECT_EQ(JudgeTreeDeletion(typed, guarded, {}), TREEVERDICT::Protected);
 }
 
 TEST(OwnedPath, ParentStepsAreFoundInEveryForm) {

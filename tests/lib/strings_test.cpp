@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lib/strings.h"
+#include "lib/textcodec.h"
 #include "tests/lib/test_support.h"
 
 namespace {
@@ -324,7 +325,7 @@ TEST(StringEdit, CaseConversionAndConcatenation) {
     EXPECT_EQ("ab", Bytes("a" || STRING("b")));
     EXPECT_EQ("x<NULL>", Bytes(STRING("x") || STRING()));
     EXPECT_EQ("<NULL>y", Bytes(static_cast<const char*>(nullptr) || STRING("y")));
-    EXPECT_EQ(1252, (STRING("a", 850) || "b").GetCodePage());
+    EXPECT_EQ(STRING_DEFAULT_CODEPAGE, (STRING("a", 850) || "b").GetCodePage());
 }
 
 TEST(StringNumbers, ToIntAndToDouble) {
@@ -357,7 +358,7 @@ TEST(StringPrintf, AppendKeepsCodePageAndPrintfResetsIt) {
     EXPECT_EQ(850, s.GetCodePage());
     s.Printf("%05d", 42);
     EXPECT_EQ("00042", Bytes(s));
-    EXPECT_EQ(1252, s.GetCodePage());
+    EXPECT_EQ(STRING_DEFAULT_CODEPAGE, s.GetCodePage());
 }
 
 TEST(StringEncoding, HexRoundTrip) {
@@ -473,8 +474,8 @@ TEST(StringBlockCache, ShutdownFreesAndBypassesTheCache) {
     EXPECT_EQ(0, cache.CachedCount());
 }
 
-TEST(WideString, TranslatesEachByteAndEndsWithTwoZeros) {
-    WIDESTRING w("A\x80\xe9");
+TEST(WideString, TranslatesCodePage1252AndEndsWithTwoZeros) {
+    WIDESTRING w("A\x80\xe9", -1, 1252);
     ASSERT_EQ(3, w.Length());
     EXPECT_EQ(u'A', w.c_str()[0]);
     EXPECT_EQ(u'\u20AC', w.c_str()[1]);
@@ -482,6 +483,17 @@ TEST(WideString, TranslatesEachByteAndEndsWithTwoZeros) {
     EXPECT_EQ(0, w.c_str()[3]);
     EXPECT_EQ(2, WIDESTRING("abcdef", 2).Length());
     EXPECT_FALSE(WIDESTRING(nullptr).NotNull());
+}
+
+TEST(WideString, ReadsTheProgramsTextAndUtf8) {
+    const std::u16string name = u"Ärger & Δ 山田 \U0001F600";
+    const WIDESTRING active(TEXTCODEC::FromWide(u"Ärger").c_str());
+    EXPECT_EQ(std::u16string(active.c_str(), active.Length()), u"Ärger");
+    const WIDESTRING utf8("Ärger & Δ 山田 \xF0\x9F\x98\x80", -1, 65001);
+    EXPECT_EQ(std::u16string(utf8.c_str(), utf8.Length()), name);
+    EXPECT_EQ(0, utf8.c_str()[name.size()]);
+    const WIDESTRING oem("\x99l", -1, 437);
+    EXPECT_EQ(std::u16string(oem.c_str(), oem.Length()), u"Öl");
 }
 
 TEST(CaseInsensitive, PrefixEndingAndEqualityIgnoreCaseAndTakeNullAsEmpty) {

@@ -123,6 +123,7 @@ TEST(SmtpMail, GermanTextArrivesWithItsCharacterSet) {
     const std::string body = "Sch\xf6n, aber zu gro\xdf.\n\xc4rger " + token;
     EMAIL mail("me@loopback.test", "you@loopback.test", subject.c_str(), body.c_str(),
                MAILBOX::Server("plain").c_str());
+    mail.SetCodePage(1252);
     ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
     const auto received = MAILBOX::Find(token);
     ASSERT_EQ(1u, received.size());

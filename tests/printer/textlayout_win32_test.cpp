@@ -1,6 +1,9 @@
 // Page geometry of the printer: margins in device pixels, header anchors and header placeholders.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "lib/win/textlayout.h"
 
 namespace {
@@ -69,3 +72,36 @@ TEST(HeaderText, ValuesContainingPlaceholdersAreNotExpandedAgain) {
 }
 
 } // namespace
+
+// What the layout hands to the page: each run's position and bytes.
+class RUNRECORDER : public TEXTPAGE {
+public:
+    int DrawRun(int x, int y, const char* chars, int count) override {
+        Runs.push_back(std::to_string(x) + "," + std::to_string(y) + ":" + std::string(chars, count));
+        return x + 10 * count;
+    }
+    void BreakPage() override { Runs.push_back("<page>"); }
+    std::vector<std::string> Runs;
+};
+
+TEST(TextLayout, Utf8IsWrappedByCharactersNeverInsideOne) {
+    TEXTLAYOUT layout;
+    layout.SetMargins({0, 0, 55, 1000}); // five cells of 10 pixels, the sixth would touch the margin
+    layout.SetCharSize(10, 20);
+    layout.SetUtf8(true);
+    layout.MoveToTop();
+    RUNRECORDER page;
+    const std::string text = "Ölkännchen 山田";
+    layout.Write(text.c_str(), static_cast<int>(text.size()), page);
+    EXPECT_EQ(page.Runs, (std::vector<std::string>{"0,0:Ölkän", "0,20:nchen", "0,40: 山田"}));
+}
+
+TEST(TextLayout, An8BitCodePageCountsBytes) {
+    TEXTLAYOUT layout;
+    layout.SetMargins({0, 0, 35, 1000});
+    layout.SetCharSize(10, 20);
+    layout.MoveToTop();
+    RUNRECORDER page;
+    layout.Write("\xD6lk\xE4nnchen", 10, page);
+    EXPECT_EQ(page.Runs, (std::vector<std::string>{"0,0:\xD6lk", "0,20:\xE4nn", "0,40:che", "0,60:n"}));
+}

@@ -104,6 +104,21 @@ TEST(SetupExe, EnglishWhenTheGermanLibraryIsMissing) {
                         }));
 }
 
+// The manifest makes UTF-8 the code page of every 8-bit call: an argument outside any one 8-bit code page
+// reaches the program whole and is logged in UTF-8.
+TEST(SetupExe, RunsWithUtf8AsItsActiveCodePage) {
+    SETUPFOLDER folder;
+    const std::string log = folder.File("run.log");
+    const std::string name = "Q:\\Programme\\Ärger & Δ 山田";
+    ASSERT_EQ(RunSetup(folder, "/LOGIT:" + log + " \"" + name + "\" /ORDER:1"), 0u);
+
+    EXPECT_TRUE(InOrder(folder.Read("run.log"), {
+                                                    "ORVIKAPP arguments acquired\r\n",
+                                                    "ORVIKAPP active code page 65001\r\n",
+                                                    "ORVIKAPP program argument 2= '" + name + "'\r\n",
+                                                }));
+}
+
 TEST(SetupExe, WithoutAnyLanguageLibraryTellsTheUserAndEndsWith99) {
     SETUPFOLDER folder({});
     uirobot::RobotProcess process =

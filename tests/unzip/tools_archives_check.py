@@ -2,7 +2,8 @@
 """Archives made at test time by independent tools, extracted by the engine's driver and compared byte by byte:
 - Python's zipfile: 70,000 members (ZIP64 end record and locator, classic counts overflowed), and members
   with ZIP64 extra fields written to an unseekable stream (data descriptors with 8-byte sizes);
-- 7-Zip (`7z a -tzip -mm=Deflate64`): Deflate64 members of a few MB whose repeats lie beyond 32 KiB.
+- 7-Zip (`7z a -tzip -mm=Deflate64`): Deflate64 members of a few MB whose repeats lie beyond 32 KiB;
+- bsdtar (`bsdtar --format zip`, libarchive): names beyond ASCII, stored with the UTF-8 flag.
     tools_archives_check.py UNZIPRUN
 Exit 0 when all match, 1 on a difference.
 """
@@ -108,6 +109,23 @@ def deflate64(tmp):
     extract_and_compare("7z Deflate64", archive, expected, os.path.join(tmp, "deflate64"))
 
 
+def bsdtar_utf8_names(tmp):
+    expected = {"docs/Ölkännchen 山.txt": b"flagged\n", "Ärger & Δ 山田/Łukasz.txt": b"user\n", "plain.txt": b"ascii\n"}
+    src = os.path.join(tmp, "names-src")
+    for name, data in expected.items():
+        os.makedirs(os.path.dirname(os.path.join(src, name)), exist_ok=True)
+        with open(os.path.join(src, name), "wb") as f:
+            f.write(data)
+    archive = os.path.join(tmp, "names.zip")
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    subprocess.run(["bsdtar", "--format", "zip", "-cf", archive] + sorted(os.listdir(src)), cwd=src, env=env,
+                   check=True)
+    with zipfile.ZipFile(archive) as z:
+        flagged = {i.filename for i in z.infolist() if i.flag_bits & 0x800}
+    check("bsdtar: UTF-8 flag", {n for n in expected if not n.isascii()} <= flagged, str(sorted(flagged)))
+    extract_and_compare("bsdtar UTF-8 names", archive, expected, os.path.join(tmp, "names"))
+
+
 def main():
     # In memory when there is room: 70,000 files on a disk take minutes on a busy machine.
     shm = "/dev/shm" if os.path.isdir("/dev/shm") and shutil.disk_usage("/dev/shm").free > (1 << 30) else None
@@ -118,6 +136,10 @@ def main():
             deflate64(tmp)
         else:
             print("7z not installed: Deflate64 part skipped")
+        if shutil.which("bsdtar"):
+            bsdtar_utf8_names(tmp)
+        else:
+            print("bsdtar not installed: UTF-8 name part skipped")
     if failures:
         print("%d failures" % len(failures))
         return 1
