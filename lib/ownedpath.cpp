@@ -130,6 +130,11 @@ bool IsAtOrBelow(const STRING& path, const STRING& folder) {
     return p.size() == n || f[n - 1] == u'\\' || p[n] == u'\\';
 }
 
+bool SameFileName(const STRING& a, const STRING& b) {
+    return TEXTCODEC::FoldCase(TEXTCODEC::ToWide(a.Text())) ==
+           TEXTCODEC::FoldCase(TEXTCODEC::ToWide(b.Text()));
+}
+
 bool IsRootFolder(const STRING& folder) {
     const STRING f = NormalFolder(folder);
     if (f.IsEmpty() || f == "\\")

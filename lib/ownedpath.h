@@ -25,6 +25,9 @@ STRING NormalFolder(const STRING& folder);
 // True when path is folder itself or lies below it, comparing whole components and ignoring letter case.
 bool IsAtOrBelow(const STRING& path, const STRING& folder);
 
+// True when two file names are the same for the file system: letter case is ignored beyond ASCII too.
+bool SameFileName(const STRING& a, const STRING& b);
+
 // True when some component of path is ".." (or what the system reads as such): the text then names another
 // folder than it seems to, and no textual comparison can place it.
 bool HasParentComponent(const STRING& path);

@@ -110,7 +110,7 @@ REMOVALRECORD ReadRemovalRecord(const STRING& keyname) {
 bool IsProtectedFile(const STRING& entry, const STRING& protectlist) {
     const STRING name = NamePart(entry);
     for (const STRING& protectedname : ListFields(protectlist)) {
-        if (StringCompareNoCase(protectedname.Text(), name.Text()) == 0)
+        if (SameFileName(protectedname, name))
             return true;
     }
     return false;

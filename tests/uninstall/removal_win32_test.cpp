@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "lib/textcodec.h"
 #include "setup/deletionguard.h"
 #include "setup/removal.h"
 #include "setup/uninstall.h"
@@ -52,6 +53,11 @@ TEST(RemovalRules, OnlyTheFileNamePartIsComparedWithWholeProtectedNames) {
         << "a folder part protects nothing";
     EXPECT_FALSE(IsProtectedFile(STRING("b.dll"), STRING("*.dll"))) << "nor does a wildcard";
     EXPECT_FALSE(IsProtectedFile(STRING("b.dll"), STRING("")));
+    // In the program's own code page, whichever that is.
+    const STRING lower(TEXTCODEC::FromWide(u"daten\\\u00e4rger.ini").c_str());
+    const STRING upper(TEXTCODEC::FromWide(u"\u00c4RGER.INI").c_str());
+    EXPECT_TRUE(IsProtectedFile(lower, upper))
+        << "letter case beyond ASCII, as the file system compares names";
 }
 
 TEST(RemovalRules, VendorAndSystemClassKeys) {
