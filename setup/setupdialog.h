@@ -10,6 +10,7 @@
 #include "lib/strings.h"
 #include "lib/win/datadialogs.h"
 #include "lib/win/hline3d.h"
+#include "lib/winhandles.h"
 #include "setup/hookcodes.h"
 
 class SETUPDIALOGBOX;
@@ -65,26 +66,6 @@ constexpr int IDC_WIZARD_LINE_BUTTONS = 101;
 // worker threads, which may not set the focus themselves).
 constexpr UINT WM_WIZARD_FOCUSCONTROL = WM_USER + 9;
 
-// A GDI object deleted with its owner.
-class GDIOBJECT {
-public:
-    GDIOBJECT() = default;
-    explicit GDIOBJECT(HGDIOBJ object) : Object(object) {}
-    ~GDIOBJECT() { Reset(); }
-    GDIOBJECT(const GDIOBJECT&) = delete;
-    GDIOBJECT& operator=(const GDIOBJECT&) = delete;
-    void Reset(HGDIOBJ object = nullptr) {
-        if (Object)
-            DeleteObject(Object);
-        Object = object;
-    }
-    HGDIOBJ Get() const { return Object; }
-    explicit operator bool() const { return Object != nullptr; }
-
-private:
-    HGDIOBJ Object = nullptr;
-};
-
 class SETUPDIALOGBOX : public DATADIALOGBOX {
 public:
     // Creates the frame from template 10702 of gResourceModule. subtitlefontsize -1 keeps the template's
@@ -116,13 +97,13 @@ private:
     int CallHook(int code, const SETUPSTEP& step, intptr_t last);
     bool ConfirmQuit();
 
-    GDIOBJECT TitleFont;
-    GDIOBJECT SubtitleFont;
+    GDIHANDLE<HFONT> TitleFont;
+    GDIHANDLE<HFONT> SubtitleFont;
     std::unique_ptr<DATADIALOG> pSubDlg;
     int SubtitleFontSize;
     STRING Confirmation;
     NEWSETUPHOOK Hook = nullptr;
     std::unique_ptr<HLINE3D> HeaderLine;
     std::unique_ptr<HLINE3D> ButtonLine;
-    GDIOBJECT HeaderBrush; // white background of the header texts, made on first use
+    GDIHANDLE<HBRUSH> HeaderBrush; // white background of the header texts, made on first use
 };
