@@ -19,6 +19,7 @@
 #include "lib/winhandles.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/registryrecord.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/shortcutentries.h"
@@ -341,11 +342,11 @@ void RecordShortcuts(const HASH& config, const STRING& startmenufolder, const SH
         return;
     REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_CREATE);
     if (created.StartMenu.NotEmpty()) {
-        entry.Write("UninstallStartmenu", startmenufolder.Text());
-        entry.Write("UninstallStartmenuFiles", created.StartMenu.Text());
+        WriteRecordText(entry, "HKLM", "UninstallStartmenu", startmenufolder.Text());
+        WriteRecordText(entry, "HKLM", "UninstallStartmenuFiles", created.StartMenu.Text());
     }
     if (created.Desktop.NotEmpty())
-        entry.Write("UninstallDesktopFiles", created.Desktop.Text());
+        WriteRecordText(entry, "HKLM", "UninstallDesktopFiles", created.Desktop.Text());
 }
 
 void AddFirewallExceptions(const HASH& config, const STRING& installdir, FIREWALLSYSTEM& system) {
