@@ -42,6 +42,7 @@
 #define IDC_DEST_FOLDER              201
 #define IDC_DEST_FOLDER_LABEL      55201
 #define IDC_DEST_BROWSE              101
+#define IDC_DEST_HINT                202    /* the note about an earlier version (KYR hooks) */
 
 /* Licence (IDD_PAGE_LICENCE) */
 #define IDC_LICENCE_TEXT             201
@@ -67,6 +68,18 @@
 /* Finish (IDD_PAGE_FINISH) */
 #define IDC_FINISH_TEXT              651
 #define IDC_FINISH_PICTURE          2070
+
+/* KYR product pages: user data (IDD_PAGE_USERDATA) and profile (IDD_PAGE_PROFILE), choices 1-5 */
+#define IDC_KYR_CHOICE1              401
+#define IDC_KYR_CHOICE2              402
+#define IDC_KYR_CHOICE3              403
+#define IDC_KYR_CHOICE4              404
+#define IDC_KYR_CHOICE5              405
+#define IDC_KYR_CHOICE_FIRST         IDC_KYR_CHOICE1
+#define IDC_KYR_CHOICE_LAST          IDC_KYR_CHOICE5
+#define IDC_KYR_CUSTOM_FOLDER        201    /* user-data page: the folder of choice 5 */
+#define IDC_KYR_CUSTOM_BROWSE        101
+#define IDC_KYR_LEVEL_LIST           501    /* profile page: feature level */
 
 /* Uninstall feedback (IDD_PAGE_FEEDBACK) */
 #define IDC_FEEDBACK_COMMENT         202
@@ -97,6 +110,9 @@ constexpr intptr_t STEPSHORTCUTS = 5;
 constexpr intptr_t STEPADV = 6;
 constexpr intptr_t STEPFINISH = 7;
 constexpr intptr_t STEPEND = 9;
+/* Steps the KYR hooks insert before the advertisement step. */
+constexpr intptr_t STEPKYRUSERDATA = 15;
+constexpr intptr_t STEPKYRPROFILE = 16;
 /* Step ids of the uninstall wizard. */
 constexpr intptr_t STEPFEEDBACK = 11;
 constexpr intptr_t STEPREMOVEOPTIONS = 12;
