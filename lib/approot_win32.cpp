@@ -18,33 +18,11 @@
 
 namespace {
 
-// A module loaded with LoadLibraryA, freed when the object goes away.
-class LOADEDLIBRARY {
-public:
-    explicit LOADEDLIBRARY(const char* name) : Module(LoadLibraryA(name)) {}
-    ~LOADEDLIBRARY() {
-        if (Module)
-            FreeLibrary(Module);
-    }
-    LOADEDLIBRARY(const LOADEDLIBRARY&) = delete;
-    LOADEDLIBRARY& operator=(const LOADEDLIBRARY&) = delete;
-
-    // The named export as a function pointer of type FUNCTION, or null.
-    template <typename FUNCTION>
-    FUNCTION Function(const char* name) const {
-        if (!Module)
-            return nullptr;
-        return reinterpret_cast<FUNCTION>(reinterpret_cast<void*>(GetProcAddress(Module, name)));
-    }
-
-private:
-    HMODULE Module;
-};
-
 // The low-fragmentation heap keeps the many small string buffers from fragmenting the process heap. Looked up
 // at run time because older kernels lack the call. (The 64-bit runtime has no small-block heap whose
 // threshold could be set instead when the switch is not made.)
-void PrepareHeap(const LOADEDLIBRARY& kernel32) {
+void PrepareHeap() {
+    DLLINTERFACE kernel32("kernel32", nullptr, true);
     using HEAPSETINFORMATION = BOOL(WINAPI*)(HANDLE, HEAP_INFORMATION_CLASS, PVOID, SIZE_T);
     using ISDEBUGGERPRESENT = BOOL(WINAPI*)();
     const auto setinformation = kernel32.Function<HEAPSETINFORMATION>("HeapSetInformation");
@@ -98,8 +76,7 @@ int AppProcessEntry(void* instance, APPMAIN appmain) {
 
 int AppEntry(int argc, char** argv, APPMAIN appmain) {
     gMainThreadId = GetCurrentThreadId();
-    const LOADEDLIBRARY kernel32("kernel32");
-    PrepareHeap(kernel32);
+    PrepareHeap();
     CrashHandlerInstall(0);
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0x7FF};

@@ -6,7 +6,6 @@
 #include <dbghelp.h>
 
 #include <atomic>
-#include <memory>
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
@@ -14,6 +13,7 @@
 #include "lib/crashhandler_platform.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/winhandles.h"
 
 namespace {
 
@@ -23,19 +23,6 @@ std::atomic<char*> Reserve{nullptr};
 std::atomic<bool> Installed{false};
 std::atomic<bool> Handling{false};
 std::atomic<DWORD> ReporterThreadId{0};
-
-struct HANDLECLOSER {
-    void operator()(HANDLE handle) const {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-using HANDLEPTR = std::unique_ptr<void, HANDLECLOSER>;
-
-struct MODULEFREER {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using MODULEPTR = std::unique_ptr<std::remove_pointer_t<HMODULE>, MODULEFREER>;
 
 using MINIDUMPWRITEDUMP = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
                                         PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
@@ -67,9 +54,9 @@ private:
 
 bool CRASHREPORT::WriteDump(MINIDUMPWRITEDUMP writedump, const char* filename,
                             const CRASHDUMPKIND& kind) const {
-    HANDLEPTR file(
+    FILEHANDLE file(
         CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
+    if (!file) {
         LogPrintf("ORVIKAPP::WriteDumpToFileHandler cannot create %s: %s\n", filename,
                   OSYS::GetLastErrorString().Text());
         return false;
@@ -88,10 +75,10 @@ bool CRASHREPORT::WriteDump(MINIDUMPWRITEDUMP writedump, const char* filename,
 
 void CRASHREPORT::Make() const {
     const STRING user = OSYS::GetUserName();
-    const STRING desktop = WithoutTrailingSeparator(OSYS::GetSystemPath(8));
+    const STRING desktop = WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_DESKTOP));
     const CRASHDUMPKIND kind = CrashDumpKindFor(CrashHandlerLevel());
 
-    MODULEPTR dbghelp(LoadLibraryA("dbghelp.dll"));
+    LIBRARYHANDLE dbghelp(LoadLibraryA("dbghelp.dll"));
     const auto writedump = dbghelp ? reinterpret_cast<MINIDUMPWRITEDUMP>(reinterpret_cast<void*>(
                                          GetProcAddress(dbghelp.get(), "MiniDumpWriteDump")))
                                    : nullptr;
@@ -150,7 +137,8 @@ LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* pointers) {
     LogPrintf("ORVIKAPP::WriteDumpToFileHandler entered\n");
 
     const CRASHREPORT report{pointers, GetCurrentThreadId()};
-    HANDLEPTR thread(::CreateThread(nullptr, 0, ReportThread, const_cast<CRASHREPORT*>(&report), 0, nullptr));
+    KERNELHANDLE thread(
+        ::CreateThread(nullptr, 0, ReportThread, const_cast<CRASHREPORT*>(&report), 0, nullptr));
     if (thread)
         WaitForSingleObject(thread.get(), INFINITE);
     else

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "lib/scopedhandle.h"
 #include "lib/strings.h"
 
 // <windows.h> maps these names to their A/W variants; the OSYS functions keep the plain names.
@@ -226,7 +227,7 @@ public:
     REGISTRY(const REGISTRY&) = delete;
     REGISTRY& operator=(const REGISTRY&) = delete;
 
-    bool IsOpen() const { return hKey != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(Key); }
     const STRING& GetPath() const { return KeyPath; }
 
     bool Write(const char* value, const char* text);
@@ -247,12 +248,13 @@ public:
 private:
     bool ReadRaw(const char* value, BINARY& target);
 
-    void* hKey = nullptr;
+    REGKEY Key;
     void* hRoot = nullptr;
     STRING KeyPath;
 };
 
-// A dynamically loaded library with one looked-up function.
+// A dynamically loaded library with one looked-up function, freed when the object goes. Every step is
+// logged; a quiet library does not log its look-ups.
 class DLLINTERFACE {
 public:
     DLLINTERFACE(const char* dllname, const char* function = nullptr, bool quiet = false);
@@ -263,14 +265,18 @@ public:
     bool Load(const char* dllname, const char* function = nullptr);
     // The named function, or the remembered one for null; null when missing.
     void* GetFunction(const char* name = nullptr);
+    // The named export as a function pointer of type FUNCTION, or null.
+    template <typename FUNCTION> FUNCTION Function(const char* name) {
+        return reinterpret_cast<FUNCTION>(GetFunction(name));
+    }
     void Unload();
-    bool IsLoaded() const { return hDll != nullptr; }
-    void* GetModule() const { return hDll; }
+    bool IsLoaded() const { return static_cast<bool>(Library); }
+    void* GetModule() const { return Library.get(); }
 
 private:
-    void* hDll = nullptr;
+    LIBRARYHANDLE Library;
     bool Quiet;
-    void* Function = nullptr;
+    void* Remembered = nullptr; // the function named when loading
     char FunctionName[128] = {};
     char DllName[128] = {};
 };

@@ -11,6 +11,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/winhandles.h"
 
 namespace {
 
@@ -22,19 +23,6 @@ constexpr unsigned ThreadStackSize = 32768;
 constexpr int MaxCommandLine = 1023;
 constexpr int MaxTitle = 255;
 constexpr DWORD RegistryFirstRead = 1024;
-
-// Keeps a registry key open for the lifetime of a scope.
-class KEYGUARD {
-public:
-    KEYGUARD() = default;
-    ~KEYGUARD() {
-        if (Key != nullptr)
-            RegCloseKey(Key);
-    }
-    KEYGUARD(const KEYGUARD&) = delete;
-    KEYGUARD& operator=(const KEYGUARD&) = delete;
-    HKEY Key = nullptr;
-};
 
 // Reads a registry value of any size: starts with a 1024-byte buffer and grows while the system reports
 // more data. The result is the system's error code.
@@ -55,6 +43,14 @@ LONG QueryValue(HKEY key, const char* value, DWORD* type, BINARY& data) {
 }
 
 } // namespace
+
+void LIBRARYTRAITS::Close(VALUE module) {
+    FreeLibrary(module);
+}
+
+void REGKEYTRAITS::Close(VALUE key) {
+    RegCloseKey(key);
+}
 
 namespace OSYS {
 
@@ -265,12 +261,12 @@ STRING GetSystemPath(int type) {
         Assert(false, "FALSE", __FILE__, __LINE__, nullptr, false);
         return STRING();
     }
-    KEYGUARD guard;
+    REGKEY opened;
     BINARY data;
     DWORD valueType = 0;
-    LONG rc = RegOpenKeyExA(root, key, 0, KEY_READ, &guard.Key);
+    LONG rc = RegOpenKeyExA(root, key, 0, KEY_READ, opened.receive());
     if (rc == ERROR_SUCCESS)
-        rc = QueryValue(guard.Key, value, &valueType, data);
+        rc = QueryValue(opened.get(), value, &valueType, data);
     if (rc != ERROR_SUCCESS || (valueType != REG_SZ && valueType != REG_EXPAND_SZ)) {
         char info[64];
         std::snprintf(info, sizeof(info), "GetSystemPath %d", type);
@@ -423,17 +419,17 @@ int StartProgramExitCode(const char* program, const char* arguments, const char*
 }
 
 bool SetAutoStart(const char* valuename, const char* command) {
-    KEYGUARD run;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", &run.Key) !=
-        ERROR_SUCCESS)
+    REGKEY run;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                      run.receive()) != ERROR_SUCCESS)
         return false;
     if (command == nullptr)
-        return RegDeleteValueA(run.Key, valuename) == ERROR_SUCCESS;
+        return RegDeleteValueA(run.get(), valuename) == ERROR_SUCCESS;
     const STRING self = OSYS::GetModulePath();
     STRING data(command);
     if (data == "1" || data == "<ownfile>" || data == "<self>" || data == self)
         data.Printf("\"%s\"", self.Text());
-    return RegSetValueExA(run.Key, valuename, 0, REG_SZ, data.Data(),
+    return RegSetValueExA(run.get(), valuename, 0, REG_SZ, data.Data(),
                           static_cast<DWORD>(data.Length() + 1)) == ERROR_SUCCESS;
 }
 
@@ -464,7 +460,7 @@ REGISTRY::REGISTRY(const char* app, const char* basekey, intptr_t user) {
     KeyPath = KeyPathOf(basekey, app);
     HKEY key = nullptr;
     if (RegCreateKeyA(static_cast<HKEY>(hRoot), KeyPath.Text(), &key) == ERROR_SUCCESS)
-        hKey = key;
+        Key.reset(key);
     else
         LogPrintf("REGISTRY::Constructor failed for app=%s, basekey=%s, user=%lld\n", app ? app : "<NULL>",
                   basekey ? basekey : "<NULL>", static_cast<long long>(user));
@@ -490,13 +486,10 @@ REGISTRY::REGISTRY(void* root, const char* basekey, const char* app, int mode) :
         break;
     }
     if (rc == ERROR_SUCCESS)
-        hKey = key;
+        Key.reset(key);
 }
 
-REGISTRY::~REGISTRY() {
-    if (hKey != nullptr)
-        RegCloseKey(static_cast<HKEY>(hKey));
-}
+REGISTRY::~REGISTRY() = default;
 
 void* REGISTRY::LocalMachine() {
     return HKEY_LOCAL_MACHINE;
@@ -513,9 +506,8 @@ void* REGISTRY::ClassesRoot() {
 bool REGISTRY::Write(const char* value, const char* text) {
     const char* data = StringNullPolicy(text, "REGISTRY::Write");
     data = data ? data : "";
-    LONG rc = hKey
-                  ? RegSetValueExA(static_cast<HKEY>(hKey), value, 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(std::strlen(data)))
+    LONG rc = Key ? RegSetValueExA(Key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                                   static_cast<DWORD>(std::strlen(data)))
                   : ERROR_INVALID_HANDLE;
     LogPrintfLevel(2, "REGISTRY::Write String value= %s; data=%s, error=%08x\n", value ? value : "<default>",
                    data, static_cast<unsigned>(rc));
@@ -523,9 +515,9 @@ bool REGISTRY::Write(const char* value, const char* text) {
 }
 
 bool REGISTRY::Write(const char* value, const void* bytes, int count) {
-    LONG rc = (hKey && (bytes || count == 0) && count >= 0)
-                  ? RegSetValueExA(static_cast<HKEY>(hKey), value, 0, REG_BINARY,
-                                   static_cast<const BYTE*>(bytes), static_cast<DWORD>(count))
+    LONG rc = (Key && (bytes || count == 0) && count >= 0)
+                  ? RegSetValueExA(Key.get(), value, 0, REG_BINARY, static_cast<const BYTE*>(bytes),
+                                   static_cast<DWORD>(count))
                   : ERROR_INVALID_PARAMETER;
     LogPrintfLevel(2, "REGISTRY::Write binary value= %s, error=%08x\n", value ? value : "<default>",
                    static_cast<unsigned>(rc));
@@ -534,9 +526,9 @@ bool REGISTRY::Write(const char* value, const void* bytes, int count) {
 
 bool REGISTRY::Write(const char* value, uint32_t number) {
     DWORD data = number;
-    LONG rc = hKey ? RegSetValueExA(static_cast<HKEY>(hKey), value, 0, REG_DWORD,
-                                    reinterpret_cast<const BYTE*>(&data), sizeof(data))
-                   : ERROR_INVALID_HANDLE;
+    LONG rc = Key ? RegSetValueExA(Key.get(), value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                   sizeof(data))
+                  : ERROR_INVALID_HANDLE;
     LogPrintfLevel(2, "REGISTRY::Write DWORD value= %s; data=%ld, error=%08x\n", value ? value : "<default>",
                    static_cast<long>(number), static_cast<unsigned>(rc));
     return rc == ERROR_SUCCESS;
@@ -545,7 +537,7 @@ bool REGISTRY::Write(const char* value, uint32_t number) {
 bool REGISTRY::ReadRaw(const char* value, BINARY& target) {
     BINARY data;
     DWORD type = 0;
-    LONG rc = hKey ? QueryValue(static_cast<HKEY>(hKey), value, &type, data) : ERROR_INVALID_HANDLE;
+    LONG rc = Key ? QueryValue(Key.get(), value, &type, data) : ERROR_INVALID_HANDLE;
     if (rc != ERROR_SUCCESS) {
         LogPrintfLevel(2, "REGISTRY::Read key=%s, ok=%d, error=%d\n", value ? value : "<default>", 0,
                        static_cast<int>(rc));
@@ -579,12 +571,11 @@ bool REGISTRY::Read(const char* value, STRING& target) {
 }
 
 bool REGISTRY::Read(const char* value, void* buffer, unsigned long* size) {
-    if (hKey == nullptr || size == nullptr)
+    if (!Key || size == nullptr)
         return false;
     DWORD capacity = static_cast<DWORD>(*size);
     DWORD got = capacity;
-    LONG rc =
-        RegQueryValueExA(static_cast<HKEY>(hKey), value, nullptr, nullptr, static_cast<BYTE*>(buffer), &got);
+    LONG rc = RegQueryValueExA(Key.get(), value, nullptr, nullptr, static_cast<BYTE*>(buffer), &got);
     if (rc == ERROR_SUCCESS && got < capacity && buffer != nullptr)
         static_cast<char*>(buffer)[got] = 0;
     *size = got;
@@ -594,7 +585,7 @@ bool REGISTRY::Read(const char* value, void* buffer, unsigned long* size) {
 }
 
 bool REGISTRY::DeleteValue(const char* value) {
-    LONG rc = hKey ? RegDeleteValueA(static_cast<HKEY>(hKey), value) : ERROR_INVALID_HANDLE;
+    LONG rc = Key ? RegDeleteValueA(Key.get(), value) : ERROR_INVALID_HANDLE;
     LogPrintfLevel(2, "REGISTRY::delete value= %s, error=%d\n", value ? value : "<default>",
                    static_cast<int>(rc));
     return rc == ERROR_SUCCESS;
@@ -602,9 +593,9 @@ bool REGISTRY::DeleteValue(const char* value) {
 
 bool REGISTRY::DeleteKey(const char* subkey, bool recursive) {
     LONG rc = ERROR_INVALID_HANDLE;
-    if (hKey != nullptr)
-        rc = recursive ? static_cast<LONG>(SHDeleteKeyA(static_cast<HKEY>(hKey), subkey))
-                       : RegDeleteKeyA(static_cast<HKEY>(hKey), subkey);
+    if (Key)
+        rc =
+            recursive ? static_cast<LONG>(SHDeleteKeyA(Key.get(), subkey)) : RegDeleteKeyA(Key.get(), subkey);
     LogPrintfLevel(2, "REGISTRY::delete key= %s, error=%d\n", subkey ? subkey : "<NULL>",
                    static_cast<int>(rc));
     return rc == ERROR_SUCCESS;
@@ -764,7 +755,7 @@ bool RAISETHREADPRIORITY::SetPriority(int priority) {
 DLLINTERFACE::DLLINTERFACE(const char* dllname, const char* function, bool quiet) : Quiet(quiet) {
     LogPrintf("DLLINTERFACE::DLLINTERFACE dllname= %s\n", dllname ? dllname : "<NULL>");
     Load(dllname, function);
-    LogPrintf("DLLINTERFACE::DLLINTERFACE done, hdll= %016llx\n", HandleValue(hDll));
+    LogPrintf("DLLINTERFACE::DLLINTERFACE done, hdll= %016llx\n", HandleValue(Library.get()));
 }
 
 DLLINTERFACE::~DLLINTERFACE() {
@@ -777,14 +768,14 @@ bool DLLINTERFACE::Load(const char* dllname, const char* function) {
     LogPrintf("DLLINTERFACE::Load %s %s\n", dllname ? dllname : "<NULL>", function ? function : "<NULL>");
     Unload();
     if (dllname != nullptr) {
-        hDll = LoadLibraryA(dllname);
+        Library.reset(LoadLibraryA(dllname));
         std::snprintf(DllName, sizeof(DllName), "%s", dllname);
     }
-    bool ok = hDll != nullptr;
+    bool ok = IsLoaded();
     if (ok && function != nullptr) {
         std::snprintf(FunctionName, sizeof(FunctionName), "%s", function);
-        Function = GetFunction(FunctionName);
-        ok = Function != nullptr;
+        Remembered = GetFunction(FunctionName);
+        ok = Remembered != nullptr;
     }
     LogPrintf("DLLINTERFACE::Load returns %d\n", ok ? 1 : 0);
     return ok;
@@ -793,22 +784,21 @@ bool DLLINTERFACE::Load(const char* dllname, const char* function) {
 void* DLLINTERFACE::GetFunction(const char* name) {
     if (!Quiet)
         LogPrintf("DLLINTERFACE::GetFunction %s from %s\n", name ? name : FunctionName, DllName);
-    void* found = Function;
+    void* found = Remembered;
     if (name != nullptr)
-        found = hDll ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(hDll), name)) : nullptr;
+        found = IsLoaded() ? reinterpret_cast<void*>(GetProcAddress(Library.get(), name)) : nullptr;
     if (!Quiet)
         LogPrintf("DLLINTERFACE::GetFunction %s for %016llx returns %016llx\n", name ? name : FunctionName,
-                  HandleValue(hDll), HandleValue(found));
+                  HandleValue(Library.get()), HandleValue(found));
     return found;
 }
 
 void DLLINTERFACE::Unload() {
     LogPrintf("DLLINTERFACE::Unload this->DllName= %s\n", DllName);
-    Function = nullptr;
-    if (hDll != nullptr) {
-        LogPrintf("DLLINTERFACE::Unload free library %016llx (%s)\n", HandleValue(hDll), DllName);
-        FreeLibrary(static_cast<HMODULE>(hDll));
-        hDll = nullptr;
+    Remembered = nullptr;
+    if (IsLoaded()) {
+        LogPrintf("DLLINTERFACE::Unload free library %016llx (%s)\n", HandleValue(Library.get()), DllName);
+        Library.reset();
     }
     LogPrintf("DLLINTERFACE::Unload done\n");
 }

@@ -10,35 +10,18 @@
 
 #include "lib/filename.h"
 #include "lib/osysfile_platform.h"
+#include "lib/winhandles.h"
 
 namespace OSYSFILE {
 
 namespace {
 
-struct HANDLECLOSER {
-    void operator()(HANDLE handle) const {
-        if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
-            ::CloseHandle(handle);
-    }
-};
-using HANDLEPTR = std::unique_ptr<void, HANDLECLOSER>;
-
-struct FINDCLOSER {
-    void operator()(HANDLE handle) const {
-        if (handle != INVALID_HANDLE_VALUE)
-            ::FindClose(handle);
-    }
-};
-using FINDPTR = std::unique_ptr<void, FINDCLOSER>;
-
 // Volume and file index of an existing file or directory.
 bool FileIdentity(const char* name, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLEPTR handle(::CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        handle.release();
+    FILEHANDLE handle(::CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle)
         return false;
-    }
     return ::GetFileInformationByHandle(handle.get(), &info) != 0;
 }
 
@@ -129,10 +112,10 @@ namespace {
 class WIN32SCAN : public DIRECTORYSCAN {
 public:
     explicit WIN32SCAN(const STRING& searchpattern)
-        : Find(::FindFirstFileA(searchpattern.c_str(), &Data)), Pending(Find.get() != INVALID_HANDLE_VALUE) {}
+        : Find(::FindFirstFileA(searchpattern.c_str(), &Data)), Pending(static_cast<bool>(Find)) {}
 
     bool Next(FINDENTRY& entry) override {
-        if (Find.get() == INVALID_HANDLE_VALUE)
+        if (!Find)
             return false;
         if (!Pending && !::FindNextFileA(Find.get(), &Data))
             return false;
@@ -145,7 +128,7 @@ public:
 
 private:
     WIN32_FIND_DATAA Data = {};
-    FINDPTR Find;
+    FINDHANDLE Find;
     bool Pending;
 };
 

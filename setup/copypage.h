@@ -5,16 +5,13 @@
 
 #include <windows.h>
 
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
 // The console title of the product's service program while setup starts it.
 constexpr const char* SERVICE_CONTROL_TITLE = "Orvik Service-Control";
 // The product's service program in the install directory.
 constexpr const char* SERVICE_PROGRAM = "service.exe";
-
-// Controls of the copy page (template 2004).
-constexpr int IDC_COPY_STATUS = 201;
-constexpr int IDC_COPY_PROGRESS = 901; // a placeholder that the page replaces by its progress bar
 
 // What the worker gets from the page.
 struct COPYJOB {

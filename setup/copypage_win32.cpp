@@ -14,6 +14,7 @@
 #include "setup/deletionguard.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/registryrecord.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/workerpage.h"
@@ -194,7 +195,7 @@ private:
                 continue;
             for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
                 REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
-                registry.Write(nullptr, key.Text.Text());
+                WriteRecordText(registry, "HKCR", nullptr, key.Text.Text());
             }
             RootClasses.Add(type);
         }
@@ -206,13 +207,13 @@ private:
         REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
-            entry.Write(value.Name.Text(), value.Text.Text());
+            WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
         const STRING today = InstallDateText(std::time(nullptr));
         for (const ENTRYVALUE& value : ManagedEntryValues(Config, InstallDir, InstalledBytes, today)) {
             if (value.IsNumber)
-                entry.Write(value.Name.Text(), value.Number);
+                WriteRecordNumber(entry, "HKLM", value.Name.Text(), value.Number);
             else
-                entry.Write(value.Name.Text(), value.Text.Text());
+                WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
         }
     }
 

@@ -8,6 +8,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/osysfile_platform.h"
+#include "lib/winhandles.h"
 #include "setup/installstate.h"
 
 namespace {
@@ -132,21 +133,20 @@ std::vector<STRING> SystemAndUserFolders() {
     for (const char* root : {"Shell Folders", "User Shell Folders"}) {
         const STRING key = STRING("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") || root;
         for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            HKEY opened = nullptr;
-            if (RegOpenKeyExA(hive, key.Text(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            REGKEY opened;
+            if (RegOpenKeyExA(hive, key.Text(), 0, KEY_READ, opened.receive()) != ERROR_SUCCESS)
                 continue;
             char name[256];
             for (DWORD i = 0;; ++i) {
                 DWORD length = sizeof(name);
-                if (RegEnumValueA(opened, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                if (RegEnumValueA(opened.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
                     ERROR_SUCCESS)
                     break;
                 char expanded[MAX_PATH + 1] = {};
-                const STRING value = ReadValue(opened, name);
+                const STRING value = ReadValue(opened.get(), name);
                 if (value.NotEmpty() && ExpandEnvironmentStringsA(value.Text(), expanded, MAX_PATH) > 0)
                     AddFolder(folders, expanded);
             }
-            RegCloseKey(opened);
         }
     }
     return folders;
@@ -154,26 +154,24 @@ std::vector<STRING> SystemAndUserFolders() {
 
 std::vector<STRING> OtherProductFolders(const STRING& ownkey) {
     std::vector<STRING> folders;
-    HKEY branch = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_BASE_KEY, 0, KEY_READ, &branch) != ERROR_SUCCESS)
+    REGKEY branch;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_BASE_KEY, 0, KEY_READ, branch.receive()) != ERROR_SUCCESS)
         return folders;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof(name);
-        const LONG rc = RegEnumKeyExA(branch, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG rc = RegEnumKeyExA(branch.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA)
             continue;
         if (rc != ERROR_SUCCESS)
             break;
         if (ownkey.NotEmpty() && StringCompareNoCase(name, ownkey.Text()) == 0)
             continue;
-        HKEY entry = nullptr;
-        if (RegOpenKeyExA(branch, name, 0, KEY_READ, &entry) != ERROR_SUCCESS)
+        REGKEY entry;
+        if (RegOpenKeyExA(branch.get(), name, 0, KEY_READ, entry.receive()) != ERROR_SUCCESS)
             continue;
         for (const char* value : {"UninstallPath", "InstallLocation"})
-            AddFolder(folders, ReadValue(entry, value).Text());
-        RegCloseKey(entry);
+            AddFolder(folders, ReadValue(entry.get(), value).Text());
     }
-    RegCloseKey(branch);
     return folders;
 }

@@ -11,6 +11,7 @@
 #include "lib/filename.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/winhandles.h"
 #include "setup/config.h"
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
@@ -51,12 +52,9 @@ STRING ReadText(REGISTRY& key, const char* value) {
 }
 
 bool LibraryLoads(const STRING& path) {
-    HMODULE library = LoadLibraryA(path.Text());
+    const LIBRARYHANDLE library(LoadLibraryA(path.Text()));
     LogPrintf("SETUP::LibraryLoads %s: %s\n", path.Text(), library ? "yes" : "no");
-    if (!library)
-        return false;
-    FreeLibrary(library);
-    return true;
+    return static_cast<bool>(library);
 }
 
 // The engine's path from the older "Path" records: dao360.dll, else dao350.dll or DAO350 with the 3.5 file

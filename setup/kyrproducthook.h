@@ -10,19 +10,10 @@
 
 #include "lib/strings.h"
 #include "setup/kyrmigration.h"
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
-// Steps the hook inserts before the advertisement step.
-constexpr intptr_t STEPKYRUSERDATA = 15;
-constexpr intptr_t STEPKYRPROFILE = 16;
-
-// Controls of the two pages.
-constexpr int IDC_KYR_CHOICE_FIRST = 401; // radio buttons 401..405
-constexpr int IDC_KYR_CHOICE_LAST = 405;
-constexpr int IDC_KYR_LEVEL_LIST = 501;    // profile page: feature level
-constexpr int IDC_KYR_CUSTOM_FOLDER = 201; // user-data page: the folder of choice 5
-constexpr int IDC_KYR_CUSTOM_BROWSE = 101;
-constexpr int IDC_DEST_HINT = 202; // destination page: the note about an earlier version
+// The folder of choice 5 is at most this long when typed.
 constexpr int KYR_CUSTOM_FOLDER_MAX = 64;
 
 struct KYRGENERATION {

@@ -10,10 +10,9 @@
 #include "lib/ownedpath.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/res/messages.h"
+#include "setup/res/resourceids.h"
 
 namespace {
-
-constexpr int IDC_DESTINATION = 201;
 
 // What the hook remembers between its calls.
 struct KYR4STATE {
@@ -47,7 +46,7 @@ bool ExistsIn(const STRING& folder, const char* name) {
 
 STRING DestinationField(intptr_t page) {
     char text[MAX_PATH] = {};
-    GetDlgItemTextA(reinterpret_cast<HWND>(page), IDC_DESTINATION, text, sizeof text);
+    GetDlgItemTextA(reinterpret_cast<HWND>(page), IDC_DEST_FOLDER, text, sizeof text);
     return STRING(text);
 }
 

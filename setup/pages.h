@@ -6,24 +6,8 @@
 #include <windows.h>
 
 #include "lib/strings.h"
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
-
-// Controls of the pages.
-constexpr int IDC_WELCOME_NEW = 401;       // install mode 0
-constexpr int IDC_WELCOME_REINSTALL = 402; // install mode 1
-constexpr int IDC_WELCOME_UPDATE = 403;    // install mode 2
-constexpr int IDC_DEST_FOLDER = 201;
-constexpr int IDC_DEST_BROWSE = 101;
-constexpr int IDC_LICENCE_TEXT = 201;
-constexpr int IDC_LICENCE_PRINT = 101;
-constexpr int IDC_LICENCE_ACCEPT = 301;
-constexpr int IDC_ADVERTISE_TEASER1 = 650;
-constexpr int IDC_ADVERTISE_TEASER2 = 651;
-constexpr int IDC_ADVERTISE_DESCRIPTION = 201;
-constexpr int IDC_ADVERTISE_LINK = 101;
-constexpr int IDC_FINISH_TEXT = 651;
-constexpr int IDC_FINISH_PICTURE = 2070;
-constexpr int IDB_FINISH_PICTURE = 2070; // bitmap in the program's own resources
 
 // The destination folder is at most this long when typed.
 constexpr int INSTALL_DIR_MAX_TYPED = 64;

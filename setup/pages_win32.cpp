@@ -18,6 +18,7 @@
 #include "lib/textcodec.h"
 #include "lib/timetext.h"
 #include "lib/win/printer.h"
+#include "lib/winhandles.h"
 #include "setup/config.h"
 #include "setup/deletionguard.h"
 #include "setup/diskspace.h"
@@ -124,21 +125,6 @@ LRESULT LicenceCommandHook(WINDOW* page, UINT message, WPARAM, LPARAM) {
 
 // ---- destination ------------------------------------------------------------------------------------------
 
-// COM for the folder chooser, undone when it was done here.
-class COMSCOPE {
-public:
-    COMSCOPE() : Result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~COMSCOPE() {
-        if (SUCCEEDED(Result))
-            CoUninitialize();
-    }
-    COMSCOPE(const COMSCOPE&) = delete;
-    COMSCOPE& operator=(const COMSCOPE&) = delete;
-
-private:
-    HRESULT Result;
-};
-
 struct COTASKMEMDELETER {
     void operator()(void* memory) const { CoTaskMemFree(memory); }
 };
@@ -218,7 +204,7 @@ public:
         : Control(GetDlgItem(page, id)),
           Font(CreateScreenFont("Arial", points, bold, false, false, ActiveCodePage())) {
         Previous = reinterpret_cast<HFONT>(SendMessageA(Control, WM_GETFONT, 0, 0));
-        SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
+        SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), TRUE);
     }
     ~PAGEFONT() { SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Previous), FALSE); }
     PAGEFONT(const PAGEFONT&) = delete;
@@ -226,7 +212,7 @@ public:
 
 private:
     HWND Control;
-    GDIOBJECT Font;
+    GDIHANDLE<HFONT> Font;
     HFONT Previous = nullptr;
 };
 
@@ -478,7 +464,7 @@ int AdvertisePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
 int FinishPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     const CONFIGREADER config = Config();
-    GDIOBJECT picture(LoadFinishPicture());
+    GDIHANDLE<HBITMAP> picture(LoadFinishPicture());
     ReplaceInWizardText(wizard, IDC_WIZARD_SUBTITLE, "$PROG", config.Text("AppName", ""));
     CONTROL(page->Hwnd(), IDC_FINISH_TEXT).SetText(config.Text("FinishMsg", "").Text());
 
@@ -486,7 +472,7 @@ int FinishPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     if (control && picture) {
         const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
         SetWindowLongPtrA(control, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_BITMAP);
-        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.Get()));
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
     }
     const int result = wizard->RunPage();
     if (control && picture)

@@ -7,14 +7,10 @@
 #include <windows.h>
 
 #include "lib/strings.h"
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
 class FIREWALLSYSTEM;
-
-// Controls of the progress page (template 2015).
-constexpr int IDC_REMOVING_TEXT = 201;     // hidden once everything is removed with all data
-constexpr int IDC_REMOVING_ALL_TEXT = 202; // shown then, with text 2939
-constexpr int IDC_REMOVING_PROGRESS = 901; // replaced by the progress bar
 
 // The values of the uninstall entry the removal uses; a missing value is an empty list.
 struct REMOVALRECORD {

@@ -10,7 +10,9 @@
 #include "lib/strings.h"
 #include "lib/win/datadialogs.h"
 #include "lib/win/hline3d.h"
+#include "lib/winhandles.h"
 #include "setup/hookcodes.h"
+#include "setup/res/resourceids.h"
 
 class SETUPDIALOGBOX;
 
@@ -27,16 +29,6 @@ constexpr int PAGE_BACK = 148;
 constexpr int PAGE_CLOSE = 0;
 constexpr int PAGE_REPEAT_DIRECTION = -1; // go on in the direction of the previous step
 
-// Step ids.
-constexpr intptr_t STEPWELCOME = 1;
-constexpr intptr_t STEPLICENCE = 2;
-constexpr intptr_t STEPDESTINATION = 3;
-constexpr intptr_t STEPCOPY = 4;
-constexpr intptr_t STEPSHORTCUTS = 5;
-constexpr intptr_t STEPADV = 6;
-constexpr intptr_t STEPFINISH = 7;
-constexpr intptr_t STEPEND = 9;
-
 // One step of the wizard. Every field is a machine word: hook libraries read and rewrite the table.
 struct SETUPSTEP {
     intptr_t idstep;        // 0 is not allowed in a step that is reached
@@ -48,42 +40,9 @@ struct SETUPSTEP {
     intptr_t extra;         // passed to the hook before the page runs
 };
 
-// Controls of the frame template.
-constexpr int IDC_WIZARD_TITLE = 666;
-constexpr int IDC_WIZARD_SUBTITLE = 667;
-constexpr int IDC_WIZARD_ICON = 916;
-constexpr int IDC_WIZARD_HEADER = 915;
-constexpr int IDC_WIZARD_PAGEAREA = 914;
-constexpr int IDC_WIZARD_SPARE = 901;
-constexpr int IDC_WIZARD_BACK = 148;
-constexpr int IDC_WIZARD_NEXT = 149;
-constexpr int IDC_WIZARD_CANCEL = IDCANCEL;
-constexpr int IDC_WIZARD_LINE_HEADER = 100;
-constexpr int IDC_WIZARD_LINE_BUTTONS = 101;
-
 // Sent to the wizard with a control id in wParam: moves the keyboard focus to that control (also from
 // worker threads, which may not set the focus themselves).
 constexpr UINT WM_WIZARD_FOCUSCONTROL = WM_USER + 9;
-
-// A GDI object deleted with its owner.
-class GDIOBJECT {
-public:
-    GDIOBJECT() = default;
-    explicit GDIOBJECT(HGDIOBJ object) : Object(object) {}
-    ~GDIOBJECT() { Reset(); }
-    GDIOBJECT(const GDIOBJECT&) = delete;
-    GDIOBJECT& operator=(const GDIOBJECT&) = delete;
-    void Reset(HGDIOBJ object = nullptr) {
-        if (Object)
-            DeleteObject(Object);
-        Object = object;
-    }
-    HGDIOBJ Get() const { return Object; }
-    explicit operator bool() const { return Object != nullptr; }
-
-private:
-    HGDIOBJ Object = nullptr;
-};
 
 class SETUPDIALOGBOX : public DATADIALOGBOX {
 public:
@@ -116,13 +75,13 @@ private:
     int CallHook(int code, const SETUPSTEP& step, intptr_t last);
     bool ConfirmQuit();
 
-    GDIOBJECT TitleFont;
-    GDIOBJECT SubtitleFont;
+    GDIHANDLE<HFONT> TitleFont;
+    GDIHANDLE<HFONT> SubtitleFont;
     std::unique_ptr<DATADIALOG> pSubDlg;
     int SubtitleFontSize;
     STRING Confirmation;
     NEWSETUPHOOK Hook = nullptr;
     std::unique_ptr<HLINE3D> HeaderLine;
     std::unique_ptr<HLINE3D> ButtonLine;
-    GDIOBJECT HeaderBrush; // white background of the header texts, made on first use
+    GDIHANDLE<HBRUSH> HeaderBrush; // white background of the header texts, made on first use
 };

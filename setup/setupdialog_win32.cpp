@@ -76,9 +76,9 @@ LRESULT SETUPDIALOGBOX::HeaderColourHook(WINDOW* window, UINT message, WPARAM wp
         return 0;
     auto* wizard = static_cast<SETUPDIALOGBOX*>(window);
     if (!wizard->HeaderBrush)
-        wizard->HeaderBrush.Reset(CreateSolidBrush(HEADER_WHITE));
+        wizard->HeaderBrush.reset(CreateSolidBrush(HEADER_WHITE));
     SetBkColor(reinterpret_cast<HDC>(wparam), HEADER_WHITE);
-    return reinterpret_cast<LRESULT>(wizard->HeaderBrush.Get());
+    return reinterpret_cast<LRESULT>(wizard->HeaderBrush.get());
 }
 
 INT_PTR SETUPDIALOGBOX::DlgProc(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -97,13 +97,13 @@ INT_PTR SETUPDIALOGBOX::DlgProc(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void SETUPDIALOGBOX::SetFonts() {
     if (!TitleFont) {
-        TitleFont.Reset(CreateArialBold(TITLE_FONT_POINTS));
-        CONTROL(hWnd, IDC_WIZARD_TITLE).Send(WM_SETFONT, reinterpret_cast<WPARAM>(TitleFont.Get()), TRUE);
+        TitleFont.reset(CreateArialBold(TITLE_FONT_POINTS));
+        CONTROL(hWnd, IDC_WIZARD_TITLE).Send(WM_SETFONT, reinterpret_cast<WPARAM>(TitleFont.get()), TRUE);
     }
     if (!SubtitleFont && SubtitleFontSize != -1) {
-        SubtitleFont.Reset(CreateArialBold(SubtitleFontSize));
+        SubtitleFont.reset(CreateArialBold(SubtitleFontSize));
         CONTROL(hWnd, IDC_WIZARD_SUBTITLE)
-            .Send(WM_SETFONT, reinterpret_cast<WPARAM>(SubtitleFont.Get()), TRUE);
+            .Send(WM_SETFONT, reinterpret_cast<WPARAM>(SubtitleFont.get()), TRUE);
     }
 }
 

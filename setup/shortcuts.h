@@ -4,15 +4,10 @@
 
 #include "lib/hash.h"
 #include "lib/strings.h"
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
 class FIREWALLSYSTEM;
-
-// Controls of the page (template 2005).
-constexpr int IDC_SHORTCUT_CURRENTUSER = 401;
-constexpr int IDC_SHORTCUT_ALLUSERS = 402;
-constexpr int IDC_SHORTCUT_NONE = 403;
-constexpr int IDC_SHORTCUT_DESKTOP = 301;
 
 // The page function of step 5. With ActiveSyncInstall it hands the package to the device manager instead
 // and shows nothing.

@@ -16,8 +16,10 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/textcodec.h"
+#include "lib/winhandles.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/registryrecord.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/shortcutentries.h"
@@ -85,12 +87,10 @@ STRING ResolveTarget(const SHORTCUTENTRY& entry) {
     STRING target = entry.Target;
     if (!entry.IsDesktopEntry() && entry.IsOnSearchPath()) {
         const STRING library = target.Mid(7);
-        if (HMODULE module = LoadLibraryA(library.Text())) {
-            char full[257] = {};
-            if (GetModuleFileNameA(module, full, 256) > 0)
-                target = full;
-            FreeLibrary(module);
-        }
+        const LIBRARYHANDLE module(LoadLibraryA(library.Text()));
+        char full[257] = {};
+        if (module && GetModuleFileNameA(module.get(), full, 256) > 0)
+            target = full;
     }
     while (target.Length() > 0 && (target[0] == '*' || target[0] == '#'))
         target.CutLeft(1);
@@ -247,7 +247,7 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
 
     // One initialisation for the thread from here to the firewall: the hook, the links and the firewall
     // all use COM.
-    const COMINIT com;
+    const COMSCOPE com;
     // Links that go straight into the program menu have no folder of their own that could have moved.
     if (startmenuname.NotEmpty())
         RenameMovedStartmenuFolder(RecordedStartmenuFolder(config), install.StartmenuFolder);
@@ -310,7 +310,7 @@ bool RunDeviceManager(const STRING& managerpath, const STRING& installdir) {
 
 SHORTCUTLISTS CreateShortcuts(const STRING& entrylist, const STRING& installdir,
                               const SHORTCUTFOLDERS& folders, bool startmenu) {
-    const COMINIT com;
+    const COMSCOPE com;
     SHORTCUTLISTS created;
     for (const STRING& field : ListFields(entrylist)) {
         const SHORTCUTENTRY entry = SHORTCUTENTRY::Parse(field);
@@ -342,11 +342,11 @@ void RecordShortcuts(const HASH& config, const STRING& startmenufolder, const SH
         return;
     REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(config).Text(), REGISTRY::MODE_CREATE);
     if (created.StartMenu.NotEmpty()) {
-        entry.Write("UninstallStartmenu", startmenufolder.Text());
-        entry.Write("UninstallStartmenuFiles", created.StartMenu.Text());
+        WriteRecordText(entry, "HKLM", "UninstallStartmenu", startmenufolder.Text());
+        WriteRecordText(entry, "HKLM", "UninstallStartmenuFiles", created.StartMenu.Text());
     }
     if (created.Desktop.NotEmpty())
-        entry.Write("UninstallDesktopFiles", created.Desktop.Text());
+        WriteRecordText(entry, "HKLM", "UninstallDesktopFiles", created.Desktop.Text());
 }
 
 void AddFirewallExceptions(const HASH& config, const STRING& installdir, FIREWALLSYSTEM& system) {

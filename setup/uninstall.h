@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/strings.h"
+#include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
 // Runs the uninstallation for the program at programpath (the first program argument). Returns its exit
@@ -25,10 +26,6 @@ struct UNINSTALLSTATE {
     int Leftovers = 0; // recorded files, and the uninstall entry, that are still there afterwards
 };
 UNINSTALLSTATE& Uninstall();
-
-// Step ids of the uninstall wizard.
-constexpr intptr_t STEPFEEDBACK = 11;
-constexpr intptr_t STEPREMOVEOPTIONS = 12;
 
 // The step table: feedback, removal options, removal (the finishing step 7), three empty slots and the end
 // marker.

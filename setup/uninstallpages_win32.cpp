@@ -14,18 +14,13 @@
 #include "setup/feedbackmail.h"
 #include "setup/removal.h"
 #include "setup/res/messages.h"
+#include "setup/res/resourceids.h"
 #include "setup/uninstall.h"
 #include "setup/workerpage.h"
 
 namespace {
 
-// Controls of the pages.
-constexpr int IDC_FEEDBACK_COMMENT = 202;
-constexpr int IDC_FEEDBACK_SEND = 110;
 constexpr int FEEDBACK_COMMENT_MAX = 1024;
-constexpr int IDC_REMOVE_PROGRAM_ONLY = 401; // remove-all choice "0"
-constexpr int IDC_REMOVE_ALL = 402;          // remove-all choice "1"
-constexpr int UNINSTALL_ICON = 2;
 constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
 STRING Message(int id) {
@@ -70,7 +65,7 @@ STRING RemoveAllWarning() {
 
 int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::FeedbackPage()\n");
-    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(UNINSTALL_ICON));
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_UNINSTALL));
     if (icon)
         CONTROL(wizard->Hwnd(), IDC_WIZARD_ICON).Send(STM_SETICON, reinterpret_cast<WPARAM>(icon));
     STRING comment("");

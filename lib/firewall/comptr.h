@@ -77,19 +77,3 @@ public:
 private:
     BSTR Text = nullptr;
 };
-
-// CoInitialize for the current thread, undone with the object when it succeeded.
-class COMINIT {
-public:
-    COMINIT() : Result(CoInitialize(nullptr)) {}
-    ~COMINIT() {
-        if (SUCCEEDED(Result))
-            CoUninitialize();
-    }
-    COMINIT(const COMINIT&) = delete;
-    COMINIT& operator=(const COMINIT&) = delete;
-    HRESULT GetResult() const { return Result; }
-
-private:
-    HRESULT Result;
-};

@@ -6,7 +6,10 @@
 
 #include <netfw.h>
 
+#include <optional>
+
 #include "lib/firewall/comptr.h"
+#include "lib/winhandles.h"
 
 // The COM classes the firewall creates.
 inline const CLSID FIREWALL_CLSID_MANAGER = {
@@ -58,5 +61,5 @@ private:
 
     COMPTR<INetFwProfile> Profile;
     FIREWALLSYSTEM& System;
-    HRESULT ComInit = E_FAIL; // undone by the destructor when it succeeded
+    std::optional<COMSCOPE> Com; // from the constructor, on systems that have the firewall
 };

@@ -39,7 +39,7 @@ FIREWALL::FIREWALL(FIREWALLSYSTEM& system) : System(system) {
         LogPrintf("FIREWALL::Constructor() WinOS < WinXP detected, constructor aborted\n");
         return;
     }
-    ComInit = CoInitialize(nullptr);
+    Com.emplace();
     Open();
     LogPrintf("FIREWALL::~Constructor()\n");
 }
@@ -71,8 +71,7 @@ FIREWALL::~FIREWALL() {
     LogPrintf("FIREWALL::Destructor()\n");
     Profile.Reset();
     // The constructor's initialisation is undone here so that the thread's COM use stays balanced.
-    if (SUCCEEDED(ComInit))
-        CoUninitialize();
+    Com.reset();
     LogPrintf("FIREWALL::~Destructor()\n");
 }
 

@@ -43,7 +43,8 @@ public:
     // receives the text.
     int Send(char* error = nullptr);
 #if defined(_WIN32)
-    // The interactive send dialog of template templ (controls 1001-1005, 1009 and 2): 1 when a mail was sent.
+    // The interactive send dialog of template templ (controls of lib/net/emaildialogids.h and IDCANCEL): 1
+    // when a mail was sent.
     int SendDialog(int templ, const char* caption, void* owner = nullptr);
 #endif
 

@@ -6,12 +6,11 @@
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
+#include "lib/net/emaildialogids.h"
 #include "lib/orvik.h"
 #include "lib/win/windows_win32.h"
 
 namespace {
-constexpr int ReceiverId = 1001, SenderId = 1002, SubjectId = 1003, BodyId = 1004, StatusId = 1005;
-constexpr int SendId = 1009;
 constexpr int FieldLimit = 128, BodyLimit = 8192;
 
 // Connection title, connection hint, sending, sent, error prefix, error text, done.
@@ -35,10 +34,10 @@ public:
         if (!hWnd)
             return;
         SetText(caption);
-        Field(ReceiverId, Mail.GetReceiver(), FieldLimit);
-        Field(SenderId, Mail.GetSender(), FieldLimit);
-        Field(SubjectId, Mail.GetSubject(), FieldLimit);
-        Field(BodyId, Mail.GetBody(), BodyLimit);
+        Field(IDC_MAIL_RECEIVER, Mail.GetReceiver(), FieldLimit);
+        Field(IDC_MAIL_SENDER, Mail.GetSender(), FieldLimit);
+        Field(IDC_MAIL_SUBJECT, Mail.GetSubject(), FieldLimit);
+        Field(IDC_MAIL_BODY, Mail.GetBody(), BodyLimit);
         CONTROL(hWnd, IDCANCEL).SetText(IsGerman() ? "Abbruch" : "Cancel");
     }
 
@@ -59,12 +58,12 @@ private:
 
     // The text is what the user came to write.
     int OnCreate() override {
-        CONTROL(hWnd, BodyId).SetFocus();
+        CONTROL(hWnd, IDC_MAIL_BODY).SetFocus();
         return 0;
     }
 
     int OnButton(int id) override {
-        if (id == SendId) {
+        if (id == IDC_MAIL_SEND) {
             SendPressed();
             return 1;
         }
@@ -83,11 +82,11 @@ private:
     }
 
     void SendPressed() {
-        CONTROL send(hWnd, SendId), cancel(hWnd, IDCANCEL), status(hWnd, StatusId);
-        Mail.SetReceiver(CONTROL(hWnd, ReceiverId).GetText().Text());
-        Mail.SetSender(CONTROL(hWnd, SenderId).GetText().Text());
-        Mail.SetSubject(CONTROL(hWnd, SubjectId).GetText().Text());
-        Mail.SetBody(CONTROL(hWnd, BodyId).GetText().Text());
+        CONTROL send(hWnd, IDC_MAIL_SEND), cancel(hWnd, IDCANCEL), status(hWnd, IDC_MAIL_STATUS);
+        Mail.SetReceiver(CONTROL(hWnd, IDC_MAIL_RECEIVER).GetText().Text());
+        Mail.SetSender(CONTROL(hWnd, IDC_MAIL_SENDER).GetText().Text());
+        Mail.SetSubject(CONTROL(hWnd, IDC_MAIL_SUBJECT).GetText().Text());
+        Mail.SetBody(CONTROL(hWnd, IDC_MAIL_BODY).GetText().Text());
         Mail.SetCodePage(static_cast<int>(GetACP()));
         send.Disable();
         cancel.Disable();

@@ -2,31 +2,16 @@
 #include "lib/win/hline3d.h"
 
 #include "lib/win/winassert.h"
+#include "lib/winhandles.h"
 
 namespace {
 
-// A pen that is deleted with its scope.
-class SOLIDPEN {
-public:
-    explicit SOLIDPEN(int syscolor) : Pen(CreatePen(PS_SOLID, 1, GetSysColor(syscolor))) {}
-    ~SOLIDPEN() {
-        if (Pen)
-            DeleteObject(Pen);
-    }
-    SOLIDPEN(const SOLIDPEN&) = delete;
-    SOLIDPEN& operator=(const SOLIDPEN&) = delete;
-    HPEN Get() const { return Pen; }
-
-private:
-    HPEN Pen;
-};
-
 void DrawLine(HDC dc, int syscolor, int y, int width) {
-    SOLIDPEN pen(syscolor);
-    HGDIOBJ previous = SelectObject(dc, pen.Get());
+    const GDIHANDLE<HPEN> pen(CreatePen(PS_SOLID, 1, GetSysColor(syscolor)));
+    HGDIOBJ previous = SelectObject(dc, pen.get());
     MoveToEx(dc, 0, y, nullptr);
     LineTo(dc, width, y);
-    SelectObject(dc, previous);
+    SelectObject(dc, previous); // before the pen goes: a selected pen cannot be deleted
 }
 
 } // namespace

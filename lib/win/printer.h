@@ -3,11 +3,9 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "lib/osys.h"
 #include "lib/strings.h"
+#include "lib/winhandles.h"
 #include "lib/win/textlayout.h"
 
 // Prints plain text through GDI: the user picks a printer in the print dialog, the text is laid out in the
@@ -65,14 +63,7 @@ public:
 private:
     class LOCK;
     class GDIPAGE;
-    struct GDIDELETER {
-        void operator()(HGDIOBJ object) const { DeleteObject(object); }
-    };
-    using FONTHANDLE = std::unique_ptr<std::remove_pointer_t<HFONT>, GDIDELETER>;
-    struct DCDELETER {
-        void operator()(HDC dc) const { DeleteDC(dc); }
-    };
-    using DCHANDLE = std::unique_ptr<std::remove_pointer_t<HDC>, DCDELETER>;
+    using FONTHANDLE = GDIHANDLE<HFONT>;
 
     void ReleaseDC();
     void SelectDocumentFont();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "lib/orvik.h"
 #include "lib/textcodec.h"
@@ -35,22 +36,6 @@ PAGEMETRICS MetricsOf(HDC dc) {
     page.Height = GetDeviceCaps(dc, VERTRES);
     return page;
 }
-
-// An information context of the display, for its resolution.
-class SCREENDC {
-public:
-    SCREENDC() : Dc(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)) {}
-    ~SCREENDC() {
-        if (Dc)
-            DeleteDC(Dc);
-    }
-    SCREENDC(const SCREENDC&) = delete;
-    SCREENDC& operator=(const SCREENDC&) = delete;
-    operator HDC() const { return Dc; }
-
-private:
-    HDC Dc;
-};
 
 } // namespace
 
@@ -174,7 +159,7 @@ void PRINTER::SetFont(const char* facename, int points, bool bold, bool italic, 
     const LOGFONTA description =
         DescribeFont(facename, points * Page.DpiY / 72, bold, italic, fixedpitch, codepage);
     FONTHANDLE font(CreateFontIndirectA(&description));
-    Assert(font != nullptr, "this->hFont", __FILE__, __LINE__, nullptr, false);
+    Assert(font.get() != nullptr, "this->hFont", __FILE__, __LINE__, nullptr, false);
     if (!font)
         return; // keep the previous font rather than none
     // The new font goes into the DC before the old one is deleted: a selected font cannot be deleted.
@@ -349,11 +334,12 @@ int PRINTER::DrawRun(int x, int y, const char* chars, int count) {
 
 HFONT CreateScreenFont(const char* facename, int points, bool bold, bool italic, bool fixedpitch,
                        int codepage) {
-    const SCREENDC hdc;
+    // An information context of the display, for its resolution.
+    const DCHANDLE hdc(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
     ORVIK_ASSERT(hdc);
     if (!hdc)
         return nullptr;
-    const int height = -MulDiv(points, GetDeviceCaps(hdc, LOGPIXELSY), 72);
+    const int height = -MulDiv(points, GetDeviceCaps(hdc.get(), LOGPIXELSY), 72);
     const LOGFONTA description = DescribeFont(facename, height, bold, italic, fixedpitch, codepage);
     return CreateFontIndirectA(&description);
 }

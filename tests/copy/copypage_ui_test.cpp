@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "setup/res/messages.h"
+#include "setup/res/resourceids.h"
 #include "tests/common/small_drive.h"
 #include "tests/copy/ziparchive.h"
 #include "tests/robot/uirobot.h"
@@ -277,7 +278,7 @@ protected:
 
     // Waits until the copy page offers Next, as it does once everything is copied.
     void WaitUntilCopied(const Window& wizard) const {
-        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_NEXT).isEnabled(); }, COPY_TIMEOUT))
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_NEXT).isEnabled(); }, COPY_TIMEOUT))
             << "Next never became enabled";
     }
 
@@ -309,9 +310,9 @@ protected:
     // is closed on its last page.
     void RetryAndFinish(const MessageBoxWindow& question, const Window& wizard, RobotProcess& process) const {
         question.answer("Yes");
-        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
                               COPY_TIMEOUT))
-            << "the copy did not complete: " << wizard.child(IDC_TITLE).text();
+            << "the copy did not complete: " << wizard.child(IDC_WIZARD_TITLE).text();
         Button(wizard.child(IDCANCEL)).click();
         EXPECT_EQ(process.exitCode(COPY_TIMEOUT), 1u);
     }
@@ -319,10 +320,6 @@ protected:
     std::string Record() const { return ReadFile(Package / "wizard.txt"); }
     std::string Log() const { return ReadFile(Package / "setup.log"); }
     PAIRS UninstallEntry() const { return RegistryValues(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey); }
-
-    static constexpr int IDC_TITLE = 666;
-    static constexpr int IDC_BACK = 148;
-    static constexpr int IDC_NEXT = 149;
 
     DisplayLock Display; // the screen belongs to this test while it runs
     fs::path Base, Package, Target;
@@ -370,15 +367,15 @@ TEST_F(CopyStepUi, CopiesBothArchivesRegistersAndRecordsEverything) {
         return PageControl(wizard, 201).text() == LibraryText(IDS_COPY_STATUS_COMPLETE);
     })) << PageControl(wizard, 201).text();
     EXPECT_EQ(ProgressPosition(wizard), 100);
-    EXPECT_EQ(wizard.child(IDC_TITLE).text(), LibraryText(IDS_COPY_TITLE));
-    EXPECT_FALSE(wizard.child(IDC_BACK).isEnabled());
+    EXPECT_EQ(wizard.child(IDC_WIZARD_TITLE).text(), LibraryText(IDS_COPY_TITLE));
+    EXPECT_FALSE(wizard.child(IDC_WIZARD_BACK).isEnabled());
     EXPECT_TRUE(wizard.child(IDCANCEL).isEnabled());
-    EXPECT_TRUE(waitUntil([&] { return focusedControl(wizard) == wizard.child(IDC_NEXT); }))
+    EXPECT_TRUE(waitUntil([&] { return focusedControl(wizard) == wizard.child(IDC_WIZARD_NEXT); }))
         << "Next gets the focus: " << focusedControl(wizard).describe();
-    EXPECT_TRUE(GetWindowLongA(wizard.child(IDC_NEXT).handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongA(wizard.child(IDC_WIZARD_NEXT).handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
     Screenshot(wizard, "copied");
 
-    Button(wizard.child(IDC_NEXT)).click();
+    Button(wizard.child(IDC_WIZARD_NEXT)).click();
     const Window finish = wizard.child(IDCANCEL);
     ASSERT_TRUE(waitUntil([&] { return finish.text() == LibraryText(IDS_FINISH_BUTTON); })) << finish.text();
     Screenshot(wizard, "finish");
@@ -470,7 +467,7 @@ TEST_F(CopyStepUi, WithoutCustomArchiveOrIniKeyCopiesSetupFilOnlyAndWritesNoEntr
     WaitUntilCopied(wizard);
     EXPECT_EQ(ProgressPosition(wizard), 100);
     Screenshot(wizard, "copied");
-    Button(wizard.child(IDC_NEXT)).click();
+    Button(wizard.child(IDC_WIZARD_NEXT)).click();
     ASSERT_TRUE(waitUntil([&] { return Record().find("finish page shown") != std::string::npos; }))
         << Record();
     Button(wizard.child(IDCANCEL)).click();
@@ -513,9 +510,9 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
 
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
     Sleep(1000); // room for a wrong move to the next page
-    EXPECT_TRUE(wizard.child(IDC_BACK).isEnabled());
-    EXPECT_FALSE(wizard.child(IDC_NEXT).isEnabled());
-    EXPECT_EQ(wizard.child(IDC_TITLE).text(), LibraryText(IDS_COPY_TITLE)) << "still the copy page";
+    EXPECT_TRUE(wizard.child(IDC_WIZARD_BACK).isEnabled());
+    EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
+    EXPECT_EQ(wizard.child(IDC_WIZARD_TITLE).text(), LibraryText(IDS_COPY_TITLE)) << "still the copy page";
     EXPECT_EQ(PageControl(wizard, 201).text(), LibraryText(IDS_COPY_STATUS_COPYING));
     EXPECT_EQ(ProgressPosition(wizard), 33) << "one byte of three was copied";
     Screenshot(wizard, "abandoned");
@@ -528,7 +525,7 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_EQ(Record().find("SetupHook 8"), std::string::npos) << Record();
 
     // Back leaves the page; then the user quits.
-    Button(wizard.child(IDC_BACK)).click();
+    Button(wizard.child(IDC_WIZARD_BACK)).click();
     ASSERT_TRUE(waitUntil([&] { return Record().find("page before shown") != std::string::npos; }))
         << Record();
     Button(wizard.child(IDCANCEL)).click();
@@ -565,8 +562,8 @@ TEST_F(CopyStepUi, ADamagedMemberStopsTheCopyWithItsOwnMessageInsteadOfARetryLoo
     box.answer("OK");
 
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
-    EXPECT_TRUE(wizard.child(IDC_BACK).isEnabled());
-    EXPECT_FALSE(wizard.child(IDC_NEXT).isEnabled());
+    EXPECT_TRUE(wizard.child(IDC_WIZARD_BACK).isEnabled());
+    EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
     EXPECT_FALSE(fs::exists(Target / "last.txt")) << "the copy stopped at the damaged member";
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
     Button(wizard.child(IDCANCEL)).click();
@@ -581,9 +578,9 @@ TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRe
 
     RobotProcess wizard_process = StartWizard();
     const Window wizard = WaitForWizard(wizard_process);
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
                           COPY_TIMEOUT))
-        << "the wizard did not move on: " << wizard.child(IDC_TITLE).text();
+        << "the wizard did not move on: " << wizard.child(IDC_WIZARD_TITLE).text();
     Screenshot(wizard, "moved-on");
     Button(wizard.child(IDCANCEL)).click();
     EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 1u);
@@ -608,7 +605,7 @@ TEST_F(CopyStepUi, AnArchiveWithoutContentsIsReportedAndTheCopyStillCompletes) {
     WaitUntilCopied(wizard);
     EXPECT_EQ(ProgressPosition(wizard), 100);
     Screenshot(wizard, "copied");
-    Button(wizard.child(IDC_NEXT)).click();
+    Button(wizard.child(IDC_WIZARD_NEXT)).click();
     ASSERT_TRUE(waitUntil([&] { return Record().find("finish page shown") != std::string::npos; }))
         << Record();
     Button(wizard.child(IDCANCEL)).click();

@@ -135,8 +135,3 @@ TEST(SetupHookSample, PartialBuildsLackExactlyOneExport) {
     EXPECT_EQ(withoutsetup.Export<SETUPHOOKFN>("SetupHook"), nullptr);
     EXPECT_NE(withoutsetup.Export<NEWSETUPHOOKFN>("NewSetupHook"), nullptr);
 }
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

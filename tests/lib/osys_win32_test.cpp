@@ -193,6 +193,27 @@ TEST(OsysLibraries, LoadLooksUpAndUnloads) {
     EXPECT_FALSE(missing.IsLoaded());
 }
 
+TEST(OsysLibraries, TypedFunctionsAreCallableAndTheLibraryIsFreedWithItsOwner) {
+    // A library this program does not load on its own, so that freeing it makes it go.
+    const char* name = "msimg32.dll";
+    ASSERT_EQ(nullptr, GetModuleHandleA(name));
+    {
+        DLLINTERFACE library(name, nullptr, true);
+        ASSERT_TRUE(library.IsLoaded());
+        EXPECT_EQ(library.GetModule(), static_cast<void*>(GetModuleHandleA(name)));
+        using GRADIENTFILL = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG);
+        EXPECT_NE(nullptr, library.Function<GRADIENTFILL>("GradientFill"));
+        EXPECT_EQ(nullptr, library.Function<GRADIENTFILL>("NoSuchFunctionAnywhere"));
+    }
+    EXPECT_EQ(nullptr, GetModuleHandleA(name));
+
+    DLLINTERFACE kernel("kernel32.dll", nullptr, true);
+    using GETCURRENTPROCESSID = DWORD(WINAPI*)();
+    const auto processid = kernel.Function<GETCURRENTPROCESSID>("GetCurrentProcessId");
+    ASSERT_NE(nullptr, processid);
+    EXPECT_EQ(GetCurrentProcessId(), processid());
+}
+
 TEST(OsysThreads, RaisedPriorityIsRestored) {
     ASSERT_EQ(THREAD_PRIORITY_NORMAL, GetThreadPriority(GetCurrentThread()));
     {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "lib/firewall/comptr.h"
+#include "lib/winhandles.h"
 
 struct SHELLLINKDATA {
     bool Loaded = false;
@@ -27,7 +28,7 @@ struct SHELLLINKDATA {
 // The link at file; Loaded is false when it cannot be read as a link.
 inline SHELLLINKDATA ReadShellLink(const std::string& file) {
     SHELLLINKDATA data;
-    const COMINIT com;
+    const COMSCOPE com;
     COMPTR<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 link.ReceiveVoid())))

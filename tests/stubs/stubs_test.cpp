@@ -98,8 +98,3 @@ TEST(StubCalls, ANeverStartedProgramHasNoCalls) {
     EXPECT_EQ(stubcalls::CallsFile("C:\\a.b\\service.exe"), "C:\\a.b\\service.calls");
     EXPECT_EQ(stubcalls::CallsFile("C:\\a.b\\service"), "C:\\a.b\\service.calls");
 }
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

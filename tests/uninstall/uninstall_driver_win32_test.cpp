@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "setup/removal.h"
 #include "setup/uninstall.h"
 #include "tests/install/temp_folder.h"
 
@@ -124,4 +125,16 @@ TEST(UninstallIdentity, TheKeyNameStandsInForAMissingAppNameAndNamesOneKeyOnly) 
     state.KeyName = (entry.Name + "\\..\\" + entry.Name).c_str();
     ReadUninstallIdentity(state);
     EXPECT_FALSE(state.InstallPath.NotNull()) << "a key name with a separator names no entry";
+}
+
+TEST(UninstallIdentity, ReadingAnEntryThatIsNotThereLeavesNoKeyBehind) {
+    const UNINSTALLENTRY absent(UniqueName("OrvikAbsent"));
+    ASSERT_FALSE(absent.KeyExists());
+    UNINSTALLSTATE state;
+    state.KeyName = absent.Name.c_str();
+    ReadUninstallIdentity(state);
+    EXPECT_FALSE(state.InstallPath.NotEmpty());
+    const REMOVALRECORD record = ReadRemovalRecord(STRING(absent.Name.c_str()));
+    EXPECT_FALSE(record.Files.NotEmpty());
+    EXPECT_FALSE(absent.KeyExists()) << "a read created HKLM\\" << absent.Path();
 }

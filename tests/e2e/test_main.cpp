@@ -1,7 +1,0 @@
-// The end-to-end tests: GoogleTest's usual entry point.
-#include <gtest/gtest.h>
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
