@@ -333,7 +333,9 @@ TEST_F(DemoUninstallation, AFeedbackCommentArrivesAtTheMakersMailbox) {
     const MessageBoxWindow sent(WaitForWindow(caption, dialog.handle()));
     Screenshot(sent.window(), "02-sent");
     sent.answer(IDOK);
-    Button(dialog.child(IDCANCEL)).click(); // "Done"
+    // The dialog turns its cancel button into "Done" once the message box has returned.
+    ASSERT_TRUE(waitUntil([&] { return dialog.child(IDCANCEL).text() == "Done"; }));
+    Button(dialog.child(IDCANCEL)).click();
 
     const std::vector<RECEIVEDMAIL> mails = MAILBOX::Find(token);
     ASSERT_EQ(mails.size(), 1u);

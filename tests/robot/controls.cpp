@@ -10,7 +10,12 @@ namespace uirobot {
 
 namespace {
 
+// A person waits a moment for a greyed control that the program is about to enable (a dialog re-enables
+// its buttons only after its message box has returned); the robot waits as long, then gives up.
+constexpr Milliseconds kUsableWait{3000};
+
 void requireUsable(const Window& control) {
+    waitUntil([&] { return control.exists() && control.isVisible() && control.isEnabled(); }, kUsableWait);
     if (!control.exists())
         throw RobotError("cannot use " + control.describe());
     if (!control.isVisible())
