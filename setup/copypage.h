@@ -1,17 +1,12 @@
-// The copy step of the install wizard: its page shows a progress bar while a worker thread stops the
-// product's service, extracts "setup.fil" and "custom.fil" into the install directory, copies the extra
-// files, registers the file types, writes the uninstall entry, tells the hooks and restarts the service.
+// The copy step of the install wizard: its page shows a progress bar while a worker thread runs the
+// installation's copy step (setup/installation.h) and then lets the user go on.
 #pragma once
 
 #include <windows.h>
 
+#include "setup/installation.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
-
-// The console title of the product's service program while setup starts it.
-constexpr const char* SERVICE_CONTROL_TITLE = "Orvik Service-Control";
-// The product's service program in the install directory.
-constexpr const char* SERVICE_PROGRAM = "service.exe";
 
 // What the worker gets from the page.
 struct COPYJOB {

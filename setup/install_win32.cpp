@@ -226,14 +226,14 @@ int RunInstall() {
     const STRING appname = config.Text("AppName", "");
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
-    state.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
+    state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
                                         OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
     const STRING requested = GetArgValue("DIR", 0);
     if (requested.NotEmpty() && previous.Found())
         LogPrintf("SETUP::RunInstall /DIR ignored: the earlier version is updated in its folder\n");
     else if (requested.NotEmpty())
-        state.InstallDir = requested;
-    LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.InstallDir.Text());
+        state.Choices.InstallDir = requested;
+    LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.Choices.InstallDir.Text());
 
     SETUPDIALOGBOX wizard(WizardCaption(appname).Text(), Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
     wizard.SetHook(NewSetupHook);
@@ -241,9 +241,9 @@ int RunInstall() {
     LogPrintf("SETUP::RunInstall wizard result %d\n", result);
 
     if (result == 1)
-        CallSetupHook(SETUPHOOK_INSTALLED, state.InstallDir.Text());
+        CallSetupHook(SETUPHOOK_INSTALLED, state.Choices.InstallDir.Text());
     CallNewSetupHook(NEWHOOK_WIZARD_ENDED, result);
-    DeleteAfterExtract(config.Text("DeleteAfterExtract", ""), state.InstallDir);
+    DeleteAfterExtract(config.Text("DeleteAfterExtract", ""), state.Choices.InstallDir);
     wizard.Hide();
 
     if (result == 1) {

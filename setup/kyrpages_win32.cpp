@@ -79,8 +79,8 @@ void AppendToLabel(HWND page, int id, const STRING& text) {
 } // namespace
 
 bool KYRPRODUCTHOOK::PagesApply() const {
-    return Install().InstallMode == "0" && !HookState.EarlierFilesPresent &&
-           !ExistsIn(Install().InstallDir, "admin.ini");
+    return Install().Choices.InstallMode == "0" && !HookState.EarlierFilesPresent &&
+           !ExistsIn(Install().Choices.InstallDir, "admin.ini");
 }
 
 int KYRPRODUCTHOOK::ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
@@ -100,7 +100,7 @@ int KYRPRODUCTHOOK::ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 void KYRPRODUCTHOOK::WriteFallbackConfig() const {
-    const STRING& destination = Install().InstallDir;
+    const STRING& destination = Install().Choices.InstallDir;
     if (ExistsIn(destination, "admin.ini"))
         return;
     const STRING text("ConfigDataFolder=\"%KYR%\"\nInstallerConfig=yes\n");
@@ -118,7 +118,7 @@ STRING KYRPRODUCTHOOK::ChosenFolder(int choice, const STRING& custom) const {
     case CHOICE_APPDATA:
         return STRING(Generation.AppDataFolder);
     case CHOICE_DESTINATION:
-        return Install().InstallDir || "\\" || (german ? "Benutzerdateien" : "Userfiles");
+        return Install().Choices.InstallDir || "\\" || (german ? "Benutzerdateien" : "Userfiles");
     case CHOICE_SHARED:
         return STRING(Generation.SharedFolder);
     default:
@@ -146,7 +146,7 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     profile.SetText(label.Text());
     AppendToLabel(window, CHOICE_DESTINATION + IDC_KYR_CHOICE_FIRST - 1,
                   " (" || ChosenFolder(CHOICE_DESTINATION, custom) || ")");
-    CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_SHARED - 1).Enable(Install().AllUsers == "1");
+    CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_SHARED - 1).Enable(Install().Choices.ForAllUsers());
     if (OSYS::GetOSType() == OSTYPE_VISTA_OR_LATER)
         CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_DESTINATION - 1).Disable();
     page->SetWindowHook(CustomChoiceHook);
@@ -167,7 +167,7 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 bool KYRPRODUCTHOOK::AskMigration(HWND wizard) const {
-    const STRING candidate = Generation.MigrationCandidate(HookState.Earlier, Install().InstallDir);
+    const STRING candidate = Generation.MigrationCandidate(HookState.Earlier, Install().Choices.InstallDir);
     if (candidate.IsEmpty())
         return false;
     STRING question;
@@ -179,7 +179,7 @@ bool KYRPRODUCTHOOK::AskMigration(HWND wizard) const {
 }
 
 void KYRPRODUCTHOOK::CommitUserData(HWND wizard, int choice, const STRING& custom) {
-    const STRING& destination = Install().InstallDir;
+    const STRING& destination = Install().Choices.InstallDir;
     const STRING folder = ChosenFolder(choice, custom);
     LogPrintf("SETUP::NewSetupHookKYR%d user data folder %d: %s\n", Generation.Version, choice,
               folder.Text());

@@ -161,7 +161,7 @@ void KYRPRODUCTHOOK::InsertSteps(SETUPSTEP* steps) const {
 }
 
 void KYRPRODUCTHOOK::ShowDestinationHint(HWND page) const {
-    if (HookState.Earlier.HomePath.NotEmpty() && Install().InstallMode == "0")
+    if (HookState.Earlier.HomePath.NotEmpty() && Install().Choices.InstallMode == "0")
         SetDlgItemTextA(page, IDC_DEST_HINT, Message(IDS_DEST_EARLIER_VERSION).Text());
 }
 
@@ -170,7 +170,7 @@ void KYRPRODUCTHOOK::CheckDestination(HWND page) {
     if (destination.IsEmpty()) {
         HookState.EarlierFilesPresent = true;
     } else {
-        if (Install().InstallMode == "0" && ExistsBelow(destination, "admin.ini"))
+        if (Install().Choices.InstallMode == "0" && ExistsBelow(destination, "admin.ini"))
             DeleteFileBelow(destination, STRING("admin.ini.bak"), Context);
         HookState.EarlierFilesPresent =
             ExistsBelow(destination, "phonebk") || ExistsBelow(destination, "admin.ini") ||
@@ -186,7 +186,7 @@ void KYRPRODUCTHOOK::CheckDestination(HWND page) {
 // before the shortcut step) names the program group that the shortcut step is filling.
 void KYRPRODUCTHOOK::RememberEarlierProgramGroup() {
     HookState.EarlierProgramGroup = "";
-    const STRING& destination = Install().InstallDir;
+    const STRING& destination = Install().Choices.InstallDir;
     for (const char* key : {"KYR5", "KYR4", "KYR"}) {
         if (!IsEarlierEntry(key))
             continue;
@@ -201,7 +201,7 @@ void KYRPRODUCTHOOK::RememberEarlierProgramGroup() {
 }
 
 void KYRPRODUCTHOOK::DeleteEarlierEntries() const {
-    const STRING& destination = Install().InstallDir;
+    const STRING& destination = Install().Choices.InstallDir;
     bool oldgroup = false;
     REGISTRY branch(REGISTRY::LocalMachine(), "", UNINSTALL_BRANCH, REGISTRY::MODE_WRITE);
     for (const char* key : Generation.EarlierEntries) {
@@ -257,7 +257,7 @@ void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) cons
 }
 
 void KYRPRODUCTHOOK::StartProduct() const {
-    const STRING& destination = Install().InstallDir;
+    const STRING& destination = Install().Choices.InstallDir;
     const FILENAME program(destination.Text(), "kyr.exe");
     const HINSTANCE result =
         ShellExecuteA(nullptr, "open", program.Text(), nullptr, destination.Text(), SW_SHOWNORMAL);

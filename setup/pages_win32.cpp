@@ -52,7 +52,7 @@ STRING NotNull(const STRING& text) {
 }
 
 int InstallModeNumber() {
-    return Install().InstallMode.ToInt();
+    return Install().Choices.InstallMode.ToInt();
 }
 
 CONFIGREADER Config() {
@@ -343,17 +343,17 @@ int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     const INSTALLKIND kind = ProposeInstallKind(previous.Found(), previous.Version,
-                                                config.Text("AppVersion", ""), state.InstallMode);
-    state.InstallMode = kind.Mode;
-    LogPrintf("SETUP::WelcomePage install mode %s\n", state.InstallMode.Text());
+                                                config.Text("AppVersion", ""), state.Choices.InstallMode);
+    state.Choices.InstallMode = kind.Mode;
+    LogPrintf("SETUP::WelcomePage install mode %s\n", state.Choices.InstallMode.Text());
 
     ShowWelcomeWarning(page, config.Text("AppName", ""));
     SetWizardText(wizard, IDC_WIZARD_SUBTITLE, FirstLineOf(config.Text("WelcomeMsg", "")));
     SetWizardText(wizard, IDC_WIZARD_TITLE, WizardText(wizard, IDC_WIZARD_TITLE) || state.ProductTitle);
 
-    page->AddItem(new DATARADIO(IDC_WELCOME_NEW, state.InstallMode, 0));
-    page->AddItem(new DATARADIO(IDC_WELCOME_REINSTALL, state.InstallMode, 1));
-    page->AddItem(new DATARADIO(IDC_WELCOME_UPDATE, state.InstallMode, 2));
+    page->AddItem(new DATARADIO(IDC_WELCOME_NEW, state.Choices.InstallMode, 0));
+    page->AddItem(new DATARADIO(IDC_WELCOME_REINSTALL, state.Choices.InstallMode, 1));
+    page->AddItem(new DATARADIO(IDC_WELCOME_UPDATE, state.Choices.InstallMode, 2));
     CONTROL(page->Hwnd(), IDC_WELCOME_REINSTALL).Enable(kind.ReinstallAllowed);
     CONTROL(page->Hwnd(), IDC_WELCOME_UPDATE).Enable(kind.UpdateAllowed);
     CONTROL(wizard->Hwnd(), IDC_WIZARD_NEXT).Enable();
@@ -375,7 +375,11 @@ int LicencePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     next.SetDefaultButton(false);
     next.Disable();
     InvalidateRect(next.Hwnd(), nullptr, TRUE);
-    return wizard->RunPage();
+    const int result = wizard->RunPage();
+    // Next is enabled only while the box is ticked: going on means accepting.
+    if (result == PAGE_NEXT)
+        Install().Choices.LicenceAccepted = true;
+    return result;
 }
 
 void PrintLicenceOn(PRINTER& printer, const STRING& text) {
@@ -401,12 +405,12 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     const CONFIGREADER config = Config();
     const STRING appname = config.Text("AppName", "");
     if (config.Number("ActiveSyncInstall") != 0) {
-        state.InstallDir = DeviceManagerInstallDir(state.DeviceManagerPath, appname);
+        state.Choices.InstallDir = DeviceManagerInstallDir(state.DeviceManagerPath, appname);
         return PAGE_NEXT;
     }
 
     STRING unused; // the browse button's own value; the folder lives in the entry
-    page->AddItem(new DATAENTRY(IDC_DEST_FOLDER, state.InstallDir, INSTALL_DIR_MAX_TYPED));
+    page->AddItem(new DATAENTRY(IDC_DEST_FOLDER, state.Choices.InstallDir, INSTALL_DIR_MAX_TYPED));
     page->AddItem(new DATAPUSHBUTTON(IDC_DEST_BROWSE, unused, BrowseForFolder, nullptr, 0));
     if (InstallModeNumber() == 1 || InstallModeNumber() == 2) {
         CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Disable(); // an update keeps its folder
@@ -414,20 +418,20 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     }
 
     int result = wizard->RunPage();
-    state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
+    state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
     while (result == PAGE_NEXT) {
-        if (!DestinationAccepted(page->Hwnd(), state.InstallDir)) {
+        if (!DestinationAccepted(page->Hwnd(), state.Choices.InstallDir)) {
             // Even an update must be able to leave a folder that no product may own.
             CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
             CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
-        } else if (SpaceSuffices(page->Hwnd(), state.InstallDir)) {
+        } else if (SpaceSuffices(page->Hwnd(), state.Choices.InstallDir)) {
             break;
         }
         // Too little space leaves an update's folder locked: the user frees space on its drive.
         result = wizard->RunPage();
-        state.InstallDir = NormaliseInstallDir(state.InstallDir, appname);
+        state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
     }
-    LogPrintf("SETUP::DestinationPage %s, result %d\n", state.InstallDir.Text(), result);
+    LogPrintf("SETUP::DestinationPage %s, result %d\n", state.Choices.InstallDir.Text(), result);
     return result;
 }
 

@@ -8,10 +8,15 @@
 #include "setup/setupdialog.h"
 
 class FIREWALLSYSTEM;
+struct INSTALLSTATE;
 
 // The page function of step 5. With ActiveSyncInstall it hands the package to the device manager instead
 // and shows nothing.
 int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
+
+// What the page does once the choices are made (the installation's shortcut step): the start-menu folder
+// of the choices (the hook may move it), the entries, their record and the firewall exceptions.
+void MakeShortcutsFor(INSTALLSTATE& install);
 
 // ---- the steps of the page, each usable on its own
 // ---------------------------------------------------------

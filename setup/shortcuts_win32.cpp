@@ -17,6 +17,7 @@
 #include "lib/osys.h"
 #include "lib/textcodec.h"
 #include "lib/winhandles.h"
+#include "setup/installation.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/registryrecord.h"
@@ -200,18 +201,14 @@ void PreparePage(HWND page, const SHORTCUTPAGESETUP& setup, bool commonusable) {
 }
 
 // What the user chose, read from the page after Next.
-struct SHORTCUTCHOICES {
-    bool StartMenu;
-    bool AllUsers;
-    bool Desktop;
-};
-
-SHORTCUTCHOICES ReadChoices(HWND page) {
-    SHORTCUTCHOICES choices;
-    choices.StartMenu = !IsChecked(page, IDC_SHORTCUT_NONE);
-    choices.AllUsers = IsChecked(page, IDC_SHORTCUT_ALLUSERS) && !IsChecked(page, IDC_SHORTCUT_CURRENTUSER);
-    choices.Desktop = IsChecked(page, IDC_SHORTCUT_DESKTOP);
-    return choices;
+void ReadChoices(HWND page, CHOICES& choices) {
+    if (IsChecked(page, IDC_SHORTCUT_NONE))
+        choices.StartMenu = STARTMENUCHOICE::None;
+    else if (IsChecked(page, IDC_SHORTCUT_ALLUSERS) && !IsChecked(page, IDC_SHORTCUT_CURRENTUSER))
+        choices.StartMenu = STARTMENUCHOICE::AllUsers;
+    else
+        choices.StartMenu = STARTMENUCHOICE::CurrentUser;
+    choices.DesktopIcon = IsChecked(page, IDC_SHORTCUT_DESKTOP);
 }
 
 STRING RecordedStartmenuFolder(const HASH& config) {
@@ -233,17 +230,21 @@ STRING UninstallEntryFor(const HASH& config) {
     return UninstallShortcutEntry(linkname, ConfigText(config, "IniKey"));
 }
 
-// Everything the page does once the user has pressed Next.
-void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& programs,
-                   const DESKTOPCANDIDATE& candidate) {
-    INSTALLSTATE& install = Install();
+} // namespace
+
+void MakeShortcutsFor(INSTALLSTATE& install) {
+    const CHOICES& choices = install.Choices;
     const HASH& config = install.Config;
-    install.AllUsers = choices.AllUsers ? "1" : "0";
-    const STRING& programfolder = choices.AllUsers ? programs.Common : programs.User;
+    const PROGRAMFOLDERS programs = ReadProgramFolders();
+    const DESKTOPCANDIDATE candidate =
+        FindDesktopCandidate(ConfigValue(config, "StartmenuOpts"), ConfigValue(config, "DesktopIcon"));
+    const bool startmenu = choices.WantsStartMenu();
+    const bool allusers = choices.ForAllUsers();
+    const STRING& programfolder = allusers ? programs.Common : programs.User;
     const STRING startmenuname = ConfigText(config, "StartmenuName");
     install.StartmenuFolder = StartmenuFolderFor(programfolder, startmenuname);
-    LogPrintf("SETUP::ShortcutPage start menu %d, all users %d, desktop %d, folder %s\n", choices.StartMenu,
-              choices.AllUsers, choices.Desktop, install.StartmenuFolder.Text());
+    LogPrintf("SETUP::ShortcutPage start menu %d, all users %d, desktop %d, folder %s\n", startmenu, allusers,
+              choices.DesktopIcon, install.StartmenuFolder.Text());
 
     // One initialisation for the thread from here to the firewall: the hook, the links and the firewall
     // all use COM.
@@ -254,39 +255,39 @@ void MakeShortcuts(const SHORTCUTCHOICES& choices, const PROGRAMFOLDERS& program
     CallNewSetupHook(NEWHOOK_STARTMENU_FOLDER, 0, 0, 0, 0,
                      reinterpret_cast<intptr_t>(&install.StartmenuFolder));
 
-    if (choices.StartMenu)
+    if (startmenu)
         CreateDirectoryA(install.StartmenuFolder.Text(), nullptr);
-    const STRING entries = ShortcutEntryList(choices.StartMenu, ConfigValue(config, "StartmenuOpts"),
-                                             UninstallEntryFor(config), choices.Desktop, candidate.Entry);
+    const STRING entries = ShortcutEntryList(startmenu, ConfigValue(config, "StartmenuOpts"),
+                                             UninstallEntryFor(config), choices.DesktopIcon, candidate.Entry);
     const SHORTCUTFOLDERS folders{install.StartmenuFolder,
                                   WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_DESKTOP))};
-    const SHORTCUTLISTS created = CreateShortcuts(entries, install.InstallDir, folders, choices.StartMenu);
+    const SHORTCUTLISTS created = CreateShortcuts(entries, install.Choices.InstallDir, folders, startmenu);
     RecordShortcuts(config, install.StartmenuFolder, created);
 
     const STRING inikey = ConfigValue(config, "IniKey");
     CallNewSetupHook(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(inikey.c_str()));
-    AddFirewallExceptions(config, install.InstallDir, FIREWALLSYSTEM::Windows());
+    AddFirewallExceptions(config, install.Choices.InstallDir, FIREWALLSYSTEM::Windows());
 }
-
-} // namespace
 
 int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     INSTALLSTATE& install = Install();
     const HASH& config = install.Config;
+    QUIETINTERACTION nobody; // the shortcut step asks nothing
     if (ConfigValue(config, "ActiveSyncInstall").ToInt() != 0) {
-        RunDeviceManager(install.DeviceManagerPath, install.InstallDir);
+        INSTALLATION(install, nobody).MakeShortcuts();
         return PAGE_NEXT;
     }
 
     const DESKTOPCANDIDATE candidate =
         FindDesktopCandidate(ConfigValue(config, "StartmenuOpts"), ConfigValue(config, "DesktopIcon"));
-    const PROGRAMFOLDERS programs = ReadProgramFolders();
-    PreparePage(page->Hwnd(), PrepareShortcutPage(install.InstallMode, candidate), programs.CommonUsable);
+    PreparePage(page->Hwnd(), PrepareShortcutPage(install.Choices.InstallMode, candidate),
+                ReadProgramFolders().CommonUsable);
 
     const int result = wizard->RunPage();
     if (result != PAGE_NEXT)
         return result;
-    MakeShortcuts(ReadChoices(page->Hwnd()), programs, candidate);
+    ReadChoices(page->Hwnd(), install.Choices);
+    INSTALLATION(install, nobody).MakeShortcuts();
     return PAGE_NEXT;
 }
 

@@ -73,10 +73,10 @@ int RunWizard(int argc, char** argv) {
         Record("no setup.cfg");
         return 99;
     }
-    state.InstallDir = GetArgValue("INSTALLDIR", 0);
+    state.Choices.InstallDir = GetArgValue("INSTALLDIR", 0);
     const STRING mode = GetArgValue("MODE", 0);
     if (mode.NotNull())
-        state.InstallMode = mode;
+        state.Choices.InstallMode = mode;
     SetupHook = RecordingSetupHook;
     NewSetupHook = RecordingNewSetupHook;
 

@@ -120,7 +120,7 @@ class KyrEarlierEntries : public testing::Test {
 protected:
     void SetUp() override {
         ForgetKyr();
-        Install().InstallDir = "Q:\\kyrtest\\entries\\KYR";
+        Install().Choices.InstallDir = "Q:\\kyrtest\\entries\\KYR";
         Install().StartmenuFolder = (Programs / "KYR Test New").string().c_str();
         for (const char* group : {"KYR Test New", "KYR4 Test Old"})
             PutFile(Programs / group / "KYR.lnk", "link");
@@ -129,7 +129,7 @@ protected:
         ForgetKyr();
         for (const char* group : {"KYR Test New", "KYR4 Test Old"})
             RemoveTree(Programs / group);
-        Install().InstallDir = "";
+        Install().Choices.InstallDir = "";
         Install().StartmenuFolder = "";
     }
     static void Entry(const char* key, const std::string& path, const fs::path& group) {

@@ -38,8 +38,8 @@ void WriteResult(const char* file, int result) {
     if (out == nullptr)
         return;
     const INSTALLSTATE& install = Install();
-    std::fprintf(out, "wizard=%d\nallusers=%s\nstartmenufolder=%s\n", result, install.AllUsers.Text(),
-                 install.StartmenuFolder.Text());
+    std::fprintf(out, "wizard=%d\nallusers=%s\nstartmenufolder=%s\n", result,
+                 install.Choices.ForAllUsers() ? "1" : "0", install.StartmenuFolder.Text());
     std::fclose(out);
 }
 
@@ -61,8 +61,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     INSTALLSTATE& install = Install();
     if (!install.Config.Load(__argv[1]))
         return NoConfiguration;
-    install.InstallDir = __argv[2];
-    install.InstallMode = __argv[3];
+    install.Choices.InstallDir = __argv[2];
+    install.Choices.InstallMode = __argv[3];
 
     int result = 0;
     {

@@ -284,7 +284,7 @@ TEST_F(ShortcutDeviceManager, TheShortcutPageHandsOverAndShowsNothing) {
     install.Config["ActiveSyncInstall"] = "1";
     install.Config["StartmenuOpts"] = "Viewer;*viewer.exe";
     install.DeviceManagerPath = Manager.c_str();
-    install.InstallDir = Folder.Text().c_str();
+    install.Choices.InstallDir = Folder.Text().c_str();
     // The page returns before it touches the wizard or its page.
     EXPECT_EQ(PAGE_NEXT, ShortcutPage(nullptr, nullptr));
     EXPECT_EQ((std::vector<std::vector<std::string>>{{Folder.File("pcinstall.ini")}}),

@@ -1,0 +1,34 @@
+// One installation: the ordered actions that put the product onto the machine once the person's choices are
+// made, whoever made them (the wizard's pages or the switches of an unattended run). It reads the
+// configuration and the choices from the run's state, writes what it did back into it and tells the person
+// through an INTERACTION: the wizard's copy page, the small progress window of "/SILENT" or nobody. No
+// window of its own enters it; the interaction's progress window goes to the hooks only.
+#pragma once
+
+#include "setup/exitcodes.h"
+#include "setup/installstate.h"
+#include "setup/interaction.h"
+
+// The console title of the product's service program while setup starts it.
+constexpr const char* SERVICE_CONTROL_TITLE = "Orvik Service-Control";
+// The product's service program in the install directory.
+constexpr const char* SERVICE_PROGRAM = "service.exe";
+
+class INSTALLATION {
+public:
+    INSTALLATION(INSTALLSTATE& state, INTERACTION& interaction) : State(state), Interaction(interaction) {}
+
+    // The copy step: stops the product's service, extracts "setup.fil" and "custom.fil" into the install
+    // directory, copies the CopyToDest files, registers the file types, writes the uninstall entry, tells
+    // the hooks and restarts the service. The outcome is also kept in the state.
+    COPYOUTCOME Copy();
+
+    // The shortcut step: the start-menu and desktop entries the choices ask for, their record in the
+    // uninstall entry and the firewall exceptions; with ActiveSyncInstall the package goes to the device
+    // manager instead.
+    void MakeShortcuts();
+
+private:
+    INSTALLSTATE& State;
+    INTERACTION& Interaction;
+};

@@ -1,0 +1,243 @@
+// The installation's actions: the copy step and the shortcut step.
+#include "setup/installation.h"
+
+#include <windows.h>
+
+#include <ctime>
+
+#include "lib/appglobals.h"
+#include "lib/approot.h"
+#include "lib/filename.h"
+#include "lib/orvik.h"
+#include "lib/osys.h"
+#include "setup/deletionguard.h"
+#include "setup/installrecord.h"
+#include "setup/registryrecord.h"
+#include "setup/res/messages.h"
+#include "setup/setuphooks.h"
+#include "setup/shortcuts.h"
+#include "unzip/unzipper.h"
+
+namespace {
+
+// UNZIPPER's text for "no policy list": custom.fil never asks and never protects.
+constexpr const char* NO_POLICY_LIST = "<NULL>";
+
+STRING Message(int id) {
+    return OSYS::GetStringFromResource(id);
+}
+
+// One run of the copy step.
+class COPYSTEP {
+public:
+    COPYSTEP(INSTALLSTATE& state, INTERACTION& interaction)
+        : State(state), Interaction(interaction), Config(state.Config), InstallDir(state.Choices.InstallDir) {
+    }
+
+    void Run() {
+        State.Copy = COPYOUTCOME::Running;
+        Interaction.SetStatus(Message(IDS_COPY_STATUS_COPYING).Text());
+        CallNewSetupHook(NEWHOOK_COPY_START, 0, HookOwner(), HookProgressBar(), 0,
+                         State.Choices.InstallMode.ToInt());
+        StopService();
+        if (!ExtractArchives())
+            return;
+        CopyExtraFiles();
+        RegisterFileTypes();
+        Interaction.SetProgress(100);
+        WriteUninstallEntry();
+        State.Copy = COPYOUTCOME::Finished;
+        CallEndHooks();
+        RestartService();
+    }
+
+private:
+    // The hooks get the window in front of the person and the progress bar in it, as they always did.
+    intptr_t HookProgressBar() const { return reinterpret_cast<intptr_t>(Interaction.ProgressWindow()); }
+    intptr_t HookOwner() const {
+        const HWND bar = static_cast<HWND>(Interaction.ProgressWindow());
+        return reinterpret_cast<intptr_t>(bar ? GetAncestor(bar, GA_ROOT) : nullptr);
+    }
+
+    bool ServiceControlPossible(const FILENAME& service) const {
+        return service.Exists() && OSYS::GetOSType() >= 1;
+    }
+
+    void StopService() {
+        const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
+        if (!ServiceControlPossible(service))
+            return;
+        if (StartProgramExitCode(service.Text(), "/STOP", InstallDir.Text(), SERVICE_CONTROL_TITLE) == 0) {
+            ServiceStopped = true;
+            LogPrintf("SETUP::ActualCopy Application Service was stopped\n");
+        }
+    }
+
+    void RestartService() {
+        const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
+        if (!ServiceStopped || !ServiceControlPossible(service))
+            return;
+        OSYS::StartProgram(service.Text(), "/START", InstallDir.Text(), SERVICE_CONTROL_TITLE,
+                           OSYS::START_SYNC, nullptr, nullptr);
+        LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
+    }
+
+    // Both archives in order; false when the user gave up on a member or the package is damaged.
+    bool ExtractArchives() {
+        Config["AskOverwrite"].MakeNotNull();
+        Config["ProtectedFiles"].MakeNotNull();
+        if (!ExtractArchive("setup.fil", Config["AskOverwrite"], Config["ProtectedFiles"], true))
+            return false;
+        if (FILENAME("custom.fil").Exists())
+            return ExtractArchive("custom.fil", STRING(NO_POLICY_LIST), STRING(NO_POLICY_LIST), false);
+        return true;
+    }
+
+    bool ExtractArchive(const char* name, const STRING& askoverwrite, const STRING& protectedfiles,
+                        bool showprogress) {
+        UNZIPPER archive(name, askoverwrite, protectedfiles,
+                         [this](const STRING& subject) { return AskOverwrite(subject); });
+        const int64_t total = archive.GetTotalSize();
+        Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
+        char member[UNZIPPER::NAMESIZE] = {};
+        int64_t size = archive.GetFirstFile(member);
+        int64_t done = size;
+        while (member[0] != '\0') {
+            if (!ExtractMember(archive, member))
+                return false;
+            if (showprogress)
+                Interaction.SetProgress(ProgressPercent(done, total));
+            if (IsFolderPlaceholder(member)) // it was there only to create its folder
+                DeleteFileBelow(InstallDir, STRING(member), "ActualCopy");
+            else if (Files.Add(member) && size > 0)
+                InstalledBytes += static_cast<uint64_t>(size);
+            size = archive.GetNextFile(member);
+            done += size;
+        }
+        return true;
+    }
+
+    // Extracts one member, asking whether to try again after each failure to write it; false when the user
+    // said No, or when the archive itself is damaged (trying again cannot mend that).
+    bool ExtractMember(UNZIPPER& archive, const char* member) {
+        while (archive.ExtractFile(member, InstallDir.Text()) != 1) {
+            if (archive.LastFailure() == UNZIPPER::FAILURE::Archive) {
+                State.Copy = COPYOUTCOME::Failed;
+                TellArchiveDamaged(member);
+                return false;
+            }
+            if (!AskRetry(member, archive.LastSystemError())) {
+                State.Copy = COPYOUTCOME::Aborted;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // An existing file named by AskOverwrite: the question (messages 2992, 2993) proposes replacing it.
+    bool AskOverwrite(const STRING& subject) {
+        // Filled by replacement, not printf: the format comes from a language library.
+        STRING question = Message(2992);
+        question.Replace("%s", subject.Text());
+        return Interaction.AskYesNo(Message(2993).Text(), question.Text(), true);
+    }
+
+    // The question names the system's reason (a full disk, access denied, a file in use ...): only
+    // then does the user know what to mend before trying again. Nobody to ask: the copy ends.
+    bool AskRetry(const char* member, int systemerror) {
+        const STRING reason =
+            systemerror != 0 ? OSYS::GetLastErrorString(systemerror) : Message(IDS_WRITE_REASON_UNKNOWN);
+        LogPrintf("SETUP::ActualCopy cannot write %s: error %d, %s\n", member, systemerror, reason.Text());
+        STRING question = Message(IDS_ASK_RETRY_COPY);
+        question.Replace("$FILE", member);
+        question.Replace("$PROGRAM", ConfigText(Config, "AppName").Text());
+        question.Replace("$REASON", reason.Text());
+        return Interaction.AskYesNo(Message(IDS_MSGBOX_TITLE).Text(), question.Text(), false);
+    }
+
+    void TellArchiveDamaged(const char* member) {
+        LogPrintf("SETUP::ActualCopy the package is damaged at %s: copying stops\n", member);
+        STRING text = Message(IDS_ERR_ARCHIVE_DAMAGED);
+        text.Replace("$FILE", member);
+        Interaction.ReportError(Message(IDS_MSGBOX_TITLE).Text(), text.Text());
+    }
+
+    void CopyExtraFiles() {
+        for (const STRING& name : ListFields(ConfigValue(Config, "CopyToDest"))) {
+            const FILENAME source(name);
+            STRING joined;
+            if (!JoinBelow(InstallDir, name, &joined)) {
+                LogPrintf("SETUP::ActualCopy %s is not copied: its name leaves the destination\n",
+                          name.Text());
+                continue;
+            }
+            FILENAME target;
+            target = joined;
+            if (target.Exists())
+                target.SetReadOnly(false);
+            if (!source.Copy(target.Text(), true))
+                LogPrintf("SETUP::ActualCopy cannot copy %s to %s\n", source.Text(), target.Text());
+            else if (target.Size() > 0)
+                InstalledBytes += static_cast<uint64_t>(target.Size());
+            target.SetReadOnly(false);
+        }
+    }
+
+    void RegisterFileTypes() {
+        for (const STRING& field : ListFields(ConfigValue(Config, "FileTypes"))) {
+            FILETYPE type;
+            if (!ParseFileType(field, &type))
+                continue;
+            for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
+                REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
+                WriteRecordText(registry, "HKCR", nullptr, key.Text.Text());
+            }
+            RootClasses.Add(type);
+        }
+    }
+
+    void WriteUninstallEntry() {
+        if (!HasUninstallEntry(Config))
+            return;
+        REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
+        for (const REGISTRYTEXT& value :
+             UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
+            WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
+        const STRING today = InstallDateText(std::time(nullptr));
+        for (const ENTRYVALUE& value : ManagedEntryValues(Config, InstallDir, InstalledBytes, today)) {
+            if (value.IsNumber)
+                WriteRecordNumber(entry, "HKLM", value.Name.Text(), value.Number);
+            else
+                WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
+        }
+    }
+
+    void CallEndHooks() {
+        CallSetupHook(SETUPHOOK_COPY_END, InstallDir.Text());
+        CallNewSetupHook(NEWHOOK_COPY_END, 0, HookOwner(), HookProgressBar(), 0, 0);
+    }
+
+    INSTALLSTATE& State;
+    INTERACTION& Interaction;
+    HASH& Config;
+    const STRING InstallDir;
+    INSTALLEDFILES Files;
+    ROOTCLASSES RootClasses;
+    uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize
+    bool ServiceStopped = false;
+};
+
+} // namespace
+
+COPYOUTCOME INSTALLATION::Copy() {
+    COPYSTEP(State, Interaction).Run();
+    return State.Copy;
+}
+
+void INSTALLATION::MakeShortcuts() {
+    if (ConfigValue(State.Config, "ActiveSyncInstall").ToInt() != 0) {
+        RunDeviceManager(State.DeviceManagerPath, State.Choices.InstallDir);
+        return;
+    }
+    MakeShortcutsFor(State);
+}
