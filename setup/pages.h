@@ -59,5 +59,12 @@ STRING PrepareLicenceText(const STRING& text, const STRING& producttitle);
 // The destination after the page: one trailing "\" removed; a folder shorter than five characters (a bare
 // drive such as "D:") becomes a folder named appname on it.
 STRING NormaliseInstallDir(const STRING& folder, const STRING& appname);
+// Why folder cannot be the destination, as the message the person reads; empty when it can. A folder of the
+// system or of the user (or one that holds such a folder) is never a destination.
+STRING DestinationRefusal(const STRING& folder);
+// The message saying that the destination's volume cannot take the installation; empty when it can (or
+// when the system cannot measure the volume).
+STRING SpaceShortage(const STRING& folder);
+
 // With the mobile-device manager the product goes into a folder named appname beside the manager's program.
 STRING DeviceManagerInstallDir(const STRING& managerpath, const STRING& appname);

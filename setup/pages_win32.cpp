@@ -153,46 +153,12 @@ void BrowseForFolder(void*, intptr_t, HWND page, STRING&) {
     }
 }
 
-// A folder of the system or of the user (or one that holds such a folder) is never a destination: the
-// product's files would lie loose among the user's own, and no uninstall could tell them apart.
-bool DestinationAccepted(HWND page, const STRING& folder) {
-    const TREEVERDICT verdict = JudgeDestination(folder, SystemAndUserFolders());
-    if (verdict == TREEVERDICT::Allowed)
-        return true;
-    LogPrintf("SETUP::DestinationPage %s refused: %s\n", folder.Text(), TreeVerdictText(verdict));
-    STRING text = Message(IDS_ERR_DEST_RESERVED);
-    text.Replace("$DIR", folder.Text());
+// A message box on the destination page, when there is something to say.
+bool Refused(HWND page, const STRING& text) {
+    if (text.IsEmpty())
+        return false;
     WINORVIK::ErrorMsgBox(page, Message(IDS_MSGBOX_TITLE).Text(), text.Text());
-    return false;
-}
-
-// The destination's volume must take the installation before any file is copied: a copy that fills the
-// drive half way leaves a broken product behind. A volume the system cannot measure is left to the copy.
-bool SpaceSuffices(HWND page, const STRING& folder) {
-    const VOLUMESPACE volume = QueryVolumeSpace(folder);
-    if (!volume.Known) {
-        LogPrintf("SETUP::DestinationPage free space of %s unknown, not checked\n", folder.Text());
-        return true;
-    }
-    const SPACENEED need = InstallationNeed(Install().Config, folder, volume.Cluster);
-    LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced), "
-              "%llu free, cluster %llu\n",
-              volume.Root.Text(), static_cast<unsigned long long>(need.Net()),
-              static_cast<unsigned long long>(need.Written()),
-              static_cast<unsigned long long>(need.Replaced()), static_cast<unsigned long long>(volume.Free),
-              static_cast<unsigned long long>(volume.Cluster));
-    if (need.Net() <= volume.Free)
-        return true;
-    STRING text = Message(IDS_ERR_DISK_SPACE);
-    text.Replace("$PROGRAM", Config().Text("AppName", "").Text());
-    text.Replace("$DIR", folder.Text());
-    STRING figure;
-    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesUp(need.Net())));
-    text.Replace("$NEED", figure.Text());
-    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesDown(volume.Free)));
-    text.Replace("$FREE", figure.Text());
-    WINORVIK::ErrorMsgBox(page, Message(IDS_MSGBOX_TITLE).Text(), text.Text());
-    return false;
+    return true;
 }
 
 // ---- advertisement ----------------------------------------------------------------------------------------
@@ -334,6 +300,46 @@ STRING DeviceManagerInstallDir(const STRING& managerpath, const STRING& appname)
     return DirectoryOf(NotNull(managerpath).Text()) || "\\" || NotNull(appname);
 }
 
+// A folder of the system or of the user (or one that holds such a folder) is never a destination: the
+// product's files would lie loose among the user's own, and no uninstall could tell them apart.
+STRING DestinationRefusal(const STRING& folder) {
+    const TREEVERDICT verdict = JudgeDestination(folder, SystemAndUserFolders());
+    if (verdict == TREEVERDICT::Allowed)
+        return STRING("");
+    LogPrintf("SETUP::DestinationPage %s refused: %s\n", folder.Text(), TreeVerdictText(verdict));
+    STRING text = Message(IDS_ERR_DEST_RESERVED);
+    text.Replace("$DIR", folder.Text());
+    return text;
+}
+
+// The destination's volume must take the installation before any file is copied: a copy that fills the
+// drive half way leaves a broken product behind. A volume the system cannot measure is left to the copy.
+STRING SpaceShortage(const STRING& folder) {
+    const VOLUMESPACE volume = QueryVolumeSpace(folder);
+    if (!volume.Known) {
+        LogPrintf("SETUP::DestinationPage free space of %s unknown, not checked\n", folder.Text());
+        return STRING("");
+    }
+    const SPACENEED need = InstallationNeed(Install().Config, folder, volume.Cluster);
+    LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced), "
+              "%llu free, cluster %llu\n",
+              volume.Root.Text(), static_cast<unsigned long long>(need.Net()),
+              static_cast<unsigned long long>(need.Written()),
+              static_cast<unsigned long long>(need.Replaced()), static_cast<unsigned long long>(volume.Free),
+              static_cast<unsigned long long>(volume.Cluster));
+    if (need.Net() <= volume.Free)
+        return STRING("");
+    STRING text = Message(IDS_ERR_DISK_SPACE);
+    text.Replace("$PROGRAM", Config().Text("AppName", "").Text());
+    text.Replace("$DIR", folder.Text());
+    STRING figure;
+    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesUp(need.Net())));
+    text.Replace("$NEED", figure.Text());
+    figure.Printf("%llu", static_cast<unsigned long long>(MegabytesDown(volume.Free)));
+    text.Replace("$FREE", figure.Text());
+    return text;
+}
+
 // ---- pages ------------------------------------------------------------------------------------------------
 
 int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
@@ -420,11 +426,11 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     int result = wizard->RunPage();
     state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
     while (result == PAGE_NEXT) {
-        if (!DestinationAccepted(page->Hwnd(), state.Choices.InstallDir)) {
+        if (Refused(page->Hwnd(), DestinationRefusal(state.Choices.InstallDir))) {
             // Even an update must be able to leave a folder that no product may own.
             CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
             CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
-        } else if (SpaceSuffices(page->Hwnd(), state.Choices.InstallDir)) {
+        } else if (!Refused(page->Hwnd(), SpaceShortage(state.Choices.InstallDir))) {
             break;
         }
         // Too little space leaves an update's folder locked: the user frees space on its drive.
