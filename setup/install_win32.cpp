@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <initializer_list>
+#include <memory>
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
@@ -20,8 +21,10 @@
 #include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
 #include "setup/res/messages.h"
+#include "setup/runmode.h"
 #include "setup/setuphooks.h"
 #include "setup/shortcuts.h"
+#include "setup/unattended.h"
 
 namespace {
 
@@ -38,8 +41,13 @@ STRING Message(int id) {
     return OSYS::GetStringFromResource(id);
 }
 
-void ShowError(int message) {
+// Logged always; shown unless the run answers every question by itself ("/VERYSILENT", "/SUPPRESSMSGBOXES").
+void ShowError(const RUNMODE& mode, int message) {
     LogPrintf("SETUP::RunInstall error %d\n", message);
+    if (mode.Unattended() && mode.AnswersByDefault()) {
+        LogPrintf("SETUP::RunInstall unattended: %s\n", Message(message).Text());
+        return;
+    }
     WINORVIK::ErrorMsgBox(nullptr, Message(IDS_MSGBOX_TITLE).Text(), Message(message).Text());
 }
 
@@ -79,7 +87,7 @@ STRING RecordedEnginePath() {
     return STRING("");
 }
 
-bool PackageRequirementsMet(const CONFIGREADER& config) {
+bool PackageRequirementsMet(const CONFIGREADER& config, const RUNMODE& mode) {
     const STRINGARRAY required = config.List("CheckDll");
     for (int i = 0; i < required.Count(); ++i) {
         if (StringCompareNoCase(required.Get(i)->Text(), "dao360") != 0)
@@ -87,14 +95,14 @@ bool PackageRequirementsMet(const CONFIGREADER& config) {
         if (OSYS::GetOSType() >= OSTYPE_XP_OR_OLDER)
             continue; // later systems bring the engine along
         if (!DatabaseEngineLoadable()) {
-            ShowError(IDS_ERR_DATABASE_ENGINE);
+            ShowError(mode, IDS_ERR_DATABASE_ENGINE);
             return false;
         }
     }
     if (config.Number("ActiveSyncInstall") != 0) {
         Install().DeviceManagerPath = FindDeviceManager();
         if (Install().DeviceManagerPath.IsEmpty()) {
-            ShowError(IDS_ERR_DEVICE_MANAGER);
+            ShowError(mode, IDS_ERR_DEVICE_MANAGER);
             return false;
         }
     }
@@ -205,15 +213,16 @@ int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
 
 int RunInstall() {
     LogPrintf("SETUP::RunInstall\n");
+    const RUNMODE mode = ReadRunMode();
     SETUPSTEP steps[INSTALL_STEP_COUNT];
     BuildInstallSteps(steps);
 
     INSTALLSTATE& state = Install();
     if (!LoadSetupConfiguration(state.Config, SETUP_CONFIG_FILE)) {
-        ShowError(IDS_ERR_CONFIG_MISSING);
+        ShowError(mode, IDS_ERR_CONFIG_MISSING);
         return SETUP_EXIT_CANNOT_START;
     }
-    if (!PackageRequirementsMet(CONFIGREADER(state.Config)))
+    if (!PackageRequirementsMet(CONFIGREADER(state.Config), mode))
         return SETUP_EXIT_PREREQUISITE_MISSING;
     SelectProductHook(CONFIGREADER(state.Config));
 
@@ -227,29 +236,46 @@ int RunInstall() {
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
-                                        OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
+                                                OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
     const STRING requested = GetArgValue("DIR", 0);
-    if (requested.NotEmpty() && previous.Found())
+    if (requested.NotEmpty() && mode.Unattended())
+        state.Choices.InstallDir =
+            requested; // the administrator's word, even over an earlier version's folder
+    else if (requested.NotEmpty() && previous.Found())
         LogPrintf("SETUP::RunInstall /DIR ignored: the earlier version is updated in its folder\n");
     else if (requested.NotEmpty())
         state.Choices.InstallDir = requested;
     LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.Choices.InstallDir.Text());
 
-    SETUPDIALOGBOX wizard(WizardCaption(appname).Text(), Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
-    wizard.SetHook(NewSetupHook);
-    const int result = wizard.RunSteps(steps, STEPFINISH);
+    int result = 0;
+    std::unique_ptr<SETUPDIALOGBOX> wizard;
+    if (mode.Unattended()) {
+        const SETUPEXITCODE refused = ChooseUnattended(previous);
+        if (refused != SETUP_EXIT_SUCCESS) {
+            LogPrintf("SETUP::~RunInstall exit code %d\n", refused);
+            return refused;
+        }
+        result = RunUnattendedInstall(mode, steps);
+    } else {
+        wizard = std::make_unique<SETUPDIALOGBOX>(WizardCaption(appname).Text(),
+                                                  Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
+        wizard->SetHook(NewSetupHook);
+        result = wizard->RunSteps(steps, STEPFINISH);
+    }
     LogPrintf("SETUP::RunInstall wizard result %d\n", result);
 
     if (result == 1)
         CallSetupHook(SETUPHOOK_INSTALLED, state.Choices.InstallDir.Text());
     CallNewSetupHook(NEWHOOK_WIZARD_ENDED, result);
     DeleteAfterExtract(config.Text("DeleteAfterExtract", ""), state.Choices.InstallDir);
-    wizard.Hide();
+    if (wizard)
+        wizard->Hide();
 
     if (result == 1) {
-        if (config.Number("NoFinalPopup") == 0)
+        // Nobody to tell and no folder to open when nothing is to be shown.
+        if (wizard && config.Number("NoFinalPopup") == 0)
             TellInstallationComplete(appname);
-        if (StringCompareNoCase(appname.Text(), "KYR") != 0)
+        if (wizard && StringCompareNoCase(appname.Text(), "KYR") != 0)
             OpenStartmenuFolder(state.StartmenuFolder);
         CallNewSetupHook(NEWHOOK_LAST_ACTION, result);
     }

@@ -99,7 +99,9 @@ TEST(RunModes, QuestionMarkListsTheSwitchesAndTheExitCodesAndRunsNothing) {
 
     EXPECT_EQ(run.ExitCode, 0u);
     ASSERT_EQ(run.Boxes.size(), 1u);
-    for (const char* expected : {"/DIR:", "/LANG:", "/LOGIT:", "-remove", "8 removal incomplete"})
+    for (const char* expected :
+         {"/DIR:", "/LANG:", "/LOGIT:", "-remove", "/SILENT", "/VERYSILENT", "/SUPPRESSMSGBOXES",
+          "/SHORTCUTS:USER, ALL or NONE", "/NODESKTOPICON", "8 removal incomplete"})
         EXPECT_NE(run.Boxes[0].Message.find(expected), std::string::npos) << expected;
     EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
 }

@@ -1,0 +1,130 @@
+#include "setup/unattended.h"
+
+#include <memory>
+
+#include "lib/approot.h"
+#include "lib/orvik.h"
+#include "lib/timetext.h"
+#include "setup/config.h"
+#include "setup/installation.h"
+#include "setup/installrecord.h"
+#include "setup/installstate.h"
+#include "setup/pages.h"
+#include "setup/progresswindow.h"
+#include "setup/res/resourceids.h"
+#include "setup/shortcutentries.h"
+
+namespace {
+
+// "/SHORTCUTS:USER|ALL|NONE" on top of the radio button the shortcut page proposes; false for an unknown
+// value: an administrator's typing mistake must not install something else than was meant.
+bool ChooseStartMenu(const SHORTCUTPAGESETUP& proposed, STARTMENUCHOICE& choice) {
+    choice =
+        proposed.CheckedRadio == IDC_SHORTCUT_NONE ? STARTMENUCHOICE::None : STARTMENUCHOICE::CurrentUser;
+    const STRING value = GetArgValue("SHORTCUTS", 0);
+    if (value.IsEmpty())
+        return true;
+    if (StringCompareNoCase(value.Text(), "USER") == 0)
+        choice = STARTMENUCHOICE::CurrentUser;
+    else if (StringCompareNoCase(value.Text(), "ALL") == 0)
+        choice = STARTMENUCHOICE::AllUsers;
+    else if (StringCompareNoCase(value.Text(), "NONE") == 0)
+        choice = STARTMENUCHOICE::None;
+    else
+        return false;
+    return true;
+}
+
+// "/DESKTOPICON" and "/NODESKTOPICON" on top of the page's check box; nothing when the package offers no
+// desktop entry (the page then hides its box).
+bool ChooseDesktopIcon(const SHORTCUTPAGESETUP& proposed) {
+    if (!proposed.ShowDesktopBox)
+        return false;
+    if (TestArg("NODESKTOPICON"))
+        return false;
+    return TestArg("DESKTOPICON") || proposed.DesktopChecked;
+}
+
+const char* StartMenuName(STARTMENUCHOICE choice) {
+    switch (choice) {
+    case STARTMENUCHOICE::CurrentUser:
+        return "current user";
+    case STARTMENUCHOICE::AllUsers:
+        return "all users";
+    case STARTMENUCHOICE::None:
+        break;
+    }
+    return "none";
+}
+
+// The destination as the destination page leaves it, and the page's two checks without a page: a refused
+// folder or a drive too small ends the run before anything is copied.
+bool DestinationUsable(INSTALLSTATE& state) {
+    const CONFIGREADER config(state.Config);
+    const STRING appname = config.Text("AppName", "");
+    if (config.Number("ActiveSyncInstall") != 0) {
+        state.Choices.InstallDir = DeviceManagerInstallDir(state.DeviceManagerPath, appname);
+        return true;
+    }
+    state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
+    STRING refusal = DestinationRefusal(state.Choices.InstallDir);
+    if (refusal.IsEmpty())
+        refusal = SpaceShortage(state.Choices.InstallDir);
+    if (refusal.IsEmpty())
+        return true;
+    LogPrintf("SETUP::RunInstall unattended: %s\n", refusal.Text());
+    return false;
+}
+
+} // namespace
+
+SETUPEXITCODE ChooseUnattended(const PREVIOUSINSTALL& previous) {
+    INSTALLSTATE& state = Install();
+    const CONFIGREADER config(state.Config);
+    CHOICES& choices = state.Choices;
+    choices.InstallMode = ProposeInstallKind(previous.Found(), previous.Version,
+                                             config.Text("AppVersion", ""), choices.InstallMode)
+                              .Mode;
+    // Starting an unattended installation is the administrator's acceptance of the licence.
+    choices.LicenceAccepted = true;
+    const STRING warning = WelcomeWarningToShow(config.Text("WelcomeWarning", ""), TIMETEXT::DateNow());
+    if (warning.NotEmpty())
+        LogPrintf("SETUP::RunInstall unattended: the welcome warning is not shown: %s\n", warning.Text());
+
+    const DESKTOPCANDIDATE candidate = FindDesktopCandidate(ConfigValue(state.Config, "StartmenuOpts"),
+                                                            ConfigValue(state.Config, "DesktopIcon"));
+    const SHORTCUTPAGESETUP proposed = PrepareShortcutPage(choices.InstallMode, candidate);
+    if (!ChooseStartMenu(proposed, choices.StartMenu)) {
+        LogPrintf("SETUP::RunInstall unattended: /SHORTCUTS:%s is not USER, ALL or NONE\n",
+                  GetArgValue("SHORTCUTS", 0).Text());
+        return SETUP_EXIT_CANNOT_START;
+    }
+    choices.DesktopIcon = ChooseDesktopIcon(proposed);
+    if (!DestinationUsable(state))
+        return SETUP_EXIT_CANNOT_START;
+    LogPrintf("SETUP::RunInstall unattended: mode %s, licence accepted, into %s, start menu %s, desktop %d\n",
+              choices.InstallMode.Text(), choices.InstallDir.Text(), StartMenuName(choices.StartMenu),
+              choices.DesktopIcon);
+    return SETUP_EXIT_SUCCESS;
+}
+
+int RunUnattendedInstall(const RUNMODE& mode, const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
+    // The hook's own pages (its spare steps) have nothing to preset here: they are left out.
+    for (int i = INSTALL_STANDARD_STEPS; i < INSTALL_STEP_COUNT - 1; ++i)
+        if (steps[i].idstep != 0)
+            LogPrintf("SETUP::RunInstall unattended: the hook's step %d has no page here, skipped\n",
+                      static_cast<int>(steps[i].idstep));
+
+    INSTALLSTATE& state = Install();
+    std::unique_ptr<INTERACTION> interaction;
+    if (mode.Ui == UIMODE::Silent)
+        interaction = std::make_unique<PROGRESSWINDOW>(state.ProductTitle, !mode.AnswersByDefault());
+    else
+        interaction = std::make_unique<QUIETINTERACTION>();
+
+    INSTALLATION installation(state, *interaction);
+    if (installation.Copy() != COPYOUTCOME::Finished)
+        return 0;
+    installation.MakeShortcuts();
+    return 1;
+}

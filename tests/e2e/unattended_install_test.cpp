@@ -1,0 +1,189 @@
+// DemoPad installed without the wizard, as a deployment tool installs it: setup.exe with "/VERYSILENT" or
+// "/SILENT" into a folder on the scratch drive Q:, the exit code read, the machine inspected afterwards.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/demo_session.h"
+#include "tests/e2e/installed_system.h"
+#include "tests/robot/uirobot.h"
+#include "tests/setup/setup_folder.h"
+
+using namespace uirobot;
+using namespace e2e;
+
+namespace {
+
+const std::string kProductTitle = "DemoPad 2.4";
+
+class UnattendedInstallation : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& file : std::filesystem::directory_iterator(DEMO_PACKAGE_DIR))
+            std::filesystem::copy_file(file.path(), Package.Path / file.path().filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
+        Destination = "Q:\\unattended_" + std::to_string(GetCurrentProcessId()) + "\\DemoPad";
+        UserMenu = ShellFolder(CSIDL_PROGRAMS) + "\\" + kStartmenuName;
+        CommonMenu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kStartmenuName;
+        DesktopLink = ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\DemoPad.LNK";
+        UninstallLink = Replaced(Msg(2998), "$PROGRAM", kAppName);
+        RemoveDemoPad();
+    }
+    void TearDown() override {
+        RemoveDemoPad();
+        RemoveTree(Destination.substr(0, Destination.rfind('\\')));
+    }
+
+    RobotProcess StartSetup(const std::string& switches) const {
+        return RobotProcess::start(Package.Program(), switches + " /LOGIT:" + Package.File("setup.log"),
+                                   Package.Path.string());
+    }
+
+    // Runs setup to its end, watching that it never shows a window; returns its exit code.
+    DWORD RunShowingNothing(const std::string& switches) const {
+        RobotProcess setup = StartSetup(switches);
+        std::vector<std::string> shown;
+        std::optional<DWORD> exitcode;
+        const auto deadline = std::chrono::steady_clock::now() + kPageTimeout;
+        while (!(exitcode = setup.waitForExit(Milliseconds{20})) &&
+               std::chrono::steady_clock::now() < deadline)
+            for (const Window& window : WindowFinder(setup).topLevelWindows())
+                shown.push_back(window.className() + " '" + window.text() + "'");
+        EXPECT_TRUE(shown.empty()) << "shown: " << Join(shown, ", ");
+        EXPECT_TRUE(exitcode.has_value()) << "setup did not end";
+        if (!exitcode)
+            setup.kill();
+        return exitcode.value_or(~0u);
+    }
+
+    std::string Log() const { return Package.Read("setup.log"); }
+    std::string Uninstall(const char* value) const {
+        return RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, value);
+    }
+    // The file a member of setup.fil is packed from (a Linux path, drive Z: under Wine).
+    static std::string Packaged(const std::string& member) {
+        for (const std::string& entry : Split(DEMO_SETUP_MEMBERS, '|'))
+            if (entry.rfind(member + "=", 0) == 0)
+                return ReadFile("Z:" + entry.substr(member.size() + 1));
+        return "<no member " + member + ">";
+    }
+
+    void Screenshot(const Window& window, const std::string& name) const {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        ScreenshotFolder folder(std::string(E2E_SCREENSHOT_ROOT) + "/" + info->test_suite_name() + "." +
+                                info->name());
+        EXPECT_TRUE(Exists(folder.save(captureWindow(window), name)));
+    }
+
+    // A file of the destination held open without sharing, as a running program holds its file.
+    HANDLE HoldOpen(const std::string& name) const {
+        std::filesystem::create_directories(Destination);
+        const std::string path = Destination + "\\" + name;
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+        return file;
+    }
+
+    SETUPFOLDER Package;
+    std::string Destination, UserMenu, CommonMenu, DesktopLink, UninstallLink;
+    DisplayLock Display;
+};
+
+TEST_F(UnattendedInstallation, VerySilentInstallsDemoPadCompletelyWithTheShortcutsTheWizardProposes) {
+    ASSERT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u) << Log();
+
+    // The files of both archives and of CopyToDest; the file needed during setup only is gone again.
+    EXPECT_EQ(ReadFile(Destination + "\\demoapp.exe"), Packaged("demoapp.exe"));
+    EXPECT_EQ(ReadFile(Destination + "\\setup.exe"), Package.Read("setup.exe"));
+    EXPECT_TRUE(Exists(Destination + "\\samples\\welcome.odemo"));
+    EXPECT_FALSE(Exists(Destination + "\\setupinfo.tmp"));
+
+    // The uninstall entry as the wizard writes it, for the folder of /DIR.
+    EXPECT_EQ(Uninstall("UninstallPath"), Destination);
+    EXPECT_EQ(Uninstall("InstallLocation"), Destination);
+    EXPECT_EQ(Uninstall("UninstallString"), "\"" + Destination + "\\Setup.exe\" -remove \"" + kIniKey + "\"");
+    EXPECT_EQ(Uninstall("DisplayVersion"), "2.4");
+    EXPECT_EQ(Uninstall("UninstallFirewall"), "demoapp.exe|demosync.exe");
+    EXPECT_GT(RegistryNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), 0);
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, "DemoPad.Document\\Shell\\open\\command"),
+              Destination + "\\demoapp.exe \"%1\"");
+
+    // The shortcut page's proposal: the current user's start menu and, DesktopIcon=2, the desktop.
+    EXPECT_EQ(Uninstall("UninstallStartmenu"), UserMenu);
+    EXPECT_EQ(Uninstall("UninstallStartmenuFiles"),
+              "DemoPad|Tools\\DemoPad Sync|Read me|DemoPad on the Web|" + UninstallLink);
+    EXPECT_EQ(Uninstall("UninstallDesktopFiles"), "DemoPad");
+    EXPECT_EQ(ReadShortcut(UserMenu + "\\DemoPad.LNK").Path, Destination + "\\demoapp.exe");
+    EXPECT_EQ(ReadShortcut(UserMenu + "\\" + UninstallLink + ".LNK").Arguments, "-remove " + kIniKey);
+    EXPECT_EQ(ReadShortcut(DesktopLink).Path, Destination + "\\demoapp.exe");
+    EXPECT_FALSE(Exists(CommonMenu));
+}
+
+TEST_F(UnattendedInstallation, ShortcutSwitchesChooseAllUsersAndNoDesktopEntry) {
+    ASSERT_EQ(RunShowingNothing("-VERYSILENT -DIR " + Destination + " /SHORTCUTS:ALL /NODESKTOPICON"), 0u)
+        << Log();
+    EXPECT_EQ(Uninstall("UninstallStartmenu"), CommonMenu);
+    EXPECT_EQ(ReadShortcut(CommonMenu + "\\Tools\\DemoPad Sync.LNK").Arguments, "/status");
+    EXPECT_FALSE(Exists(UserMenu));
+    EXPECT_EQ(Uninstall("UninstallDesktopFiles"), "<absent>");
+    EXPECT_FALSE(Exists(DesktopLink));
+
+    // Again with the same version: no new entries unless asked, and a value the page does not offer is
+    // refused before anything is touched.
+    RemoveTree(CommonMenu);
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /SHORTCUTS:EVERYONE"), 1u);
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u) << Log();
+    EXPECT_FALSE(Exists(CommonMenu));
+    EXPECT_FALSE(Exists(UserMenu));
+}
+
+TEST_F(UnattendedInstallation, SilentShowsItsProgressWindowAndAsksBeforeGivingUpOnAFileInUse) {
+    HANDLE held = HoldOpen("demosync.exe");
+    RobotProcess setup = StartSetup("/SILENT /DIR:" + Destination);
+
+    // The write of the held file fails: the question comes over the progress window.
+    const MessageBoxWindow question = MessageBoxWindow::waitFor(WindowFinder(setup), Msg(2900), kPageTimeout);
+    const Window progress = WindowFinder(setup).waitFor(WindowQuery::titled(kProductTitle), kPageTimeout);
+    EXPECT_TRUE(progress.isVisible());
+    EXPECT_EQ(progress.child(201).text(), Msg(2909)) << "the status line while the files are extracted";
+    EXPECT_EQ(progress.child(901).className(), PROGRESS_CLASSA);
+    EXPECT_NE(question.message().find("demosync.exe"), std::string::npos) << question.message();
+    EXPECT_EQ(question.buttons(), (std::vector<std::string>{"Yes", "No"}));
+    Screenshot(progress, "01-progress");
+    Screenshot(question.window(), "02-retry-question");
+
+    // The program is closed; trying again installs everything.
+    CloseHandle(held);
+    question.answer("Yes");
+    EXPECT_EQ(setup.exitCode(kPageTimeout), 0u) << Log();
+    EXPECT_EQ(ReadFile(Destination + "\\demosync.exe"), Packaged("demosync.exe"));
+    EXPECT_EQ(Uninstall("UninstallPath"), Destination);
+}
+
+TEST_F(UnattendedInstallation, VerySilentGivesUpOnAFileInUseAndSaysSoInItsExitCode) {
+    HANDLE held = HoldOpen("demosync.exe");
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 5u);
+    CloseHandle(held);
+    EXPECT_NE(Log().find("SETUP::ActualCopy cannot write demosync.exe"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("-> no (default)"), std::string::npos) << "the retry question took its default";
+    EXPECT_EQ(Uninstall("UninstallPath"), "<absent>") << "an abandoned copy writes no uninstall entry";
+    EXPECT_FALSE(Exists(UserMenu));
+}
+
+TEST_F(UnattendedInstallation, WithoutSetupCfgItCannotStartAndShowsNothing) {
+    std::filesystem::remove(Package.Path / "setup.cfg");
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 1u);
+    EXPECT_FALSE(Exists(Destination));
+}
+
+} // namespace
