@@ -180,7 +180,20 @@ TEST_F(UnattendedInstallation, VerySilentGivesUpOnAFileInUseAndSaysSoInItsExitCo
     EXPECT_FALSE(Exists(UserMenu));
 }
 
-TEST_F(UnattendedInstallation, WithoutSetupCfgItCannotStartAndShowsNothing) {
+TEST_F(UnattendedInstallation, ARunThatCannotBeginShowsNothingAndSaysWhyInItsExitCode) {
+    // A folder of Windows is never a destination, whoever names it.
+    const std::string windows = ShellFolder(CSIDL_WINDOWS);
+    const std::vector<std::string> before = FolderEntries(windows);
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + windows), 1u);
+    EXPECT_EQ(FolderEntries(windows), before);
+    EXPECT_EQ(Uninstall("UninstallPath"), "<absent>");
+
+    // The mobile-device manager the package requires is not on this machine: a prerequisite is missing.
+    std::string config = Package.Read("setup.cfg");
+    config = Replaced(config, "ActiveSyncInstall=0", "ActiveSyncInstall=1");
+    Package.Write("setup.cfg", config);
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 3u);
+
     std::filesystem::remove(Package.Path / "setup.cfg");
     EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 1u);
     EXPECT_FALSE(Exists(Destination));
