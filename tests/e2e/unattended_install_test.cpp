@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -129,7 +130,7 @@ TEST_F(UnattendedInstallation, VerySilentInstallsDemoPadCompletelyWithTheShortcu
     EXPECT_FALSE(Exists(CommonMenu));
 }
 
-TEST_F(UnattendedInstallation, ShortcutSwitchesChooseAllUsersAndNoDesktopEntry) {
+TEST_F(UnattendedInstallation, SwitchesChooseTheShortcutsAndAReinstallTakesTheProposedAnswers) {
     ASSERT_EQ(RunShowingNothing("-VERYSILENT -DIR " + Destination + " /SHORTCUTS:ALL /NODESKTOPICON"), 0u)
         << Log();
     EXPECT_EQ(Uninstall("UninstallStartmenu"), CommonMenu);
@@ -142,9 +143,15 @@ TEST_F(UnattendedInstallation, ShortcutSwitchesChooseAllUsersAndNoDesktopEntry) 
     // refused before anything is touched.
     RemoveTree(CommonMenu);
     EXPECT_EQ(RunShowingNothing("/VERYSILENT /SHORTCUTS:EVERYONE"), 1u);
+    // The user's settings and sample document changed since: the overwrite question for the sample takes
+    // the answer it proposes (replace), the protected settings stay.
+    std::ofstream(Destination + "\\samples\\welcome.odemo", std::ios::binary) << "changed";
+    std::ofstream(Destination + "\\demopad.ini", std::ios::binary) << "changed";
     EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u) << Log();
     EXPECT_FALSE(Exists(CommonMenu));
     EXPECT_FALSE(Exists(UserMenu));
+    EXPECT_EQ(ReadFile(Destination + "\\samples\\welcome.odemo"), Packaged("samples/welcome.odemo"));
+    EXPECT_EQ(ReadFile(Destination + "\\demopad.ini"), "changed");
 }
 
 TEST_F(UnattendedInstallation, SilentShowsItsProgressWindowAndAsksBeforeGivingUpOnAFileInUse) {
