@@ -98,6 +98,13 @@ int64_t UNZIPPER::GetNextFile(STRING& name) {
     return static_cast<int64_t>(entry.size);
 }
 
+bool ProtectedEntryMatches(const STRING& entry, const STRING& member) {
+    const STRING pattern = WithForwardSlashes(entry);
+    if (HasPatternCharacters(pattern))
+        return WildcardMatch(pattern.Text(), member.Text(), true);
+    return StringCompareNoCase(pattern.Text(), member.Text()) == 0;
+}
+
 bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const {
     bool keep = false;
     for (int i = 0;; ++i) {
@@ -107,9 +114,8 @@ bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const 
         STRING pattern = item.Word(0, ";", WORD_NOTNULL);
         if (pattern.IsEmpty())
             continue;
-        bool matches = HasPatternCharacters(pattern) ? WildcardMatch(pattern.Text(), name.Text(), true)
-                                                     : StringCompareNoCase(pattern.Text(), name.Text()) == 0;
-        if (matches && fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
+        if (ProtectedEntryMatches(pattern, name) &&
+            fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
             LogPrintf("UNZIPPER::ExtractFile() %s is protected and exists\n", name.Text());
             keep = true;
         }

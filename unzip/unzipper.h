@@ -65,5 +65,9 @@ private:
     std::unique_ptr<orvik::unzip::Listing> Table;
 };
 
+// Whether an entry of "ProtectedFiles" names the member: with "*" or "?" it is a pattern, otherwise the
+// whole name; letter case is ignored and "\" reads as "/".
+bool ProtectedEntryMatches(const STRING& entry, const STRING& member);
+
 // The platform's overwrite question (unzipper_win32.cpp / unzipper_posix.cpp).
 bool UnzipperAskOverwrite(const STRING& subject);
