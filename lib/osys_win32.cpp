@@ -506,8 +506,10 @@ void* REGISTRY::ClassesRoot() {
 bool REGISTRY::Write(const char* value, const char* text) {
     const char* data = StringNullPolicy(text, "REGISTRY::Write");
     data = data ? data : "";
+    // With its terminating zero: another program that reads the value into a buffer of the stored size
+    // gets a terminated string.
     LONG rc = Key ? RegSetValueExA(Key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                                   static_cast<DWORD>(std::strlen(data)))
+                                   static_cast<DWORD>(std::strlen(data) + 1))
                   : ERROR_INVALID_HANDLE;
     LogPrintfLevel(2, "REGISTRY::Write String value= %s; data=%s, error=%08x\n", value ? value : "<default>",
                    data, static_cast<unsigned>(rc));

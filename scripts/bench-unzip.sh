@@ -33,6 +33,9 @@ mkdir -p "$work"
 python3 - "$work" "$runs" "$out" "${BENCH_PARTS:-corpus deflate64 zip64}" <<'PY'
 import os, random, shutil, statistics, subprocess, sys, time, zipfile, zlib
 
+sys.path.insert(0, "scripts")
+import benchcorpus
+
 work, runs, out_dir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 parts = sys.argv[4].split()
 CORPUS_VERSION = "1"
@@ -40,61 +43,10 @@ UNZIPRUN = "build/native/unzip/unziprun"
 LOOP = "build/native/unzip/unzipper_loop"
 
 
-def text_pool(rng, size):
-    words = [w.encode() for w in (
-        "the of and to in is that for it as was with be by on not he this are or his from at which but have "
-        "an had they you were their one all we can her has there been if more when will would who so no "
-        "install setup product window dialog file folder registry service update version license user data "
-        "configuration network printer message error warning option value default program system").split()]
-    out = bytearray()
-    while len(out) < size:
-        line = b" ".join(rng.choice(words) for _ in range(rng.randint(4, 14)))
-        out += line.capitalize() + b".\n"
-    return bytes(out)
-
-
-def executable(rng, size, pool):
-    # Code-like: repeated instruction patterns with random operands, tables and embedded strings.
-    out = bytearray(b"MZ\x90\x00" + bytes(60))
-    while len(out) < size:
-        kind = rng.random()
-        if kind < 0.6:
-            out += bytes([0x48, 0x89, rng.randrange(256), 0xE8]) + rng.randbytes(4)
-        elif kind < 0.8:
-            start = rng.randrange(len(pool) - 64)
-            out += pool[start:start + rng.randint(8, 64)] + b"\x00"
-        else:
-            out += rng.randbytes(rng.randint(4, 32))
-    return bytes(out[:size])
-
-
-def compressed(rng, size):
-    return rng.randbytes(size)
-
-
 def build_corpus(path, count, total, seed, huge=0):
-    rng = random.Random(seed)
-    pool = text_pool(rng, 2 << 20)
-    sizes = [rng.lognormvariate(0, 1.2) for _ in range(count)]
-    scale = total / sum(sizes)
     tmp = path + ".tmp"
     with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
-        if huge:
-            z.writestr("data/huge.bin", executable(rng, huge, pool))
-        for i, s in enumerate(sizes):
-            size = max(1, int(s * scale))
-            kind = i % 10
-            folder = "product/%s/%02d" % (("docs", "bin", "media")[0 if kind < 5 else 1 if kind < 8 else 2], i % 37)
-            if kind < 5:
-                start = rng.randrange(len(pool) - min(size, len(pool) - 1))
-                data = (pool[start:] + pool)[:size]
-                name = "%s/file%05d.txt" % (folder, i)
-            elif kind < 8:
-                data = executable(rng, size, pool)
-                name = "%s/module%05d.dll" % (folder, i)
-            else:
-                data = compressed(rng, size)
-                name = "%s/image%05d.jpg" % (folder, i)
+        for name, data in benchcorpus.product_files(count, total, seed, huge):
             z.writestr(name, data)
     os.replace(tmp, path)
 
@@ -196,11 +148,11 @@ def deflate64_part():
         print("building the deflate and Deflate64 archives (7-Zip)...", flush=True)
         shutil.rmtree(base, ignore_errors=True)
         rng = random.Random(7)
-        pool = text_pool(rng, 2 << 20)
+        pool = benchcorpus.text_pool(rng, 2 << 20)
         os.makedirs(base)
         for i in range(40):
             size = 1 << 20 if i % 4 else 4 << 20
-            data = executable(rng, size, pool) if i % 2 else (pool * 3)[i * 1000:i * 1000 + size]
+            data = benchcorpus.executable(rng, size, pool) if i % 2 else (pool * 3)[i * 1000:i * 1000 + size]
             with open(os.path.join(base, "file%02d.bin" % i), "wb") as f:
                 f.write(data)
         for method, path in archives.items():

@@ -49,9 +49,8 @@ void AddArchive(const char* archive, const STRING& installdir, SPACENEED& need) 
     if (!FILENAME(archive).Exists())
         return; // custom.fil is optional; a missing setup.fil is the copy step's to report
     UNZIPPER zip(STRING(archive), STRING(""), STRING(""));
-    char member[UNZIPPER::NAMESIZE] = {};
-    for (int64_t size = zip.GetFirstFile(member); member[0] != '\0'; size = zip.GetNextFile(member)) {
-        const STRING name(member);
+    STRING name;
+    for (int64_t size = zip.GetFirstFile(name); name.NotEmpty(); size = zip.GetNextFile(name)) {
         if (name.Length() > 0 && name[name.Length() - 1] == '/')
             continue; // a folder takes no cluster of file data
         need.AddFile(static_cast<uint64_t>(size), ExistingFileSize(installdir, name));

@@ -99,17 +99,17 @@ private:
                          [this](const STRING& subject) { return AskOverwrite(subject); });
         const int64_t total = archive.GetTotalSize();
         Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
-        char member[UNZIPPER::NAMESIZE] = {};
+        STRING member;
         int64_t size = archive.GetFirstFile(member);
         int64_t done = size;
-        while (member[0] != '\0') {
-            if (!ExtractMember(archive, member))
+        while (member.NotEmpty()) {
+            if (!ExtractMember(archive, member.Text()))
                 return false;
             if (showprogress)
                 Interaction.SetProgress(ProgressPercent(done, total));
-            if (IsFolderPlaceholder(member)) // it was there only to create its folder
-                DeleteFileBelow(InstallDir, STRING(member), "ActualCopy");
-            else if (Files.Add(member) && size > 0)
+            if (IsFolderPlaceholder(member.Text())) // it was there only to create its folder
+                DeleteFileBelow(InstallDir, member, "ActualCopy");
+            else if (Files.Add(member.Text()) && size > 0)
                 InstalledBytes += static_cast<uint64_t>(size);
             size = archive.GetNextFile(member);
             done += size;

@@ -20,10 +20,6 @@ const char kNoEndRecord[] = "  End-of-central-directory signature not found.  Ei
                             "  latter case the central directory and zipfile comment will be found on\n"
                             "  the last disk(s) of this archive.\n\n";
 
-// Longest directory path and longest file path the engine creates (the Windows path limit).
-constexpr size_t kMaxDirectoryPath = 258;
-constexpr size_t kMaxFilePath = 260;
-
 constexpr size_t kInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 32 * 1024;
 
@@ -148,7 +144,8 @@ private:
     bool PassesEntryChecks(const ZipEntry& entry);
     bool LocateData(const ZipEntry& entry, size_t number, uint64_t& dataStart, uint32_t& crc,
                     uint64_t& compressedSize, uint64_t& uncompressedSize, int& code);
-    bool EnsureDirectory(const std::string& path, const std::string& memberName);
+    // kOk, kWriteError (the system refused to create it) or kMemberError (a file stands in the way).
+    int EnsureDirectory(const std::string& path, const std::string& memberName);
     Result WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart, uint32_t crc,
                        uint64_t compressedSize, uint64_t uncompressedSize);
     int ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status);
@@ -273,31 +270,28 @@ bool ZipArchive::MemberExtractor::LocateData(const ZipEntry& entry, size_t numbe
     return true;
 }
 
-bool ZipArchive::MemberExtractor::EnsureDirectory(const std::string& path, const std::string& memberName) {
+int ZipArchive::MemberExtractor::EnsureDirectory(const std::string& path, const std::string& memberName) {
     if (knownDirectories_.count(path))
-        return true;
-    if (path.size() > kMaxDirectoryPath) {
-        messages_.Err("checkdir error:  path too long: %s\n", path.c_str());
-        return false;
-    }
+        return kOk;
     switch (fs::Stat(path)) {
     case fs::PathKind::Directory:
         break;
     case fs::PathKind::Missing:
         if (!fs::MakeDirectory(path)) {
+            systemError_ = fs::LastSystemError();
             messages_.Err("checkdir error:  can't create %s\n                 unable to process %s.\n",
                           path.c_str(), memberName.c_str());
-            return false;
+            return kWriteError;
         }
         break;
     default:
         messages_.Err(
             "checkdir error:  %s exists but is not directory\n                 unable to process %s.\n",
             path.c_str(), memberName.c_str());
-        return false;
+        return kMemberError;
     }
     knownDirectories_.insert(path);
-    return true;
+    return kOk;
 }
 
 ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const ZipEntry& entry,
@@ -328,23 +322,18 @@ ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const Z
     std::string path = directory_;
     for (size_t i = 0; i < directoryCount; ++i) {
         path = Join(path, components[i]);
-        if (!EnsureDirectory(path, entry.name))
-            return Fail(kMemberError);
+        const int made = EnsureDirectory(path, entry.name);
+        if (made != kOk)
+            return Fail(made);
     }
     if (entry.IsDirectory()) {
         if (options_.quiet == 0)
             messages_.Out("   creating: %-22s\n", name);
         return {Outcome::Completed, kOk};
     }
+    // No length limit of our own: a path longer than the file system takes fails to be written like any
+    // other, whereas a cut one would write a different file.
     path = Join(path, components.back());
-    if (path.size() > kMaxFilePath) {
-        std::string cut = path.substr(0, kMaxFilePath);
-        messages_.Err(
-            "checkdir warning:  path too long; truncating\n                   %s\n                -> %s\n",
-            path.c_str(), cut.c_str());
-        path = cut;
-        code = kWarning;
-    }
     Result written = WriteMember(entry, path, dataStart, crc, compressedSize, uncompressedSize);
     written.code = std::max(written.code, code);
     return written;
@@ -413,7 +402,8 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     }
     DecodeStatus status = sink.Overflowed() ? DecodeStatus::BadData : decoded.status;
     // Shrink and reduce streams carry no check of their own: a damaged one shows as a CRC mismatch.
-    const bool selfChecking = entry.method == 0 || entry.method == 6 || entry.method == 8 || entry.method == 9;
+    const bool selfChecking =
+        entry.method == 0 || entry.method == 6 || entry.method == 8 || entry.method == 9;
     if (status == DecodeStatus::NoMemory || (status == DecodeStatus::BadData && selfChecking))
         return Fail(ReportDecodeFailure(entry, status));
 
@@ -510,8 +500,9 @@ int ZipArchive::ReadDirectory(int quiet) {
     // Bytes before the archive proper (a self-extractor stub) shift every offset the archive records.
     // The values are below 2^32, or (ZIP64) checked to end before the directory's end.
     uint64_t directoryOffset = end.directoryOffset;
-    const int64_t extra = static_cast<int64_t>(end.directoryEnd) -
-                          (static_cast<int64_t>(end.directoryOffset) + static_cast<int64_t>(end.directorySize));
+    const int64_t extra =
+        static_cast<int64_t>(end.directoryEnd) -
+        (static_cast<int64_t>(end.directoryOffset) + static_cast<int64_t>(end.directorySize));
     if (extra < 0) {
         messages_.Err("error [%s]:  missing %lld bytes in zipfile\n  (attempting to process anyway)\n", name,
                       static_cast<long long>(-extra));
@@ -556,7 +547,8 @@ int ZipArchive::ReadDirectory(int quiet) {
             return std::max<int>(code, kStructureError);
         }
     }
-    code = std::max(code, ReadCentralDirectory(end, static_cast<uint64_t>(static_cast<int64_t>(directoryOffset) + shift_)));
+    code = std::max(code, ReadCentralDirectory(
+                              end, static_cast<uint64_t>(static_cast<int64_t>(directoryOffset) + shift_)));
     usable_ = true;
     return code;
 }
@@ -564,7 +556,8 @@ int ZipArchive::ReadDirectory(int quiet) {
 int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
     SequentialReader reader(file_, start);
     // Counts are checked against the directory's size; a classic count is at most 65,535.
-    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(end.totalEntries, file_.Size() / kCentralHeaderSize)));
+    entries_.reserve(
+        static_cast<size_t>(std::min<uint64_t>(end.totalEntries, file_.Size() / kCentralHeaderSize)));
     int code = kOk;
     std::vector<uint8_t> extra;
     for (uint64_t i = 0; i < end.totalEntries; ++i) {
@@ -582,7 +575,8 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         extra.resize(Get16(h + 30));
         if (!headerRead || !reader.Read(&raw[0], nameLength) || !reader.Read(extra.data(), extra.size()) ||
             !reader.Skip(Get16(h + 32))) {
-            messages_.Err("error:  unexpected end of zipfile in the central directory (file #%llu).\n", number);
+            messages_.Err("error:  unexpected end of zipfile in the central directory (file #%llu).\n",
+                          number);
             return kUnexpectedEnd;
         }
         e.versionMadeBy = Get16(h + 4);
@@ -600,19 +594,14 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         // ZIP64: the fields set to all ones are in the extended-information extra field, in order.
         if (e.uncompressedSize == 0xFFFFFFFF || e.compressedSize == 0xFFFFFFFF ||
             e.localHeaderOffset == 0xFFFFFFFF || e.disk == 0xFFFF) {
-            ApplyZip64Extra(extra.data(), extra.size(), e.uncompressedSize == 0xFFFFFFFF ? &e.uncompressedSize : nullptr,
+            ApplyZip64Extra(extra.data(), extra.size(),
+                            e.uncompressedSize == 0xFFFFFFFF ? &e.uncompressedSize : nullptr,
                             e.compressedSize == 0xFFFFFFFF ? &e.compressedSize : nullptr,
                             e.localHeaderOffset == 0xFFFFFFFF ? &e.localHeaderOffset : nullptr,
                             e.disk == 0xFFFF ? &e.disk : nullptr);
         }
+        // Kept whole, however long (the field holds at most 65535 bytes): a cut name is another file.
         std::string name = MemberNameAsUtf8(raw, e.HasUtf8Name());
-        if (name.size() > kMaxNameLength) {
-            // Cut between two characters: half a character would make the whole name unusable.
-            name.resize(TEXTCODEC::Utf8Prefix(name, kMaxNameLength));
-            messages_.Err("warning:  filename too long--truncating.\n");
-            messages_.Err("[ %s ]\n", name.c_str());
-            code = std::max<int>(code, kWarning);
-        }
         e.name = NormalizeMemberName(name, e.Host());
         entries_.push_back(std::move(e));
     }
@@ -712,7 +701,8 @@ int ZipArchive::List(const std::vector<std::string>& patterns, Listing& listing)
     int code = openCode_;
     std::vector<bool> used;
     for (size_t i : Select(patterns, false, used)) {
-        listing.entries.push_back({entries_[i].name, entries_[i].uncompressedSize, entries_[i].HasUtf8Name()});
+        listing.entries.push_back(
+            {entries_[i].name, entries_[i].uncompressedSize, entries_[i].HasUtf8Name()});
         listing.total += entries_[i].uncompressedSize;
     }
     for (size_t p = 0; p < patterns.size(); ++p) {

@@ -33,7 +33,12 @@ PathKind Stat(const std::string& path) {
 bool MakeDirectory(const std::string& path) {
     if (CreateDirectoryW(Wide(path).c_str(), nullptr))
         return true;
-    return Stat(path) == PathKind::Directory;
+    // The caller reports the reason of the failed creation, not that of the look that follows.
+    const DWORD error = GetLastError();
+    if (Stat(path) == PathKind::Directory)
+        return true;
+    SetLastError(error);
+    return false;
 }
 
 bool IsFatVolume(const std::string& directory) {

@@ -6,9 +6,6 @@
 
 namespace orvik::unzip {
 
-// Longest member name the engine keeps; longer names are cut.
-constexpr size_t kMaxNameLength = 260;
-
 // Hosts whose file systems ignore case: names are lower-cased and matched without regard to case.
 bool HostIgnoresCase(unsigned host);
 

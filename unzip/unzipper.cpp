@@ -65,9 +65,9 @@ UNZIPPER::UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRI
     : AskOverwriteList(WithForwardSlashes(askoverwrite)), ProtectedList(WithForwardSlashes(protectedfiles)),
       Ask(ask ? std::move(ask) : ASKOVERWRITE(UnzipperAskOverwrite)), EngineMessages(new LoggedMessages),
       Archive(new ZipArchive(*EngineMessages)), Table(new Listing) {
-    std::snprintf(ArchiveName, sizeof ArchiveName, "%s", archive.Text());
-    LogPrintf("UNZIPPER::UNZIPPER(%s)\n", ArchiveName);
-    std::string path = TEXTCODEC::ToUtf8(ArchiveName);
+    ArchiveName = archive.Text();
+    LogPrintf("UNZIPPER::UNZIPPER(%s)\n", ArchiveName.Text());
+    std::string path = TEXTCODEC::ToUtf8(ArchiveName.Text());
     std::replace(path.begin(), path.end(), '\\', '/');
     int error = Archive->Open(path, 0);
     if (Archive->IsUsable())
@@ -83,19 +83,26 @@ int64_t UNZIPPER::GetTotalSize() const {
     return static_cast<int64_t>(Table->total);
 }
 
-int64_t UNZIPPER::GetFirstFile(char* name) {
+int64_t UNZIPPER::GetFirstFile(STRING& name) {
     Cursor = 0;
     return GetNextFile(name);
 }
 
-int64_t UNZIPPER::GetNextFile(char* name) {
+int64_t UNZIPPER::GetNextFile(STRING& name) {
     if (Cursor >= static_cast<int>(Table->entries.size())) {
-        name[0] = '\0';
+        name = "";
         return 0;
     }
     const ListingEntry& entry = Table->entries[static_cast<size_t>(Cursor++)];
-    std::snprintf(name, NAMESIZE, "%s", TEXTCODEC::FromUtf8(entry.name).c_str());
+    name = TEXTCODEC::FromUtf8(entry.name).c_str();
     return static_cast<int64_t>(entry.size);
+}
+
+bool ProtectedEntryMatches(const STRING& entry, const STRING& member) {
+    const STRING pattern = WithForwardSlashes(entry);
+    if (HasPatternCharacters(pattern))
+        return WildcardMatch(pattern.Text(), member.Text(), true);
+    return StringCompareNoCase(pattern.Text(), member.Text()) == 0;
 }
 
 bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const {
@@ -107,9 +114,8 @@ bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const 
         STRING pattern = item.Word(0, ";", WORD_NOTNULL);
         if (pattern.IsEmpty())
             continue;
-        bool matches = HasPatternCharacters(pattern) ? WildcardMatch(pattern.Text(), name.Text(), true)
-                                                     : StringCompareNoCase(pattern.Text(), name.Text()) == 0;
-        if (matches && fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
+        if (ProtectedEntryMatches(pattern, name) &&
+            fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
             LogPrintf("UNZIPPER::ExtractFile() %s is protected and exists\n", name.Text());
             keep = true;
         }

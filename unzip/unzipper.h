@@ -19,9 +19,6 @@ struct Listing;
 
 class UNZIPPER {
 public:
-    // Size of the name buffers of GetFirstFile and GetNextFile.
-    static constexpr int NAMESIZE = 260;
-
     // Asked before an "AskOverwrite" member replaces an existing file; subject is the item's description
     // or the member name. True replaces the file. Unset: the platform's question (a Yes/No message box on
     // Windows, string resources 2992 and 2993).
@@ -35,10 +32,10 @@ public:
 
     // Sum of the uncompressed sizes of all listed members.
     int64_t GetTotalSize() const;
-    // Copies the first member's name into name (NAMESIZE bytes) and returns its size.
-    int64_t GetFirstFile(char* name);
+    // Sets name to the first member's whole name, however long, and returns its size.
+    int64_t GetFirstFile(STRING& name);
     // The member at the cursor; the name is empty after the last member.
-    int64_t GetNextFile(char* name);
+    int64_t GetNextFile(STRING& name);
     // 1 when the member was extracted correctly or a policy list kept it back, else 0. *extracted (if
     // given) is 1 when the engine ran, 0 when a policy kept the existing file.
     int ExtractFile(const char* name, const char* destination, int* extracted = nullptr);
@@ -56,7 +53,7 @@ private:
     bool IsProtected(const STRING& name, const STRING& destination) const;
     bool MayOverwrite(const STRING& name, const STRING& destination) const;
 
-    char ArchiveName[NAMESIZE];
+    STRING ArchiveName;
     STRING AskOverwriteList;
     STRING ProtectedList;
     int Cursor = 0;
@@ -67,6 +64,10 @@ private:
     std::unique_ptr<orvik::unzip::ZipArchive> Archive;
     std::unique_ptr<orvik::unzip::Listing> Table;
 };
+
+// Whether an entry of "ProtectedFiles" names the member: with "*" or "?" it is a pattern, otherwise the
+// whole name; letter case is ignored and "\" reads as "/".
+bool ProtectedEntryMatches(const STRING& entry, const STRING& member);
 
 // The platform's overwrite question (unzipper_win32.cpp / unzipper_posix.cpp).
 bool UnzipperAskOverwrite(const STRING& subject);

@@ -1,9 +1,10 @@
 // Names in every script, for real under Wine, in a prefix of its own whose user is "Łukasz 山田" (so TEMP,
 // the start menu and the desktop lie below "C:\users\Łukasz 山田"): DemoPad installed by the UI robot into
-// "Q:\Programme\Ärger & Δ 山田" with a start-menu folder and a link of such names, and with two more members,
-// one stored with the UTF-8 flag and one with a name in code page 437. Everything is read back through the
-// wide (UTF-16) calls of Windows, as any other program would see it, then uninstalled. A second test shows
-// that a setup.cfg in code page 1252 and one in UTF-8 put the same texts on the pages.
+// "Q:\Programme\Ärger & Δ 山田" with a start-menu folder and a link of such names, and with three more
+// members, one stored with the UTF-8 flag, one with a name in code page 437 and one whose name is longer than
+// 260 bytes. Everything is read back through the wide (UTF-16) calls of Windows, as any other program would
+// see it, DemoPad is started from its start-menu link as the shell starts it, then all is uninstalled. A
+// second test shows that a setup.cfg in code page 1252 and one in UTF-8 put the same texts on the pages.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -35,8 +36,16 @@ const std::string kStartmenuName = "Orvik Ärger Δ 山田";
 const std::string kLinkName = "Lies mich 山田";
 const std::string kFlaggedMember = "docs/Ölkännchen 山.txt";
 const std::string kCp437Member = "docs/Gr\x81\xE1"
-                                 "e.txt"; // "Grüße.txt" in code page 437
+                                 "e.txt";                   // "Grüße.txt" in code page 437
 const std::string kCp437MemberAsUnicode = "docs/grüße.txt"; // an MS-DOS name: ASCII letters lower-cased
+const std::string kLongFolder = "docs/長い名前のフォルダ";
+// 84 characters but 244 bytes of UTF-8: the whole member name is longer than 260 bytes.
+std::string LongFileName() {
+    std::string name;
+    for (int i = 0; i < 80; ++i)
+        name += "山";
+    return name + ".txt";
+}
 const std::string kIniKey = "OrvikDemoPad";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvikDemoPad";
 
@@ -118,6 +127,64 @@ std::string LinkTarget(const std::string& link) {
     }
     shelllink->Release();
     return target;
+}
+
+// Opens a shell link as the shell opens a link item: its default command, without error dialogs.
+bool OpenLink(const std::string& link) {
+    IShellLinkW* shelllink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shelllink))))
+        return false;
+    bool opened = false;
+    IPersistFile* file = nullptr;
+    IContextMenu* menu = nullptr;
+    if (SUCCEEDED(shelllink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(W(link).c_str(), STGM_READ)) &&
+        SUCCEEDED(shelllink->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)))) {
+        HMENU popup = CreatePopupMenu();
+        menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_DEFAULTONLY);
+        CMINVOKECOMMANDINFO command = {};
+        command.cbSize = sizeof command;
+        command.fMask = CMIC_MASK_FLAG_NO_UI;
+        command.lpVerb = MAKEINTRESOURCEA(0); // the default command
+        command.nShow = SW_SHOWNORMAL;
+        opened = SUCCEEDED(menu->InvokeCommand(&command));
+        DestroyMenu(popup);
+    }
+    if (menu)
+        menu->Release();
+    if (file)
+        file->Release();
+    shelllink->Release();
+    return opened;
+}
+
+// The names in a folder, as FindFirstFileW lists them.
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW(W(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(toUtf8(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The image a process was started from; empty when it cannot be asked.
+std::string ProcessImage(DWORD processid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processid);
+    if (!process)
+        return {};
+    wchar_t path[1024] = L"";
+    DWORD size = 1024;
+    const bool known = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return known ? toUtf8(path) : std::string();
 }
 
 // Visible top-level windows of any process whose title holds words (read as UTF-16).
@@ -229,6 +296,7 @@ void WriteCustomArchive(const PACKAGE& package) {
     }
     members.push_back({kFlaggedMember, "stored with the UTF-8 flag\r\n", 0x0800, 3});
     members.push_back({kCp437Member, "stored in code page 437\r\n", 0, 0});
+    members.push_back({kLongFolder + "/" + LongFileName(), "a long name\r\n", 0x0800, 3});
     ASSERT_TRUE(copytest::WriteZip(package.File("custom.fil"), members));
 }
 
@@ -341,6 +409,9 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
     EXPECT_TRUE(Exists(kDestination + "\\site.ini")) << "a member of custom.fil";
     EXPECT_EQ(ReadWhole(kDestination + "\\docs\\Ölkännchen 山.txt"), "stored with the UTF-8 flag\r\n");
     EXPECT_EQ(ReadWhole(kDestination + "\\docs\\grüße.txt"), "stored in code page 437\r\n");
+    const std::string longfolder = kDestination + "\\" + Replaced(kLongFolder, "/", "\\");
+    EXPECT_EQ(FolderEntries(longfolder), std::vector<std::string>{LongFileName()});
+    EXPECT_EQ(ReadWhole(longfolder + "\\" + LongFileName()), "a long name\r\n");
     // The uninstall entry.
     EXPECT_EQ(EntryValue(L"UninstallPath"), kDestination);
     EXPECT_EQ(EntryValue(L"DisplayName"), kStartmenuName);
@@ -349,12 +420,33 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
     const std::string files = "|" + EntryValue(L"UninstallFiles") + "|";
     EXPECT_NE(files.find("|" + kFlaggedMember + "|"), std::string::npos) << files;
     EXPECT_NE(files.find("|" + kCp437MemberAsUnicode + "|"), std::string::npos) << files;
+    EXPECT_NE(files.find("|" + kLongFolder + "/" + LongFileName() + "|"), std::string::npos) << files;
     // The start-menu folder, its links and the desktop's.
     EXPECT_EQ(LinkTarget(startmenu + "\\DemoPad.LNK"), kDestination + "\\demoapp.exe");
     EXPECT_EQ(LinkTarget(startmenu + "\\" + kLinkName + ".LNK"), kDestination + "\\docs\\Ölkännchen 山.txt");
     EXPECT_EQ(LinkTarget(startmenu + "\\Tools\\DemoPad Sync.LNK"), kDestination + "\\demosync.exe");
     EXPECT_TRUE(Exists(startmenu + "\\DemoPad on the Web.URL"));
     EXPECT_EQ(LinkTarget(desktop + "\\DemoPad.LNK"), kDestination + "\\demoapp.exe");
+
+    // DemoPad started from its start-menu link as the shell opens a link: through the link's own command.
+    // (ShellExecuteW on a .LNK finds no "open" command for links under Wine, whatever their names.) The
+    // program must run from the Unicode destination; a check, not an assertion, so that the removal below
+    // still runs when it does not.
+    EXPECT_TRUE(OpenLink(startmenu + "\\DemoPad.LNK"))
+        << "the link's open command failed: Wine runs a link by its 8-bit path, which setup.exe writes in "
+           "UTF-8 and this program reads in its own code page";
+    Window demopad;
+    waitUntil([&] { return static_cast<bool>(demopad = Window(FindWindowW(L"DemoPadWindow", nullptr))); },
+              Milliseconds{10000});
+    EXPECT_TRUE(demopad) << "DemoPad's window did not appear";
+    if (demopad) {
+        EXPECT_EQ(ProcessImage(demopad.processId()), kDestination + "\\demoapp.exe");
+        Screenshot(demopad, "03-demopad-from-its-link");
+        HANDLE demoprocess = OpenProcess(SYNCHRONIZE, FALSE, demopad.processId());
+        postMessage(demopad, WM_CLOSE);
+        EXPECT_EQ(WaitForSingleObject(demoprocess, static_cast<DWORD>(kTimeout.count())), WAIT_OBJECT_0);
+        CloseHandle(demoprocess);
+    }
 
     // The uninstall entry's command, as the system's list of programs starts it; all data removed.
     const std::string command = EntryValue(L"UninstallString");

@@ -73,6 +73,18 @@ TEST_F(RegistryTest, ValuesRoundTripIncludingLongAndEmptyStrings) {
     ASSERT_EQ(4, binary.Length());
     EXPECT_EQ(0xDEADBEEFu, *reinterpret_cast<const uint32_t*>(binary.Data()));
 
+    // Other programs read the stored bytes: a text is stored with its terminating zero.
+    HKEY raw = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(TestBase) + "App").c_str(), 0,
+                                           KEY_READ, &raw));
+    DWORD type = 0, stored = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(raw, "Long", nullptr, &type, nullptr, &stored));
+    EXPECT_EQ(REG_SZ, type);
+    EXPECT_EQ(longtext.size() + 1, stored);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(raw, "Empty", nullptr, &type, nullptr, &stored));
+    EXPECT_EQ(1u, stored);
+    RegCloseKey(raw);
+
     STRING kept("kept");
     EXPECT_FALSE(reg.Read("NoSuchValue", kept));
     EXPECT_EQ("kept", Text(kept));

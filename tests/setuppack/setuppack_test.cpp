@@ -159,6 +159,37 @@ std::map<std::string, std::string> BsdtarContents(const fs::path& archive, const
     return contents;
 }
 
+// Member name -> general-purpose flags, read from the central directory's own bytes.
+std::map<std::string, unsigned> CentralFlags(const fs::path& archive) {
+    const std::string bytes = ReadAll(archive);
+    auto get16 = [&](size_t at) {
+        return static_cast<unsigned>(static_cast<uint8_t>(bytes[at])) |
+               static_cast<unsigned>(static_cast<uint8_t>(bytes[at + 1])) << 8;
+    };
+    std::map<std::string, unsigned> flags;
+    for (size_t at = bytes.find("PK\001\002"); at != std::string::npos && at + 46 <= bytes.size();
+         at = bytes.find("PK\001\002", at + 4))
+        flags[bytes.substr(at + 46, get16(at + 28))] = get16(at + 8);
+    return flags;
+}
+
+// bsdtar's listing, with names lacking the UTF-8 flag read as code page 437 (as the installer reads them).
+std::string BsdtarListing(const fs::path& archive) {
+    const std::string command = "LC_ALL=C.UTF-8 " + std::string(ORVIK_BSDTAR) +
+                                " --options zip:hdrcharset=CP437 -tf '" + archive.string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string listing;
+    if (!pipe) {
+        ADD_FAILURE() << command;
+        return listing;
+    }
+    char chunk[4096];
+    for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        listing.append(chunk, got);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return listing;
+}
+
 } // namespace
 
 TEST_F(SetupPack, AGoodPackageIsBuiltAndChecksClean) {
@@ -330,6 +361,58 @@ TEST_F(SetupPack, UnsafeMemberNamesAreReportedAndNeverPacked) {
     PackFolder((Source / "setup.fil").string(), (Root / "out.fil").string(), built, summary);
     EXPECT_TRUE(Reports(built, "out.fil", 0, "\"con.txt\" is not packed"));
     EXPECT_EQ(EngineContents(Root / "out.fil").count("con.txt"), 0u);
+}
+
+TEST_F(SetupPack, NamesBeyondAsciiArePackedAsFlaggedUtf8) {
+    const std::string name = "docs/Ölkännchen 山.txt";
+    Write("setup.fil/" + name, "named in UTF-8");
+    const REPORT built = Build();
+    EXPECT_TRUE(built.Clean()) << Listed(built);
+    EXPECT_EQ(EngineContents(Package / "setup.fil").count(name), 1u);
+    const std::string listing = BsdtarListing(Package / "setup.fil");
+    EXPECT_NE(listing.find(name + "\n"), std::string::npos) << listing;
+    const std::map<std::string, unsigned> flags = CentralFlags(Package / "setup.fil");
+    ASSERT_EQ(flags.count(name), 1u);
+    EXPECT_EQ(flags.at(name) & 0x0800, 0x0800u);
+    EXPECT_EQ(flags.at("docs/readme.txt") & 0x0800, 0u) << "ASCII names stay as other archivers write them";
+    EXPECT_EQ(flags.at("docs/") & 0x0800, 0u);
+
+    // A name that is not UTF-8 means nothing certain on Windows: not packed.
+    Write("setup.fil/caf\xE9.txt", "latin-1");
+    REPORT refused;
+    std::ostringstream summary;
+    PackFolder((Source / "setup.fil").string(), (Root / "out.fil").string(), refused, summary);
+    EXPECT_TRUE(Reports(refused, "out.fil", 0, "is not packed"));
+}
+
+// Lengths count characters as Windows does, not bytes: "C:\Program Files\" and the member.
+TEST_F(SetupPack, MembersTooLongForAWindowsPathAreReported) {
+    const std::string deep = "deep/" + std::string(120, 'a') + "/" + std::string(120, 'b') + ".txt";
+    std::string wide = "docs/";
+    for (int i = 0; i < 80; ++i)
+        wide += "山"; // 240 bytes, 80 characters
+    wide += ".txt";
+    Write("setup.fil/" + deep, "deep");
+    Write("setup.fil/" + wide, "wide");
+    const REPORT report = CheckConfig(GOOD_CONFIG);
+    EXPECT_TRUE(Reports(report, "setup.fil", 0,
+                        "member \"" + deep + "\" is 267 characters long under \"C:\\Program Files\""));
+    EXPECT_EQ(report.All().size(), 1u) << Listed(report);
+
+    const REPORT elsewhere = CheckConfig(std::string(GOOD_CONFIG) + "InstallPath=*D:\\\\Demo\n");
+    EXPECT_TRUE(elsewhere.Clean()) << "258 characters under D:\\Demo fit\n" << Listed(elsewhere);
+    const REPORT nested = CheckConfig(std::string(GOOD_CONFIG) + "InstallPath=Orvik\\\\Demo Pad\n");
+    EXPECT_TRUE(Reports(nested, "setup.fil", 0, "is 282 characters long under \"C:\\Program Files\\Orvik"));
+}
+
+TEST_F(SetupPack, ProtectedFilesMatchMembersAsSetupDoes) {
+    const REPORT report = CheckConfig(std::string(GOOD_CONFIG) +
+                                      "ProtectedFiles=*.INI|docs\\\\read*.txt;kept|app.ex?|logs/*.log|"
+                                      "missing.dll\n"); // 16
+    EXPECT_TRUE(Reports(report, "setup.cfg", 16, "\"logs/*.log\", which no archive member has"));
+    EXPECT_TRUE(Reports(report, "setup.cfg", 16, "\"missing.dll\", which no archive member has"));
+    EXPECT_EQ(report.All().size(), 2u) << "patterns, case and \"\\\" as setup matches them\n"
+                                       << Listed(report);
 }
 
 TEST(SetupPackKeys, TheNearestKeyIsFoundDespiteTyposAndLetterCase) {

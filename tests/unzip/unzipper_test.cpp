@@ -4,6 +4,8 @@
 
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/textcodec.h"
+#include "tests/copy/ziparchive.h"
 #include "tests/unzip/unzip_test_support.h"
 
 #include <gtest/gtest.h>
@@ -39,25 +41,25 @@ unsigned long AssertionCount() {
 TEST(UnzipperListing, WalksEveryMemberThenAnEmptyName) {
     UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
     EXPECT_EQ(zip.GetTotalSize(), 3000 + 9000 + 5120);
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     EXPECT_EQ(zip.GetFirstFile(name), 3000);
-    EXPECT_STREQ(name, "readme.txt");
+    EXPECT_STREQ(name.Text(), "readme.txt");
     EXPECT_EQ(zip.GetNextFile(name), 9000);
-    EXPECT_STREQ(name, "docs/guide.txt");
+    EXPECT_STREQ(name.Text(), "docs/guide.txt");
     EXPECT_EQ(zip.GetNextFile(name), 5120);
-    EXPECT_STREQ(name, "bin/tool.dat");
+    EXPECT_STREQ(name.Text(), "bin/tool.dat");
     EXPECT_EQ(zip.GetNextFile(name), 0);
-    EXPECT_STREQ(name, "");
+    EXPECT_STREQ(name.Text(), "");
     // GetFirstFile starts over.
     EXPECT_EQ(zip.GetFirstFile(name), 3000);
-    EXPECT_STREQ(name, "readme.txt");
+    EXPECT_STREQ(name.Text(), "readme.txt");
 }
 
 TEST(UnzipperListing, HasNoFixedNumberOfSlots) {
     UNZIPPER zip(Edge("many-members.zip").c_str(), "", "");
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     int count = 0;
-    for (zip.GetFirstFile(name); name[0]; zip.GetNextFile(name))
+    for (zip.GetFirstFile(name); name.NotEmpty(); zip.GetNextFile(name))
         ++count;
     EXPECT_EQ(count, 300);
 }
@@ -67,20 +69,20 @@ TEST(UnzipperListing, AFailedListingFiresTheAssertion) {
     UNZIPPER zip(Edge("truncated-file.zip").c_str(), "", "");
     EXPECT_EQ(AssertionCount(), before + 1);
     EXPECT_STREQ(LastAssertFailure().Condition.Text(), "error==FALSE");
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     zip.GetFirstFile(name);
-    EXPECT_STREQ(name, "");
+    EXPECT_STREQ(name.Text(), "");
     ScratchDir dir;
     EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 0);
 }
 
 TEST(UnzipperListing, MsDosNamesAreListedInLowerCase) {
     UNZIPPER zip(Edge("msdos.zip").c_str(), "", "");
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     zip.GetFirstFile(name);
-    EXPECT_STREQ(name, "readme.txt");
+    EXPECT_STREQ(name.Text(), "readme.txt");
     ScratchDir dir;
-    EXPECT_EQ(zip.ExtractFile(name, dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile(name.Text(), dir.Path().c_str()), 1);
     EXPECT_TRUE(Exists(dir.File("readme.txt")));
 }
 
@@ -97,10 +99,10 @@ TEST(UnzipperExtract, CreatesTheDestinationChainAndTheMembersDirectories) {
 TEST(UnzipperExtract, ThePerMemberLoopOfTheCopyStepExtractsEverything) {
     ScratchDir dir;
     UNZIPPER zip(Edge("many-members.zip").c_str(), "", "");
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     int64_t done = 0;
-    for (int64_t size = zip.GetFirstFile(name); name[0]; size = zip.GetNextFile(name)) {
-        ASSERT_EQ(zip.ExtractFile(name, dir.Path().c_str()), 1) << name;
+    for (int64_t size = zip.GetFirstFile(name); name.NotEmpty(); size = zip.GetNextFile(name)) {
+        ASSERT_EQ(zip.ExtractFile(name.Text(), dir.Path().c_str()), 1) << name.Text();
         done += size;
     }
     EXPECT_EQ(done, zip.GetTotalSize());
@@ -235,9 +237,9 @@ TEST(UnzipperWorkerThread, EveryMethodExtractsOnTheSmallWorkerStack) {
             auto* work = static_cast<Job*>(argument);
             for (const std::string& archive : work->archives) {
                 UNZIPPER zip(archive.c_str(), "", "");
-                char name[UNZIPPER::NAMESIZE];
-                for (zip.GetFirstFile(name); name[0]; zip.GetNextFile(name))
-                    work->failures += zip.ExtractFile(name, work->destination.c_str()) == 1 ? 0 : 1;
+                STRING name;
+                for (zip.GetFirstFile(name); name.NotEmpty(); zip.GetNextFile(name))
+                    work->failures += zip.ExtractFile(name.Text(), work->destination.c_str()) == 1 ? 0 : 1;
             }
         },
         &job);
@@ -251,9 +253,57 @@ TEST(UnzipperListing, SizesBeyondFourGiBReachTheCopyStepWhole) {
     UNZIPPER zip(ZipData("zip64/zip64-huge-listing.zip").c_str(), "", "");
     const int64_t huge = (int64_t(5) << 30) + 7;
     EXPECT_EQ(zip.GetTotalSize(), huge + 28);
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     EXPECT_EQ(zip.GetFirstFile(name), huge);
-    EXPECT_STREQ(name, "huge.bin");
+    EXPECT_STREQ(name.Text(), "huge.bin");
     EXPECT_EQ(zip.GetNextFile(name), 28);
-    EXPECT_STREQ(name, "small.txt");
+    EXPECT_STREQ(name.Text(), "small.txt");
+}
+
+// Names of more than 260 bytes of UTF-8 that are still short paths: 94 characters, 272 bytes. The two
+// agree in their first 260 bytes, so a cut name would write both into one file.
+TEST(UnzipperLongNames, ComeBackWholeAndInstallUnderTheirOwnNames) {
+    const std::string folder = "長い名前のフォルダ/";
+    std::string stem;
+    for (int i = 0; i < 80; ++i)
+        stem += "山";
+    const std::string first = folder + stem + "一.txt";
+    const std::string second = folder + stem + "二.txt";
+    ASSERT_GT(first.size(), 260u);
+    if (TEXTCODEC::FromUtf8(first) != first)
+        GTEST_SKIP() << "the program's code page is not UTF-8 (setup.exe's is; see tests/intl)";
+    ScratchDir dir;
+    const std::string archive = dir.File("long.zip");
+    ASSERT_TRUE(copytest::WriteZip(archive, {{first, "first", 0x0800, 3}, {second, "second", 0x0800, 3}}));
+
+    UNZIPPER zip(archive.c_str(), "", "");
+    std::vector<std::string> names;
+    STRING name;
+    for (zip.GetFirstFile(name); name.NotEmpty(); zip.GetNextFile(name)) {
+        names.push_back(name.Text());
+        EXPECT_EQ(zip.ExtractFile(name.Text(), dir.File("out").c_str()), 1) << name.Text();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{first, second}));
+    EXPECT_EQ(ReadFile(dir.File("out/" + first)), "first");
+    EXPECT_EQ(ReadFile(dir.File("out/" + second)), "second");
+}
+
+// A component longer than any file system takes (255 characters) is a write failure with the system's
+// reason, the one the user is asked to retry; nothing is written under a shortened name.
+TEST(UnzipperLongNames, APathTheFileSystemRefusesFailsToBeWrittenAndIsNotCut) {
+    const std::string name = "dir/" + std::string(300, 'n') + ".txt";
+    ScratchDir dir;
+    const std::string archive = dir.File("toolong.zip");
+    ASSERT_TRUE(copytest::WriteZip(archive, {{name, "data"}, {"ok.txt", "ok"}}));
+
+    UNZIPPER zip(archive.c_str(), "", "");
+    STRING listed;
+    zip.GetFirstFile(listed);
+    EXPECT_EQ(std::string(listed.Text()), name);
+    const std::string out = dir.File("out");
+    EXPECT_EQ(zip.ExtractFile(listed.Text(), out.c_str()), 0);
+    EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write);
+    EXPECT_NE(zip.LastSystemError(), 0);
+    EXPECT_EQ(zip.ExtractFile("ok.txt", out.c_str()), 1);
+    EXPECT_EQ(FilesBelow(out), std::vector<std::string>{"ok.txt"});
 }

@@ -6,10 +6,12 @@
 #include <set>
 
 #include "lib/ownedpath.h"
+#include "lib/textcodec.h"
 #include "setup/config.h"
 #include "setup/installrecord.h"
 #include "tools/setuppack/archivecheck.h"
 #include "tools/setuppack/configfile.h"
+#include "unzip/unzipper.h"
 
 namespace setuppack {
 
@@ -17,6 +19,8 @@ namespace {
 
 const char* const LICENCE_TEXTS[] = {"LICENSE.TXT", "LICENSEFR.TXT", "LIZENZ.TXT"};
 const char* const KNOWN_LIBRARIES[] = {"dao360"};
+// The longest path Windows opens without the long-path prefix: MAX_PATH less the terminator.
+constexpr size_t LONGEST_PATH = 259;
 
 // A name as Windows compares it: "/" separators, letter case ignored.
 std::string Folded(std::string name) {
@@ -55,15 +59,48 @@ private:
 class DESTINATION {
 public:
     void AddMember(const std::string& name) {
-        if (!IsFolderPlaceholder(name.c_str()))
-            Names.insert(Folded(name));
+        if (IsFolderPlaceholder(name.c_str()))
+            return;
+        Names.insert(Folded(name));
+        Members.push_back(name);
     }
     void AddCopied(const std::string& name) { Names.insert(Folded(name)); }
     bool Has(const std::string& name) const { return Names.count(Folded(name)) > 0; }
+    // Whether setup's "ProtectedFiles" entry covers any archive member.
+    bool HasProtected(const std::string& entry) const {
+        return std::any_of(Members.begin(), Members.end(), [&](const std::string& member) {
+            return ProtectedEntryMatches(STRING(entry.c_str()), STRING(member.c_str()));
+        });
+    }
 
 private:
     std::set<std::string> Names;
+    std::vector<std::string> Members;
 };
+
+// The destination setup offers: "C:\Program Files\" and InstallPath, or what follows a leading "*".
+std::string TypicalDestination(const std::string& installpath) {
+    if (!installpath.empty() && installpath[0] == '*')
+        return installpath.substr(1);
+    return "C:\\Program Files" + (installpath.empty() ? "" : "\\" + installpath);
+}
+
+// Members whose path under the destination is longer than Windows takes: found here rather than on a
+// customer's machine. Lengths count UTF-16 units, as Windows does.
+void CheckPathLengths(const std::string& archive, const std::vector<std::string>& members,
+                      const std::string& destination, REPORT& report) {
+    for (const std::string& member : members) {
+        std::string path = destination + "\\" + member;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        const size_t length = TEXTCODEC::Utf16FromUtf8(path).size();
+        if (length > LONGEST_PATH)
+            report.Add(archive, 0,
+                       "member \"" + member + "\" is " + std::to_string(length) +
+                           " characters long under \"" + destination + "\", more than the " +
+                           std::to_string(LONGEST_PATH) +
+                           " Windows takes in a path: setup cannot write it there");
+    }
+}
 
 bool IsNumberText(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
@@ -181,6 +218,12 @@ private:
                 Problem("AskOverwrite", "AskOverwrite names \"" + member +
                                             "\", which no archive member has: the question is never asked");
         }
+        for (const STRING& field : ListFields(Config.Text("ProtectedFiles"))) {
+            const std::string entry = Trim(Std(EntryField(field, 0)));
+            if (!entry.empty() && !Destination.HasProtected(entry))
+                Problem("ProtectedFiles", "ProtectedFiles names \"" + entry +
+                                              "\", which no archive member has: it protects nothing");
+        }
     }
 
     void FileTypes() {
@@ -249,6 +292,7 @@ void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summa
     }
 
     DESTINATION destination;
+    std::vector<std::pair<std::string, std::vector<std::string>>> members;
     for (const char* archive : {"setup.fil", "custom.fil"}) {
         if (!files.Has(archive)) {
             if (std::string(archive) == "setup.fil")
@@ -258,6 +302,7 @@ void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summa
         const ARCHIVESUMMARY read = CheckArchive(folder, archive, report);
         for (const std::string& member : read.Members)
             destination.AddMember(member);
+        members.emplace_back(archive, read.Members);
         if (read.Opened)
             summary << archive << ": " << read.Members.size() << " members, " << read.Bytes << " bytes\n";
     }
@@ -290,6 +335,13 @@ void CheckPackage(const std::string& folder, REPORT& report, std::ostream& summa
     }
     for (const std::string& language : config.Languages())
         CONFIGCHECK(config, language, destination, report).Run();
+    std::set<std::string> destinations;
+    for (const std::string& language : config.Languages())
+        destinations.insert(
+            TypicalDestination(Std(CONFIGREADER(config.Resolved(language)).Text("InstallPath"))));
+    for (const std::string& destination : destinations)
+        for (const auto& [archive, names] : members)
+            CheckPathLengths(archive, names, destination, report);
 }
 
 } // namespace setuppack

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "lib/ownedpath.h"
+#include "lib/textcodec.h"
 #include "tools/setuppack/zipwriter.h"
 
 namespace setuppack {
@@ -34,8 +35,10 @@ DOSTIME MemberTime(const fs::path& path) {
     return DosTimeOf(std::chrono::system_clock::to_time_t(now));
 }
 
-bool IsPlainAscii(const std::string& name) {
-    return std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+// Names from the file system are UTF-8; control characters have no place in a file name on Windows.
+bool IsPlainText(const std::string& name) {
+    return TEXTCODEC::IsUtf8(name) &&
+           std::none_of(name.begin(), name.end(), [](char c) { return (c >= 0 && c < 0x20) || c == 0x7F; });
 }
 
 } // namespace
@@ -52,9 +55,9 @@ bool PackFolder(const std::string& folder, const std::string& archive, REPORT& r
             name += "/";
         else if (!it->is_regular_file())
             continue;
-        // The installer writes names in the system's code page and joins them below the destination:
-        // anything else would land under another name or elsewhere.
-        if (!IsPlainAscii(name) || !IsNameBelow(name.c_str())) {
+        // The installer joins names below the destination: anything else would land elsewhere. Names beyond
+        // ASCII are stored as UTF-8 with the archive's flag for it.
+        if (!IsPlainText(name) || !IsNameBelow(name.c_str())) {
             report.Add(label, 0, "\"" + name + "\" is not packed: its name is not a plain relative name");
             continue;
         }

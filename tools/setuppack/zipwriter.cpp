@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -23,6 +24,7 @@ constexpr uint16_t VERSION_ZIP64 = 45;
 constexpr uint16_t HOST_UNIX =
     3; // names keep their letter case; the mode travels in the high attribute bytes
 constexpr uint32_t ALL_ONES = 0xFFFFFFFF;
+constexpr uint16_t FLAG_UTF8_NAME = 0x0800;
 constexpr size_t CHUNK = 64 * 1024;
 // MS-DOS attributes in the low byte, the Unix mode in the high half.
 constexpr uint32_t FILE_ATTRIBUTES = (0100644u << 16) | 0x20;
@@ -53,6 +55,13 @@ bool Overflows(uint64_t value) {
 
 uint32_t Classic(uint64_t value) {
     return Overflows(value) ? ALL_ONES : static_cast<uint32_t>(value);
+}
+
+// ASCII reads the same in UTF-8 and in code page 437: such names stay unflagged, as other archivers
+// write them.
+uint16_t NameFlags(const std::string& name) {
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; });
+    return ascii ? 0 : FLAG_UTF8_NAME;
 }
 
 } // namespace
@@ -99,7 +108,7 @@ bool ZIPWRITER::WriteLocalHeader(const ENTRY& entry, bool zip64) {
     std::vector<uint8_t> header;
     Put32(header, LOCAL_SIGNATURE);
     Put16(header, zip64 ? VERSION_ZIP64 : VERSION_CLASSIC);
-    Put16(header, 0);
+    Put16(header, entry.Flags);
     Put16(header, entry.Method);
     Put16(header, entry.Time.Time);
     Put16(header, entry.Time.Date);
@@ -133,6 +142,7 @@ bool ZIPWRITER::PatchLocalHeader(const ENTRY& entry, bool zip64) {
 bool ZIPWRITER::AddDirectory(const std::string& name, DOSTIME time) {
     ENTRY entry;
     entry.Name = name;
+    entry.Flags = NameFlags(name);
     entry.Time = time;
     entry.Offset = Position;
     entry.Attributes = DIRECTORY_ATTRIBUTES;
@@ -152,6 +162,7 @@ bool ZIPWRITER::AddFile(const std::string& name, const std::string& source, DOST
         return Fail("cannot open " + source);
     ENTRY entry;
     entry.Name = name;
+    entry.Flags = NameFlags(name);
     entry.Time = time;
     entry.Offset = Position;
     entry.Size = size;
@@ -270,7 +281,7 @@ bool ZIPWRITER::WriteCentralDirectory() {
         Put32(header, CENTRAL_SIGNATURE);
         Put16(header, static_cast<uint16_t>((HOST_UNIX << 8) | needed));
         Put16(header, needed);
-        Put16(header, 0);
+        Put16(header, entry.Flags);
         Put16(header, entry.Method);
         Put16(header, entry.Time.Time);
         Put16(header, entry.Time.Date);

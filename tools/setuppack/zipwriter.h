@@ -22,6 +22,8 @@ class ZIPWRITER {
 public:
     // Creates (or truncates) the archive file.
     bool Open(const std::string& path);
+    // Names are UTF-8; one that is not pure ASCII carries the UTF-8 flag (general-purpose bit 11), since
+    // readers take an unflagged name for code page 437.
     // A directory member: name ends in "/".
     bool AddDirectory(const std::string& name, DOSTIME time);
     // A file member with the bytes of source.
@@ -34,6 +36,7 @@ public:
 private:
     struct ENTRY {
         std::string Name;
+        uint16_t Flags = 0; // general-purpose flags: bit 11 for a name in UTF-8
         uint16_t Method = 0;
         uint16_t Needed = 20;
         DOSTIME Time;

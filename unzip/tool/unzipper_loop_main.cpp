@@ -13,10 +13,10 @@ int main(int argc, char** argv) {
     }
     SetAssertSilent(true);
     UNZIPPER zip(argv[1], "", "");
-    char name[UNZIPPER::NAMESIZE];
+    STRING name;
     int failures = 0;
-    for (zip.GetFirstFile(name); name[0]; zip.GetNextFile(name))
-        failures += zip.ExtractFile(name, argv[2]) ? 0 : 1;
+    for (zip.GetFirstFile(name); name.NotEmpty(); zip.GetNextFile(name))
+        failures += zip.ExtractFile(name.Text(), argv[2]) ? 0 : 1;
     if (failures)
         std::fprintf(stderr, "unzipper_loop: %d members failed\n", failures);
     return failures ? 1 : 0;
