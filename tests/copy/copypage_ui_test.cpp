@@ -659,6 +659,8 @@ TEST_F(CopyStepUi, AFileInUseIsNamedAsTheReasonAndYesAfterClosingItCompletesTheC
     CloseHandle(held); // the other program ends
     RetryAndFinish(question, wizard, wizard_process);
     EXPECT_EQ(ReadFile(Target / "shared.dll"), "new");
+    EXPECT_FALSE(fs::exists(Target / ".setup-backup-1"))
+        << "the earlier file's backup goes with a complete copy";
     EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "app.txt|shared.dll");
 }
 
