@@ -10,6 +10,7 @@
 #include "lib/ownedpath.h"
 #include "lib/scopedhandle.h"
 #include "lib/textcodec.h"
+#include "lib/winhandles.h"
 #include "setup/deletionguard.h"
 
 namespace {
@@ -36,6 +37,17 @@ void ClearReadOnly(const STRING& path) {
     const DWORD attributes = Attributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(path.Text(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+// name with its last component as the folder holds it: a member may spell it in other letter case, and the
+// file must come back under its own name.
+STRING OnDiskName(const STRING& name, const STRING& path) {
+    WIN32_FIND_DATAA found;
+    const FINDHANDLE search(FindFirstFileA(path.Text(), &found));
+    if (!search)
+        return name;
+    const int separator = static_cast<int>(std::string(name.Text()).rfind('\\'));
+    return (separator >= 0 ? name.Left(separator + 1) : STRING("")) || found.cFileName;
 }
 
 STRING Joined(const STRING& folder, const STRING& name) {
@@ -137,6 +149,7 @@ int INSTALLJOURNAL::BeforeFile(const STRING& name) {
 int INSTALLJOURNAL::BackUp(const STRING& name, const STRING& path) {
     if (!MakeBackupFolder())
         return static_cast<int>(GetLastError());
+    const STRING original = OnDiskName(name, path);
     char number[16];
     std::snprintf(number, sizeof number, "%d", ++Backups);
     const STRING backup = BackupFolder || "\\" || number;
@@ -145,8 +158,8 @@ int INSTALLJOURNAL::BackUp(const STRING& name, const STRING& path) {
         LogPrintf("SETUP::Rollback cannot back up %s: error %d\n", path.Text(), error);
         return error != 0 ? error : ERROR_ACCESS_DENIED;
     }
-    LogPrintf("SETUP::Rollback %s backed up as %s\n", name.Text(), backup.Text());
-    Files.push_back({FILEENTRY::Replaced, name, backup});
+    LogPrintf("SETUP::Rollback %s backed up as %s\n", original.Text(), backup.Text());
+    Files.push_back({FILEENTRY::Replaced, original, backup});
     return 0;
 }
 
@@ -233,6 +246,7 @@ void INSTALLJOURNAL::UndoFile(const FILEENTRY& entry) {
             ClearReadOnly(path);
             DeleteFileBelow(Destination, entry.Name, LOGCONTEXT);
         }
+        // entry.Name is the name the file had on disk, whatever letter case the member used.
         const bool restored = MoveFileExA(Joined(Destination, entry.Backup).Text(), path.Text(), 0) != 0;
         LogPrintf("SETUP::Rollback %s %s\n", path.Text(),
                   restored ? "restored" : "NOT restored: its backup stays");

@@ -719,12 +719,13 @@ protected:
     // The earlier version: its files (one read-only, one hidden, one the user made), its uninstall entry and
     // its file type, each with other data than the update brings.
     void InstallEarlierVersion() const {
-        WriteFile(Target / "app.exe", "earlier app");
+        WriteFile(Target / "App.exe",
+                  "earlier app"); // the member is "app.exe": the name comes back as it was
         WriteFile(Target / "docs" / "readme.txt", "earlier readme, longer than the new one");
         WriteFile(Target / "lib" / "old.dll", "kept");
         WriteFile(Target / "custom.ini", "[earlier]");
         WriteFile(Target / "user.dat", "the user's own");
-        SetFileAttributesA((Target / "app.exe").string().c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((Target / "App.exe").string().c_str(), FILE_ATTRIBUTE_READONLY);
         SetFileAttributesA((Target / "docs" / "readme.txt").string().c_str(), FILE_ATTRIBUTE_HIDDEN);
         HKEY entry = nullptr;
         ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, (UNINSTALL_KEY + IniKey).c_str(), &entry), ERROR_SUCCESS);
