@@ -12,6 +12,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/deletionguard.h"
+#include "setup/installjournal.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/registryrecord.h"
@@ -47,11 +48,13 @@ public:
             RegisterFileTypes();
             SetProgress(100);
             WriteUninstallEntry();
+            Journal.Commit(); // rollback
             Install().Copy = COPYOUTCOME::Finished;
             CallEndHooks();
             RestartService();
             OfferNext();
         } else {
+            Journal.Undo(); // rollback: the machine as it was before this run
             CONTROL(Job.Wizard->Hwnd(), IDC_WIZARD_BACK).Enable();
         }
         CONTROL(Job.Wizard->Hwnd(), IDC_WIZARD_CANCEL).Enable();
@@ -108,6 +111,8 @@ private:
     bool ExtractArchive(const char* name, const STRING& askoverwrite, const STRING& protectedfiles,
                         bool showprogress) {
         UNZIPPER archive(name, askoverwrite, protectedfiles);
+        archive.SetBeforeWrite(
+            [this](const STRING& member) { return Journal.BeforeFile(member); }); // rollback
         const int64_t total = archive.GetTotalSize();
         Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
         STRING member;
@@ -176,6 +181,8 @@ private:
                           name.Text());
                 continue;
             }
+            if (Journal.BeforeFile(name) != 0) // rollback: an existing file that has no backup stays
+                continue;
             FILENAME target;
             target = joined;
             if (target.Exists())
@@ -194,6 +201,7 @@ private:
             if (!ParseFileType(field, &type))
                 continue;
             for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
+                Journal.BeforeKey(HKEY_CLASSES_ROOT, key.Name); // rollback
                 REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
                 WriteRecordText(registry, "HKCR", nullptr, key.Text.Text());
             }
@@ -204,6 +212,7 @@ private:
     void WriteUninstallEntry() {
         if (!HasUninstallEntry(Config))
             return;
+        Journal.BeforeKey(HKEY_LOCAL_MACHINE, UninstallKeyPath(Config)); // rollback
         REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
@@ -240,6 +249,7 @@ private:
     COPYJOB Job;
     HASH& Config;
     const STRING InstallDir;
+    INSTALLJOURNAL Journal{InstallDir}; // rollback: what this run changed
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
     uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize
