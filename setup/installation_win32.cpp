@@ -11,6 +11,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/deletionguard.h"
+#include "setup/installjournal.h"
 #include "setup/installrecord.h"
 #include "setup/registryrecord.h"
 #include "setup/res/messages.h"
@@ -40,12 +41,15 @@ public:
         CallNewSetupHook(NEWHOOK_COPY_START, 0, HookOwner(), HookProgressBar(), 0,
                          State.Choices.InstallMode.ToInt());
         StopService();
-        if (!ExtractArchives())
+        if (!ExtractArchives()) {
+            Journal.Undo(); // rollback: the machine as it was before this run
             return;
+        }
         CopyExtraFiles();
         RegisterFileTypes();
         Interaction.SetProgress(100);
         WriteUninstallEntry();
+        Journal.Commit(); // rollback
         State.Copy = COPYOUTCOME::Finished;
         CallEndHooks();
         RestartService();
@@ -97,6 +101,8 @@ private:
                         bool showprogress) {
         UNZIPPER archive(name, askoverwrite, protectedfiles,
                          [this](const STRING& subject) { return AskOverwrite(subject); });
+        archive.SetBeforeWrite(
+            [this](const STRING& member) { return Journal.BeforeFile(member); }); // rollback
         const int64_t total = archive.GetTotalSize();
         Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
         STRING member;
@@ -171,6 +177,8 @@ private:
                           name.Text());
                 continue;
             }
+            if (Journal.BeforeFile(name) != 0) // rollback: an existing file that has no backup stays
+                continue;
             FILENAME target;
             target = joined;
             if (target.Exists())
@@ -189,6 +197,7 @@ private:
             if (!ParseFileType(field, &type))
                 continue;
             for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
+                Journal.BeforeKey(HKEY_CLASSES_ROOT, key.Name); // rollback
                 REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
                 WriteRecordText(registry, "HKCR", nullptr, key.Text.Text());
             }
@@ -199,6 +208,7 @@ private:
     void WriteUninstallEntry() {
         if (!HasUninstallEntry(Config))
             return;
+        Journal.BeforeKey(HKEY_LOCAL_MACHINE, UninstallKeyPath(Config)); // rollback
         REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_CREATE);
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
@@ -221,6 +231,7 @@ private:
     INTERACTION& Interaction;
     HASH& Config;
     const STRING InstallDir;
+    INSTALLJOURNAL Journal{InstallDir}; // rollback: what this run changed
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
     uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize

@@ -152,6 +152,17 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
     SystemError = 0;
     bool run = !IsProtected(member, target) && MayOverwrite(member, target);
     int result = 1;
+    if (run && BeforeWrite) {
+        SystemError = BeforeWrite(member);
+        if (SystemError != 0) {
+            Failure = FAILURE::Write;
+            LogPrintf("UNZIPPER::~ExtractFile() not written: system error %d before the write\n",
+                      SystemError);
+            if (extracted)
+                *extracted = 0;
+            return 0;
+        }
+    }
     if (run) {
         ExtractOptions options;
         options.quiet = 2;

@@ -24,11 +24,18 @@ public:
     // Windows, string resources 2992 and 2993).
     using ASKOVERWRITE = std::function<bool(const STRING& subject)>;
 
+    // Called once a member is about to be written (after the policy lists let it through), with the member
+    // name; 0 lets the write go on, else the system's error code, which fails the extraction as a write
+    // failure with that code. The installer's journal backs up the file it would replace here.
+    using BEFOREWRITE = std::function<int(const STRING& member)>;
+
     UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRING& protectedfiles,
              ASKOVERWRITE ask = nullptr);
     ~UNZIPPER();
     UNZIPPER(const UNZIPPER&) = delete;
     UNZIPPER& operator=(const UNZIPPER&) = delete;
+
+    void SetBeforeWrite(BEFOREWRITE before) { BeforeWrite = std::move(before); }
 
     // Sum of the uncompressed sizes of all listed members.
     int64_t GetTotalSize() const;
@@ -60,6 +67,7 @@ private:
     FAILURE Failure = FAILURE::None;
     int SystemError = 0;
     ASKOVERWRITE Ask;
+    BEFOREWRITE BeforeWrite;
     std::unique_ptr<orvik::unzip::Messages> EngineMessages;
     std::unique_ptr<orvik::unzip::ZipArchive> Archive;
     std::unique_ptr<orvik::unzip::Listing> Table;

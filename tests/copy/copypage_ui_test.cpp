@@ -310,8 +310,9 @@ protected:
     // is closed on its last page.
     void RetryAndFinish(const MessageBoxWindow& question, const Window& wizard, RobotProcess& process) const {
         question.answer("Yes");
-        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
-                              COPY_TIMEOUT))
+        ASSERT_TRUE(
+            waitUntil([&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
+                      COPY_TIMEOUT))
             << "the copy did not complete: " << wizard.child(IDC_WIZARD_TITLE).text();
         Button(wizard.child(IDCANCEL)).click();
         EXPECT_EQ(process.exitCode(COPY_TIMEOUT), 1u);
@@ -517,7 +518,8 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_EQ(ProgressPosition(wizard), 33) << "one byte of three was copied";
     Screenshot(wizard, "abandoned");
 
-    EXPECT_EQ(ReadFile(Target / "first.txt"), "1");
+    EXPECT_FALSE(fs::exists(Target / "first.txt")) << "the abandoned copy is undone";
+    EXPECT_TRUE(fs::is_directory(Target / "busy" / "file.txt")) << "what was there before stays";
     EXPECT_FALSE(fs::exists(Target / "last.txt"));
     EXPECT_FALSE(fs::exists(Target / "custom.txt"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
@@ -578,8 +580,8 @@ TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRe
 
     RobotProcess wizard_process = StartWizard();
     const Window wizard = WaitForWizard(wizard_process);
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); },
-                          COPY_TIMEOUT))
+    ASSERT_TRUE(waitUntil(
+        [&] { return wizard.child(IDC_WIZARD_TITLE).text() == LibraryText(IDS_FINISH_TITLE); }, COPY_TIMEOUT))
         << "the wizard did not move on: " << wizard.child(IDC_WIZARD_TITLE).text();
     Screenshot(wizard, "moved-on");
     Button(wizard.child(IDCANCEL)).click();
@@ -657,5 +659,174 @@ TEST_F(CopyStepUi, AFileInUseIsNamedAsTheReasonAndYesAfterClosingItCompletesTheC
     CloseHandle(held); // the other program ends
     RetryAndFinish(question, wizard, wizard_process);
     EXPECT_EQ(ReadFile(Target / "shared.dll"), "new");
+    EXPECT_FALSE(fs::exists(Target / ".setup-backup-1"))
+        << "the earlier file's backup goes with a complete copy";
     EXPECT_EQ(ValueOf(UninstallEntry(), "UninstallFiles"), "app.txt|shared.dll");
 }
+
+namespace {
+
+// One way a copy ends unsuccessfully: the member at which it stops, over an earlier version or into a
+// destination without one, and whether the write fails (the user answers the question No) or the member is
+// damaged.
+struct ROLLBACKCASE {
+    const char* Name;
+    const char* Member; // "app.exe" first, "docs/readme.txt" in the middle, "custom.ini" last (custom.fil)
+    bool Update;
+    bool Damaged;
+};
+
+void PrintTo(const ROLLBACKCASE& test, std::ostream* out) {
+    *out << test.Name;
+}
+
+// Everything of the destination that a user could tell apart: the names and attributes of every file and
+// folder, hidden ones too, and each file's bytes and time.
+std::vector<std::string> TreeSnapshot(const fs::path& root) {
+    std::vector<std::string> entries;
+    std::error_code missing;
+    for (const auto& entry : fs::recursive_directory_iterator(root, missing)) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(entry.path().wstring().c_str(), GetFileExInfoStandard, &data);
+        std::ostringstream line;
+        line << fs::relative(entry.path(), root).generic_string() << " attributes=" << data.dwFileAttributes;
+        // A folder's time changes with every file made or removed in it; a file's must not.
+        if (!entry.is_directory())
+            line << " written=" << data.ftLastWriteTime.dwHighDateTime << ":"
+                 << data.ftLastWriteTime.dwLowDateTime << " bytes=" << ReadFile(entry.path());
+        entries.push_back(line.str());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+class CopyRollback : public CopyStep, public testing::WithParamInterface<ROLLBACKCASE> {
+protected:
+    void SetUp() override {
+        CopyStep::SetUp();
+        Root =
+            fs::path("Q:\\") / ("rollback-" + std::to_string(GetCurrentProcessId()) + "-" + GetParam().Name);
+        RemoveTree(Root);
+        Target = Root / "Copy Test";
+    }
+    void TearDown() override {
+        RemoveTree(Root);
+        CopyStep::TearDown();
+    }
+
+    std::string FileTypeKey(const char* suffix) const { return ProgId("A") + suffix; }
+
+    // The earlier version: its files (one read-only, one hidden, one the user made), its uninstall entry and
+    // its file type, each with other data than the update brings.
+    void InstallEarlierVersion() const {
+        WriteFile(Target / "App.exe",
+                  "earlier app"); // the member is "app.exe": the name comes back as it was
+        WriteFile(Target / "docs" / "readme.txt", "earlier readme, longer than the new one");
+        WriteFile(Target / "lib" / "old.dll", "kept");
+        WriteFile(Target / "custom.ini", "[earlier]");
+        WriteFile(Target / "user.dat", "the user's own");
+        SetFileAttributesA((Target / "App.exe").string().c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((Target / "docs" / "readme.txt").string().c_str(), FILE_ATTRIBUTE_HIDDEN);
+        HKEY entry = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, (UNINSTALL_KEY + IniKey).c_str(), &entry), ERROR_SUCCESS);
+        RegSetValueExA(entry, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>("Copy Test 1.0"), 14);
+        RegSetValueExA(entry, "UninstallFiles", 0, REG_SZ, reinterpret_cast<const BYTE*>("app.exe"), 8);
+        const DWORD size = 7;
+        RegSetValueExA(entry, "EstimatedSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&size),
+                       sizeof size);
+        RegCloseKey(entry);
+        ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, (Extension + "a").c_str(), REG_SZ, ProgId("A").c_str(), 0),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ProgId("A").c_str(), REG_SZ, "Earlier document", 0),
+                  ERROR_SUCCESS);
+    }
+
+    // What the run may touch besides the files: the uninstall entry and every key of the file type.
+    std::vector<std::string> RegistrySnapshot() const {
+        std::vector<std::string> lines;
+        for (const auto& [name, text] : SortedByName(UninstallEntry()))
+            lines.push_back("entry " + name + "=" + text);
+        for (const std::string& key :
+             {Extension + "a", ProgId("A"), FileTypeKey("\\DefaultIcon"), FileTypeKey("\\Shell"),
+              FileTypeKey("\\Shell\\open"), FileTypeKey("\\Shell\\open\\command")})
+            lines.push_back(key + " " + DefaultValue(HKEY_CLASSES_ROOT, key).value_or("<no key>"));
+        return lines;
+    }
+
+    fs::path Root;
+};
+
+} // namespace
+
+TEST_P(CopyRollback, LeavesTheDestinationAndTheRegistryAsTheyWere) {
+    const ROLLBACKCASE& test = GetParam();
+    WriteConfig("AppVersion=2.0\nIniKey=" + IniKey + "\nFileTypes=" + Extension + "a;" + ProgId("A") +
+                "=Copy test document;app.exe \"%1\";app.exe,1\n");
+    WriteArchive("setup.fil", {{"app.exe", "new app"},
+                               {"docs/", ""},
+                               {"docs/readme.txt", "new readme"},
+                               {"lib/new/added.dll", "added"},
+                               {"logs/dummy.tmp", ""},
+                               {"last.txt", "last of setup.fil"}});
+    WriteArchive("custom.fil", {{"custom.ini", "[new]"}});
+    if (test.Damaged) {
+        const std::string archivename = std::string(test.Member) == "custom.ini" ? "custom.fil" : "setup.fil";
+        std::string archive = ReadFile(Package / archivename);
+        const size_t data = archive.rfind(std::string(test.Member) == "custom.ini" ? "[new]" : "new ");
+        ASSERT_NE(data, std::string::npos);
+        archive[data + 1] ^= 0x20; // stored data: the CRC no longer matches
+        WriteFile(Package / archivename, archive);
+    }
+    if (test.Update)
+        InstallEarlierVersion();
+    if (!test.Update && !test.Damaged)
+        fs::create_directories(Target / test.Member); // a folder where the member's file must go
+    const std::vector<std::string> tree = TreeSnapshot(Target);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (test.Update && !test.Damaged) {
+        // Another program holds the earlier file open and lets nobody else write, move or delete it.
+        held = CreateFileA((Target / test.Member).string().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    const std::vector<std::string> registry = RegistrySnapshot();
+    const bool existed = fs::exists(Target);
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const WindowFinder finder(wizard_process);
+    const MessageBoxWindow box =
+        MessageBoxWindow::waitFor(finder, LibraryText(IDS_MSGBOX_TITLE), COPY_TIMEOUT);
+    EXPECT_NE(box.message().find(test.Member), std::string::npos) << box.message();
+    Screenshot(box.window(), "stopped");
+    box.answer(test.Damaged ? "OK" : "No");
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_BACK).isEnabled(); }, COPY_TIMEOUT));
+    EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
+    Screenshot(wizard, "undone");
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+
+    // The machine as it was: the same tree (no backup folder left in it, no new file or folder) or none at
+    // all, the same uninstall entry and file type.
+    EXPECT_EQ(fs::exists(Target), existed);
+    EXPECT_EQ(TreeSnapshot(Target), tree);
+    EXPECT_EQ(RegistrySnapshot(), registry);
+    EXPECT_TRUE(InOrder(Log(), {"SETUP::Rollback undoing"})) << Log();
+
+    Button(wizard.child(IDCANCEL)).click();
+    MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("No");
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, CopyRollback,
+                         testing::Values(ROLLBACKCASE{"FreshFirst", "app.exe", false, false},
+                                         ROLLBACKCASE{"FreshMiddle", "docs/readme.txt", false, false},
+                                         ROLLBACKCASE{"FreshLast", "custom.ini", false, false},
+                                         ROLLBACKCASE{"UpdateFirst", "app.exe", true, false},
+                                         ROLLBACKCASE{"UpdateMiddle", "docs/readme.txt", true, false},
+                                         ROLLBACKCASE{"UpdateLast", "custom.ini", true, false},
+                                         ROLLBACKCASE{"FreshDamagedLast", "custom.ini", false, true},
+                                         ROLLBACKCASE{"UpdateDamagedMiddle", "docs/readme.txt", true, true}),
+                         [](const testing::TestParamInfo<ROLLBACKCASE>& info) {
+                             return std::string(info.param.Name);
+                         });

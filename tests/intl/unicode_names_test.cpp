@@ -429,12 +429,12 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
     EXPECT_EQ(LinkTarget(desktop + "\\DemoPad.LNK"), kDestination + "\\demoapp.exe");
 
     // DemoPad started from its start-menu link as the shell opens a link: through the link's own command.
-    // (ShellExecuteW on a .LNK finds no "open" command for links under Wine, whatever their names.) The
-    // program must run from the Unicode destination; a check, not an assertion, so that the removal below
+    // (ShellExecuteW on a .LNK finds no "open" command for links under Wine, whatever their names.) Wine
+    // runs a link by its 8-bit path, read in the code page of the program that opens it: this test program
+    // runs in UTF-8 as setup.exe does (its manifest), where Windows' shell would read the link's Unicode path.
+    // The program must run from the Unicode destination; a check, not an assertion, so that the removal below
     // still runs when it does not.
-    EXPECT_TRUE(OpenLink(startmenu + "\\DemoPad.LNK"))
-        << "the link's open command failed: Wine runs a link by its 8-bit path, which setup.exe writes in "
-           "UTF-8 and this program reads in its own code page";
+    EXPECT_TRUE(OpenLink(startmenu + "\\DemoPad.LNK")) << "the link's open command failed";
     Window demopad;
     waitUntil([&] { return static_cast<bool>(demopad = Window(FindWindowW(L"DemoPadWindow", nullptr))); },
               Milliseconds{10000});

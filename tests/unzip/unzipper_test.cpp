@@ -181,6 +181,30 @@ TEST(UnzipperPolicies, ProtectedFilesThatAreMissingAreExtracted) {
     EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[new]\n");
 }
 
+TEST(UnzipperPolicies, TheWriteHookIsAskedOnlyForWrittenMembersAndItsRefusalIsAWriteFailure) {
+    ScratchDir dir;
+    WriteFile(dir.File("setup.ini"), "[old]\n");
+    WriteFile(dir.File("program.exe"), "MZ old");
+    UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.ini");
+    std::vector<std::string> asked;
+    int refusal = 32; // a file in use
+    zip.SetBeforeWrite([&](const STRING& member) {
+        asked.push_back(member.Text());
+        return refusal;
+    });
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str()), 1) << "protected: kept without a write";
+    int extracted = -1;
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str(), &extracted), 0);
+    EXPECT_EQ(extracted, 0);
+    EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write) << "the user may mend it and try again";
+    EXPECT_EQ(zip.LastSystemError(), 32);
+    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ old");
+    refusal = 0;
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str()), 1);
+    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
+    EXPECT_EQ(asked, (std::vector<std::string>{"program.exe", "program.exe"}));
+}
+
 TEST(UnzipperPolicies, AskOverwriteUsesTheDescriptionAndHonoursNo) {
     ScratchDir dir;
     WriteFile(dir.File("setup.ini"), "[old]\n");
