@@ -15,6 +15,7 @@
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
+#include "tests/stubs/stubcalls.h"
 
 using namespace uirobot;
 using namespace e2e;
@@ -103,6 +104,10 @@ protected:
 
 TEST_F(QuietUninstallation, ProgramOnlyEndsWithTheRemovalAndASecondRunFindsNothing) {
     ASSERT_EQ(QuietCommand, "\"" + kDestination + "\\Setup.exe\" -remove \"" + kIniKey + "\" /VERYSILENT");
+    // A service of the product that takes its time to stop: the removal lasts well beyond the first pass's
+    // own work.
+    std::filesystem::copy_file(std::string(ORVIK_STUBS_DIR) + "/service.exe", kDestination + "\\service.exe");
+    { std::ofstream(kDestination + "\\service.stopdelay") << 2000; }
     std::filesystem::create_directories(kDestination + "\\mine");
     { std::ofstream(kDestination + "\\mine\\notes.odemo") << "my own notes"; }
 
@@ -117,6 +122,8 @@ TEST_F(QuietUninstallation, ProgramOnlyEndsWithTheRemovalAndASecondRunFindsNothi
         EXPECT_FALSE(Exists(kDestination + "\\" + file)) << file;
     EXPECT_EQ(ReadFile(kDestination + "\\mine\\notes.odemo"), "my own notes") << "program only";
     EXPECT_TRUE(Exists(kDestination + "\\demopad.ini")) << "UninstallProtect";
+    EXPECT_EQ(stubcalls::Arguments(kDestination + "\\service.exe"),
+              (std::vector<std::vector<std::string>>{{"/STOP"}, {"/UNINSTALL"}}));
 
     // The same command line again, from a copy of setup.exe: nothing to uninstall, and no box says so.
     const size_t end = QuietCommand.find('"', 1);
