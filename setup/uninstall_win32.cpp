@@ -16,6 +16,7 @@
 #include "setup/installstate.h"
 #include "setup/interaction.h"
 #include "setup/kyrsetuphook.h"
+#include "setup/progresswindow.h"
 #include "setup/removal.h"
 #include "setup/res/messages.h"
 #include "setup/runmode.h"
@@ -177,16 +178,20 @@ int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
     return scheduled;
 }
 
-// The uninstall without a person: no pages, "program only" unless "/REMOVEALL" asks for all data. Returns
-// the exit code of the final pass.
-SETUPEXITCODE RunUnattended() {
+// The uninstall without a person: no pages, "program only" unless "/REMOVEALL" asks for all data; the small
+// progress window with "/SILENT", nothing with "/VERYSILENT". Returns the exit code of the final pass.
+SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
     UNINSTALLSTATE& state = Uninstall();
     state.RemoveAll = TestArg("REMOVEALL") ? "1" : "0";
     LogPrintf("SETUP::RunUninstall unattended, remove all %s\n", state.RemoveAll.Text());
-    // Nothing is shown while the removal runs, with "/SILENT" as with "/VERYSILENT".
-    QUIETINTERACTION quiet;
+    std::unique_ptr<INTERACTION> interaction;
+    if (mode.Ui == UIMODE::Silent)
+        interaction = std::make_unique<PROGRESSWINDOW>(title, !mode.AnswersByDefault());
+    else
+        interaction = std::make_unique<QUIETINTERACTION>();
+    interaction->SetStatus(Message(IDS_REMOVING_TITLE).Text());
     CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, 0, 0, 0, reinterpret_cast<intptr_t>(state.KeyName.c_str()));
-    REMOVAL(state, quiet, nullptr).Run();
+    REMOVAL(state, *interaction, nullptr).Run();
     if (state.RemoveAll.ToInt() != 0)
         ScheduleHeldFiles(state);
     CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
@@ -377,7 +382,7 @@ int RunUninstall(const STRING& programpath) {
         NewSetupHook = builtin;
         LogPrintf("SETUP::RunUninstall %s: built-in product hook\n", state.KeyName.Text());
     }
-    const SETUPEXITCODE exitcode = mode.Unattended() ? RunUnattended() : RunWizard(title);
+    const SETUPEXITCODE exitcode = mode.Unattended() ? RunUnattended(mode, title) : RunWizard(title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
     LogPrintf("SETUP::~RunUninstall exit code %d\n", exitcode);
     return exitcode;
