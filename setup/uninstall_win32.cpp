@@ -178,6 +178,26 @@ int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
     return scheduled;
 }
 
+// Runs the removal on a worker thread, as the wizard does, while this thread serves its windows: the
+// progress window keeps painting while a slow step (a service that takes its time to stop) runs.
+void RunServingMessages(REMOVAL& removal) {
+    void* thread = OSYS::CreateThread([](void* work) { static_cast<REMOVAL*>(work)->Run(); }, &removal);
+    if (!thread) {
+        LogPrintf("SETUP::RunUninstall no worker thread, removing on the main thread\n");
+        removal.Run();
+        return;
+    }
+    HANDLE handle = static_cast<HANDLE>(thread);
+    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
+}
+
 // The uninstall without a person: no pages, "program only" unless "/REMOVEALL" asks for all data; the small
 // progress window with "/SILENT", nothing with "/VERYSILENT". Returns the exit code of the final pass.
 SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
@@ -191,7 +211,8 @@ SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
         interaction = std::make_unique<QUIETINTERACTION>();
     interaction->SetStatus(Message(IDS_REMOVING_TITLE).Text());
     CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, 0, 0, 0, reinterpret_cast<intptr_t>(state.KeyName.c_str()));
-    REMOVAL(state, *interaction, nullptr).Run();
+    REMOVAL removal(state, *interaction, nullptr);
+    RunServingMessages(removal);
     if (state.RemoveAll.ToInt() != 0)
         ScheduleHeldFiles(state);
     CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
