@@ -48,6 +48,14 @@ struct DCTRAITS {
 };
 using DCHANDLE = SCOPEDHANDLE<DCTRAITS>;
 
+// A top-level window this code created, destroyed with DestroyWindow (its child windows go with it).
+struct WINDOWTRAITS {
+    using VALUE = HWND;
+    static constexpr VALUE Null() { return nullptr; }
+    static void Close(VALUE window) { ::DestroyWindow(window); }
+};
+using WINDOWHANDLE = SCOPEDHANDLE<WINDOWTRAITS>;
+
 // COM for the current thread (single-threaded apartment) for the lifetime of the object; undone only when
 // this object's initialisation succeeded, so that the thread's COM use stays balanced.
 class COMSCOPE {
