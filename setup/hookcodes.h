@@ -1,6 +1,7 @@
 // The codes with which setup calls the hook library's two entry points, in one place. SetupHook gets
 // (code, text); NewSetupHook gets (code, value, p1, p2, p3, p4), each p a window handle, a pointer or a
-// number.
+// number. An unattended uninstall has no wizard: its handle is then null, and so is the progress bar's
+// unless "/SILENT" shows the small progress window.
 #pragma once
 
 // SetupHook(code, text).

@@ -11,8 +11,10 @@
 #include "lib/ownedpath.h"
 #include "setup/deletionguard.h"
 #include "setup/installstate.h"
+#include "setup/interaction.h"
 #include "setup/pages.h"
 #include "setup/res/messages.h"
+#include "setup/runmode.h"
 #include "setup/uninstall.h"
 
 namespace {
@@ -249,7 +251,12 @@ void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) cons
     STRING text = Message(IDS_ASK_DELETE_USERDATA_1) || Message(IDS_ASK_DELETE_USERDATA_2);
     text.Replace("$PROGRAM", "KYR");
     text.Replace("$DIR", folder.Text());
-    const bool yes = WINORVIK::YesNoMsgBox(wizard, title.Text(), text.Text());
+    // An unattended uninstall asks nobody: the answer is the box's default button, yes, as all data was
+    // asked for.
+    const RUNMODE mode = ReadRunMode();
+    const bool yes = mode.Unattended() || mode.AnswersByDefault()
+                         ? QUIETINTERACTION().AskYesNo(title.Text(), text.Text(), true)
+                         : WINORVIK::YesNoMsgBox(wizard, title.Text(), text.Text());
     LogPrintf("SETUP::NewSetupHookKYR%d delete user data %s: %d\n", Generation.Version, folder.Text(),
               yes ? 1 : 0);
     if (yes)

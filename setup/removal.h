@@ -1,16 +1,16 @@
-// The removal behind the uninstall wizard's progress page: it reads what the installation recorded in its
-// uninstall entry and removes it, in a fixed order, on a worker thread. Every deletion goes through the
-// deletion guard: recorded names are joined literally and never leave their folder, and a remove-all
+// The removal behind the uninstall wizard's progress page or an unattended uninstall: it reads what the
+// installation recorded in its uninstall entry and removes it, in a fixed order. Every deletion goes through
+// the deletion guard: recorded names are joined literally and never leave their folder, and a remove-all
 // never wipes a folder that is not the product's own.
 #pragma once
 
 #include <windows.h>
 
 #include "lib/strings.h"
-#include "setup/res/resourceids.h"
-#include "setup/setupdialog.h"
 
 class FIREWALLSYSTEM;
+class INTERACTION;
+struct UNINSTALLSTATE;
 
 // The values of the uninstall entry the removal uses; a missing value is an empty list.
 struct REMOVALRECORD {
@@ -61,12 +61,24 @@ void RemoveFileTypes(const STRING& rootclasses);
 // Takes the recorded programs off the firewall's list of authorised applications.
 void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath, FIREWALLSYSTEM& system);
 
-// What the worker gets from the page.
-struct REMOVALJOB {
-    SETUPDIALOGBOX* Wizard;
-    HWND Page;
-    HWND ProgressBar;
+// The removal of one installation: reads what its uninstall entry recorded and runs the steps in their fixed
+// order (service, files, program group, desktop links, all data when chosen, file types, firewall, the entry
+// itself), then moves the progress to its end. It shows nothing itself: progress and the window given to
+// the hooks come from the interaction, the wizard's progress page or nobody.
+class REMOVAL {
+public:
+    // owner: the window handed to the hooks as the wizard's; null when there is none.
+    REMOVAL(UNINSTALLSTATE& state, INTERACTION& interaction, HWND owner)
+        : State(state), Interaction(interaction), Owner(owner) {}
+    // Runs every step; records in the state that it ran and what it left.
+    void Run();
+
+private:
+    void StopService() const;
+    void DeleteEntry();
+    void FinishProgress();
+
+    UNINSTALLSTATE& State;
+    INTERACTION& Interaction;
+    HWND Owner;
 };
-// The worker's body: the whole removal in order, then the page's completion state; records in the
-// uninstall state that it ran and what it left. Returns 0.
-int RemoveInstallation(REMOVALJOB* job);

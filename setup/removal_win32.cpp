@@ -1,9 +1,8 @@
-// RemoveInstallation: the removal worker of the uninstall wizard and its steps.
+// REMOVAL: the removal of an installation and its steps.
 #include "setup/removal.h"
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -18,13 +17,12 @@
 #include "setup/deletionguard.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/interaction.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/uninstall.h"
 
 namespace {
-
-constexpr int PROGRESS_PAUSE_MS = 50;
 
 STRING ReadList(REGISTRY& entry, const char* value) {
     STRING text;
@@ -72,22 +70,6 @@ STRING NamePart(const STRING& entry) {
 void RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
     LogPrintf("SETUP::RemoveInstallation remove-all: %s %s\n", what, folder.Text());
     DeleteOwnedTree(folder, keyname, "RemoveInstallation");
-}
-
-void ShowCompletion(const REMOVALJOB& job, bool removeall) {
-    const HWND wizard = job.Wizard->Hwnd();
-    SetWindowTextA(GetDlgItem(wizard, IDC_WIZARD_TITLE),
-                   OSYS::GetStringFromResource(IDS_REMOVED_TITLE).Text());
-    SetWindowTextA(GetDlgItem(wizard, IDC_WIZARD_SUBTITLE), "");
-    if (removeall) {
-        const HWND alltext = GetDlgItem(job.Page, IDC_REMOVING_ALL_TEXT);
-        SetWindowTextA(alltext, OSYS::GetStringFromResource(IDS_REMOVED_ALL_TEXT).Text());
-        ShowWindow(alltext, SW_SHOW);
-        ShowWindow(GetDlgItem(job.Page, IDC_REMOVING_TEXT), SW_HIDE);
-    }
-    SendMessageA(wizard, WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_CANCEL, 0);
-    EnableWindow(GetDlgItem(wizard, IDC_WIZARD_BACK), TRUE);
-    EnableWindow(GetDlgItem(wizard, IDC_WIZARD_CANCEL), TRUE);
 }
 
 } // namespace
@@ -282,58 +264,60 @@ void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath,
     }
 }
 
-int RemoveInstallation(REMOVALJOB* job) {
-    UNINSTALLSTATE& state = Uninstall();
-    state.RemovalRan = true;
-    const HWND wizard = job->Wizard->Hwnd();
-    const bool removeall = state.RemoveAll.ToInt() != 0;
-    LogPrintf("SETUP::RemoveInstallation(%p, %p, %p) %s, remove all %d\n", static_cast<void*>(wizard),
-              static_cast<void*>(job->Page), static_cast<void*>(job->ProgressBar), state.KeyName.Text(),
-              removeall ? 1 : 0);
-    const intptr_t bar = reinterpret_cast<intptr_t>(job->ProgressBar);
-    CallNewSetupHook(NEWHOOK_REMOVAL_START, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, removeall ? 1 : 0);
+void REMOVAL::Run() {
+    State.RemovalRan = true;
+    const bool removeall = State.RemoveAll.ToInt() != 0;
+    const intptr_t owner = reinterpret_cast<intptr_t>(Owner);
+    const intptr_t bar = reinterpret_cast<intptr_t>(Interaction.ProgressWindow());
+    CallNewSetupHook(NEWHOOK_REMOVAL_START, 0, owner, bar, 0, removeall ? 1 : 0);
 
-    const REMOVALRECORD record = ReadRemovalRecord(state.KeyName);
-    CallSetupHook(SETUPHOOK_REMOVAL_START, state.InstallPath.Text());
-    CallNewSetupHook(NEWHOOK_RECORD_READ, 0, reinterpret_cast<intptr_t>(wizard), bar, 0,
-                     reinterpret_cast<intptr_t>(state.InstallPath.c_str()));
+    const REMOVALRECORD record = ReadRemovalRecord(State.KeyName);
+    CallSetupHook(SETUPHOOK_REMOVAL_START, State.InstallPath.Text());
+    CallNewSetupHook(NEWHOOK_RECORD_READ, 0, owner, bar, 0,
+                     reinterpret_cast<intptr_t>(State.InstallPath.c_str()));
 
-    const FILENAME service(state.InstallPath.Text(), SERVICE_PROGRAM);
-    if (service.Exists() && OSYS::GetOSType() >= 1) {
-        for (const char* argument : {"/STOP", "/UNINSTALL"})
-            OSYS::StartProgram(service.Text(), argument, state.InstallPath.Text(), SERVICE_CONTROL_TITLE,
-                               OSYS::START_SYNC, nullptr, nullptr);
-    }
-
-    RemoveRecordedFiles(state.InstallPath, record);
-    state.Leftovers = CountRecordedLeftovers(state.InstallPath, record);
+    StopService();
+    RemoveRecordedFiles(State.InstallPath, record);
+    State.Leftovers = CountRecordedLeftovers(State.InstallPath, record);
     RemoveProgramGroup(ProgramGroupFor(record.Startmenu, ShellFolder(OSYS::SYSTEMPATH_PROGRAMS),
                                        ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),
                        record.StartmenuFiles);
     RemoveDesktopLinks(ShellFolder(OSYS::SYSTEMPATH_DESKTOP), record.DesktopFiles);
     if (removeall)
-        RemoveAllData(state.KeyName, state.InstallPath);
+        RemoveAllData(State.KeyName, State.InstallPath);
     RemoveFileTypes(record.RootClasses);
-    RemoveFirewallExceptions(record.Firewall, state.InstallPath, FIREWALLSYSTEM::Windows());
+    RemoveFirewallExceptions(record.Firewall, State.InstallPath, FIREWALLSYSTEM::Windows());
 
-    const bool entrydeleted =
+    DeleteEntry();
+    SetAutoStart(State.KeyName.Text(), nullptr);
+    CallSetupHook(SETUPHOOK_REMOVAL_END, nullptr);
+    CallNewSetupHook(NEWHOOK_ENTRY_DELETED, 0, owner, bar, 0, 0);
+    FinishProgress();
+}
+
+void REMOVAL::StopService() const {
+    const FILENAME service(State.InstallPath.Text(), SERVICE_PROGRAM);
+    if (!service.Exists() || OSYS::GetOSType() < 1)
+        return;
+    for (const char* argument : {"/STOP", "/UNINSTALL"})
+        OSYS::StartProgram(service.Text(), argument, State.InstallPath.Text(), SERVICE_CONTROL_TITLE,
+                           OSYS::START_SYNC, nullptr, nullptr);
+}
+
+void REMOVAL::DeleteEntry() {
+    const bool deleted =
         REGISTRY(REGISTRY::LocalMachine(), "", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
                  REGISTRY::MODE_WRITE)
-            .DeleteKey(state.KeyName.Text(), false);
-    if (!entrydeleted) {
-        LogPrintf("SETUP::RemoveInstallation the uninstall entry %s could not be deleted\n",
-                  state.KeyName.Text());
-        ++state.Leftovers;
-    }
-    SetAutoStart(state.KeyName.Text(), nullptr);
-    CallSetupHook(SETUPHOOK_REMOVAL_END, nullptr);
-    CallNewSetupHook(NEWHOOK_ENTRY_DELETED, 0, reinterpret_cast<intptr_t>(wizard), bar, 0, 0);
+            .DeleteKey(State.KeyName.Text(), false);
+    if (deleted)
+        return;
+    LogPrintf("SETUP::RemoveInstallation the uninstall entry %s could not be deleted\n",
+              State.KeyName.Text());
+    ++State.Leftovers;
+}
 
-    for (int percent = 0; percent <= 100; percent += 5) {
-        SendMessageA(job->ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-        OSYS::Sleep(PROGRESS_PAUSE_MS);
-    }
-    ShowCompletion(*job, removeall);
-    LogPrintf("SETUP::~RemoveInstallation()\n");
-    return 0;
+// The steps give no measure of their own: the bar runs through once the work is done.
+void REMOVAL::FinishProgress() {
+    for (int percent = 0; percent <= 100; percent += 5)
+        Interaction.SetProgress(percent);
 }

@@ -10,10 +10,16 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "lib/winhandles.h"
+#include "setup/deletionguard.h"
 #include "setup/exitcodes.h"
 #include "setup/installstate.h"
+#include "setup/interaction.h"
 #include "setup/kyrsetuphook.h"
+#include "setup/progresswindow.h"
+#include "setup/removal.h"
 #include "setup/res/messages.h"
+#include "setup/runmode.h"
 #include "setup/setuphooks.h"
 
 namespace {
@@ -58,32 +64,159 @@ STRING TempFolder() {
     return STRING(value);
 }
 
-// First pass: copy to a folder of its own below TEMP and start the copy there. False when that cannot be
-// done (the caller then uninstalls from here).
-bool StartFinalPass(const STRING& programpath, const UNINSTALLSTATE& state) {
+// First pass: copies the program and its language libraries to a folder of its own below TEMP. Returns
+// that folder; empty when no copy could be made (the caller then uninstalls from here).
+STRING CopyForFinalPass(const STRING& programpath, const UNINSTALLSTATE& state) {
     const STRING temp = TempFolder();
     if (temp.IsEmpty() || !FILENAME(temp).IsDirectory()) {
         LogPrintf("SETUP::RunUninstall TEMP '%s' is no folder\n", temp.Text());
-        return false;
+        return STRING();
     }
     const FINALPASSFILES files = CollectFinalPassFiles(programpath, state.InstallPath);
     if (!files.Enough()) {
         LogPrintf("SETUP::RunUninstall %d language libraries in %s: too few for a copy\n",
                   static_cast<int>(files.Libraries.size()), state.InstallPath.Text());
-        return false;
+        return STRING();
     }
     const STRING folder = MakeFinalPassFolder(temp);
     if (folder.IsEmpty() || !CopyFinalPassFiles(files, folder))
-        return false;
+        return STRING();
+    return folder;
+}
+
+// Starts the copy in folder with "-final" and extra arguments; info receives its process when not null.
+bool StartFinalPass(const STRING& folder, const UNINSTALLSTATE& state, const STRING& extra,
+                    OSYS::PROCESSINFO* info) {
     const STRING program = folder || "\\setup.exe";
-    const STRING arguments = "-remove \"" || state.KeyName || "\" -final";
+    const STRING arguments = "-remove \"" || state.KeyName || "\" -final" || extra;
     const bool started =
-        OSYS::StartProgram(program.Text(), arguments.Text(), folder.Text(), nullptr, 0, nullptr, nullptr);
+        OSYS::StartProgram(program.Text(), arguments.Text(), folder.Text(), nullptr, 0, info, nullptr);
     LogPrintf("SETUP::RunUninstall final pass %s %s: %s\n", program.Text(), arguments.Text(),
               started ? "started" : "not started");
-    // A final pass that never started would leave the user with nothing done and not a word said: then
-    // the uninstall runs here instead.
     return started;
+}
+
+// The switches of an unattended run that the final pass needs as well. The log goes with them: the first
+// pass closes its log, the final pass appends to it, and the first pass appends again once it is back.
+STRING UnattendedSwitches(const STRING& logfile) {
+    STRING switches("");
+    for (const char* name : {"VERYSILENT", "SILENT", "SUPPRESSMSGBOXES", "REMOVEALL"}) {
+        if (TestArg(name))
+            switches = switches || " /" || name;
+    }
+    if (logfile.NotEmpty())
+        switches = switches || " \"/LOGITKEEP:" || logfile || "\"";
+    return switches;
+}
+
+// Unattended first pass: the final pass runs from folder and this process waits for it, so that whoever
+// started the uninstall sees it end only when the removal has ended. The final pass takes the uninstall
+// mutex itself, so this pass gives it up first and takes it back when the final pass cannot start. Returns
+// the final pass's exit code; SETUP_EXIT_SUCCESS with *started false when it did not start.
+SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& state,
+                                  std::unique_ptr<MUTEXSEM>& mutex, bool* started) {
+    const STRING logfile = LogitFileName();
+    const STRING switches = UnattendedSwitches(logfile);
+    // A process's current folder cannot be deleted: this one must not keep the install folder while it waits.
+    SetCurrentDirectoryA(folder.Text());
+    LogPrintf("SETUP::RunUninstall final pass with%s, waited for\n", switches.Text());
+    if (logfile.NotEmpty()) {
+        LogPrintf("SETUP::RunUninstall the log continues in the final pass\n");
+        LogitOption("/LOGITCLOSE");
+    }
+    mutex.reset();
+    OSYS::PROCESSINFO info;
+    *started = StartFinalPass(folder, state, switches, &info);
+    const KERNELHANDLE process(static_cast<HANDLE>(info.hProcess));
+    const KERNELHANDLE thread(static_cast<HANDLE>(info.hThread));
+    DWORD exitcode = SETUP_EXIT_CANNOT_START;
+    if (*started) {
+        WaitForSingleObject(process.get(), INFINITE);
+        if (!GetExitCodeProcess(process.get(), &exitcode))
+            exitcode = SETUP_EXIT_CANNOT_START;
+    }
+    if (logfile.NotEmpty())
+        LogitOption(("/LOGITKEEP:" || logfile).Text());
+    if (!*started) {
+        mutex = AcquireUninstallMutex(state.AppName, 0);
+        return mutex ? SETUP_EXIT_SUCCESS : SETUP_EXIT_CANNOT_START;
+    }
+    LogPrintf("SETUP::RunUninstall final pass ended with %lu\n", static_cast<unsigned long>(exitcode));
+    return static_cast<SETUPEXITCODE>(exitcode);
+}
+
+// Remove-all without a person: the first pass waits for this one with its program and language library
+// loaded from the install folder, and the system keeps such files until their process has ended. What the
+// tree deletion had to leave there for that reason goes at the next restart, with the folder; only plain
+// files directly in it, and only when the guard lets the whole tree go.
+int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
+    const STRING folder = NormalFolder(state.InstallPath);
+    if (!FILENAME(folder).IsDirectory() ||
+        JudgeTreeDeletion(folder, SystemAndUserFolders(), OtherProductFolders(state.KeyName)) !=
+            TREEVERDICT::Allowed)
+        return 0;
+    std::vector<STRING> files;
+    FILEFIND find((folder || "\\*").Text());
+    for (bool found = find.Found(); found; found = find.Next()) {
+        if (find.Name() == "." || find.Name() == "..")
+            continue;
+        if (find.IsDirectory() || find.IsLink()) {
+            LogPrintf("SETUP::RunUninstall %s still holds %s: left as it is\n", folder.Text(),
+                      find.Name().Text());
+            return 0;
+        }
+        files.push_back(find.FullPath());
+    }
+    files.push_back(folder); // last: at the restart its files have gone before it
+    int scheduled = 0;
+    for (const STRING& file : files) {
+        const bool done = MoveFileExA(file.Text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        scheduled += done ? 1 : 0;
+        LogPrintf("SETUP::RunUninstall %s is in use: %s\n", file.Text(),
+                  done ? "deleted at the next restart" : OSYS::GetLastErrorString().Text());
+    }
+    return scheduled;
+}
+
+// Runs the removal on a worker thread, as the wizard does, while this thread serves its windows: the
+// progress window keeps painting while a slow step (a service that takes its time to stop) runs.
+void RunServingMessages(REMOVAL& removal) {
+    void* thread = OSYS::CreateThread([](void* work) { static_cast<REMOVAL*>(work)->Run(); }, &removal);
+    if (!thread) {
+        LogPrintf("SETUP::RunUninstall no worker thread, removing on the main thread\n");
+        removal.Run();
+        return;
+    }
+    HANDLE handle = static_cast<HANDLE>(thread);
+    while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    OSYS::WaitThread(thread, OSYS::WAIT_FOREVER);
+}
+
+// The uninstall without a person: no pages, "program only" unless "/REMOVEALL" asks for all data; the small
+// progress window with "/SILENT", nothing with "/VERYSILENT". Returns the exit code of the final pass.
+SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
+    UNINSTALLSTATE& state = Uninstall();
+    state.RemoveAll = TestArg("REMOVEALL") ? "1" : "0";
+    LogPrintf("SETUP::RunUninstall unattended, remove all %s\n", state.RemoveAll.Text());
+    std::unique_ptr<INTERACTION> interaction;
+    if (mode.Ui == UIMODE::Silent)
+        interaction = std::make_unique<PROGRESSWINDOW>(title, !mode.AnswersByDefault());
+    else
+        interaction = std::make_unique<QUIETINTERACTION>();
+    interaction->SetStatus(Message(IDS_REMOVING_TITLE).Text());
+    CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, 0, 0, 0, reinterpret_cast<intptr_t>(state.KeyName.c_str()));
+    REMOVAL removal(state, *interaction, nullptr);
+    RunServingMessages(removal);
+    if (state.RemoveAll.ToInt() != 0)
+        ScheduleHeldFiles(state);
+    CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
+    return state.Leftovers > 0 ? SETUP_EXIT_REMOVAL_INCOMPLETE : SETUP_EXIT_SUCCESS;
 }
 
 // Runs the uninstall wizard; returns the exit code of the final pass.
@@ -225,27 +358,44 @@ int RunUninstall(const STRING& programpath) {
     STRING title = Message(IDS_UNINSTALL_TITLE);
     title.Replace("Orvik", state.AppName.Text());
 
+    const RUNMODE mode = ReadRunMode();
     const bool finalpass = TestArg("FINAL");
-    const std::unique_ptr<MUTEXSEM> mutex =
+    std::unique_ptr<MUTEXSEM> mutex =
         AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
     if (!mutex) {
         LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
         return SETUP_EXIT_CANNOT_START;
     }
     if (state.InstallPath.IsEmpty() || state.KeyName.IsEmpty()) {
-        WINORVIK::ErrorMsgBox(nullptr, "Orvik Uninstall",
-                              "Files missing or this software has already been uninstalled!");
+        if (mode.Unattended() || mode.AnswersByDefault())
+            LogPrintf("SETUP::RunUninstall Files missing or this software has already been uninstalled!\n");
+        else
+            WINORVIK::ErrorMsgBox(nullptr, "Orvik Uninstall",
+                                  "Files missing or this software has already been uninstalled!");
         return SETUP_EXIT_NOTHING_TO_UNINSTALL;
     }
     STRING question = Message(IDS_ASK_UNINSTALL);
     question.Replace("$PROGRAM", state.AppName.Text());
 
-    if (!finalpass) {
+    if (!finalpass && mode.Unattended()) {
+        // An unattended uninstall was asked for: that is the yes.
+        const STRING folder = CopyForFinalPass(programpath, state);
+        bool started = false;
+        if (folder.NotEmpty()) {
+            const SETUPEXITCODE exitcode = RunFinalPassAndWait(folder, state, mutex, &started);
+            if (started || !mutex)
+                return exitcode;
+        }
+        LogPrintf("SETUP::RunUninstall Cannot copy to temp directory. Local uninstall.\n");
+    } else if (!finalpass) {
         if (!WINORVIK::YesNoMsgBox(nullptr, title.Text(), question.Text())) {
             LogPrintf("SETUP::RunUninstall the user said No\n");
             return SETUP_EXIT_UNINSTALL_CANCELLED;
         }
-        if (StartFinalPass(programpath, state))
+        const STRING folder = CopyForFinalPass(programpath, state);
+        // A final pass that never started would leave the user with nothing done and not a word said: then
+        // the uninstall runs here instead.
+        if (folder.NotEmpty() && StartFinalPass(folder, state, STRING(""), nullptr))
             return SETUP_EXIT_SUCCESS;
         WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
     }
@@ -253,7 +403,7 @@ int RunUninstall(const STRING& programpath) {
         NewSetupHook = builtin;
         LogPrintf("SETUP::RunUninstall %s: built-in product hook\n", state.KeyName.Text());
     }
-    const SETUPEXITCODE exitcode = RunWizard(title);
+    const SETUPEXITCODE exitcode = mode.Unattended() ? RunUnattended(mode, title) : RunWizard(title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
     LogPrintf("SETUP::~RunUninstall exit code %d\n", exitcode);
     return exitcode;

@@ -12,6 +12,7 @@
 #include "lib/win/datadialogs.h"
 #include "setup/copypage.h"
 #include "setup/feedbackmail.h"
+#include "setup/interaction.h"
 #include "setup/removal.h"
 #include "setup/res/messages.h"
 #include "setup/res/resourceids.h"
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr int FEEDBACK_COMMENT_MAX = 1024;
+// The bar stops at each step of its run long enough to be seen moving.
+constexpr int PROGRESS_PAUSE_MS = 50;
 constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
 STRING Message(int id) {
@@ -60,6 +63,59 @@ STRING RemoveAllWarning() {
     warning.Replace("$DIR", Uninstall().InstallPath.Text());
     return warning;
 }
+
+// The removal page as the removal sees it, on the worker thread: its bar moves, questions and errors are
+// message boxes over the wizard, and when the removal is done the page turns into its completion state.
+class REMOVALPAGE : public INTERACTION {
+public:
+    REMOVALPAGE(SETUPDIALOGBOX* wizard, HWND page, HWND progressbar)
+        : Wizard(wizard->Hwnd()), Page(page), ProgressBar(progressbar) {}
+
+    void SetProgress(int percent) override {
+        SendMessageA(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        OSYS::Sleep(PROGRESS_PAUSE_MS);
+    }
+    // The page keeps the text of its template while the removal runs.
+    void SetStatus(const char*) override {}
+    bool AskYesNo(const char* title, const char* question, bool) override {
+        return WINORVIK::YesNoMsgBox(Wizard, title, question);
+    }
+    void ReportError(const char* title, const char* text) override {
+        WINORVIK::ErrorMsgBox(Wizard, title, text);
+    }
+    void* ProgressWindow() const override { return ProgressBar; }
+
+    // The worker's body: the removal, then the page's completion state.
+    void Remove() {
+        UNINSTALLSTATE& state = Uninstall();
+        const bool removeall = state.RemoveAll.ToInt() != 0;
+        LogPrintf("SETUP::RemoveInstallation(%p, %p, %p) %s, remove all %d\n", static_cast<void*>(Wizard),
+                  static_cast<void*>(Page), static_cast<void*>(ProgressBar), state.KeyName.Text(),
+                  removeall ? 1 : 0);
+        REMOVAL(state, *this, Wizard).Run();
+        ShowCompletion(removeall);
+        LogPrintf("SETUP::~RemoveInstallation()\n");
+    }
+
+private:
+    void ShowCompletion(bool removeall) const {
+        SetWindowTextA(GetDlgItem(Wizard, IDC_WIZARD_TITLE), Message(IDS_REMOVED_TITLE).Text());
+        SetWindowTextA(GetDlgItem(Wizard, IDC_WIZARD_SUBTITLE), "");
+        if (removeall) {
+            const HWND alltext = GetDlgItem(Page, IDC_REMOVING_ALL_TEXT);
+            SetWindowTextA(alltext, Message(IDS_REMOVED_ALL_TEXT).Text());
+            ShowWindow(alltext, SW_SHOW);
+            ShowWindow(GetDlgItem(Page, IDC_REMOVING_TEXT), SW_HIDE);
+        }
+        SendMessageA(Wizard, WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_CANCEL, 0);
+        EnableWindow(GetDlgItem(Wizard, IDC_WIZARD_BACK), TRUE);
+        EnableWindow(GetDlgItem(Wizard, IDC_WIZARD_CANCEL), TRUE);
+    }
+
+    HWND Wizard;
+    HWND Page;
+    HWND ProgressBar;
+};
 
 } // namespace
 
@@ -108,8 +164,7 @@ int RemovingPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     const HWND pagewindow = page->Hwnd();
     const int result =
         RunWorkerPage(wizard, page, IDC_REMOVING_PROGRESS, [wizard, pagewindow](HWND progressbar) {
-            REMOVALJOB job{wizard, pagewindow, progressbar};
-            RemoveInstallation(&job);
+            REMOVALPAGE(wizard, pagewindow, progressbar).Remove();
         });
     LogPrintf("SETUP::~RemovingPage() %d\n", result);
     return result;

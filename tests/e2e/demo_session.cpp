@@ -78,7 +78,7 @@ void Next(const Window& wizard) {
     Button(wizard.child(149)).click();
 }
 
-void InstallWithDefaults(const std::string& package) {
+void InstallWithDefaults(const std::string& package, const std::string& destination) {
     RobotProcess setup = RobotProcess::start(package + "\\setup.exe", "", package);
     MessageBoxWindow::waitFor(WindowFinder(setup), kAppName, kPageTimeout).answer("OK"); // the dated warning
     const Window wizard = WaitForWizard(setup);
@@ -89,6 +89,8 @@ void InstallWithDefaults(const std::string& package) {
     Next(wizard);
     for (int title : {2902, 2906, 2916, 2914}) {
         WaitForPage(wizard, title);
+        if (title == 2902 && !destination.empty())
+            Edit(PageItem(wizard, 201)).setText(destination);
         Next(wizard);
     }
     WaitForPage(wizard, 2918);

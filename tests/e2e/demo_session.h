@@ -50,8 +50,9 @@ void WaitForPage(const uirobot::Window& wizard, int titlemessage);
 void Next(const uirobot::Window& wizard);
 
 // Installs DemoPad from the package folder with every proposal of the wizard taken, as a person in a hurry
-// does; returns once setup has ended and the start-menu folder's window is closed.
-void InstallWithDefaults(const std::string& package);
+// does, but for the destination folder when one is given; returns once setup has ended and the start-menu
+// folder's window is closed.
+void InstallWithDefaults(const std::string& package, const std::string& destination = "");
 
 using wizardui::PageItem;
 using wizardui::Subtitle;

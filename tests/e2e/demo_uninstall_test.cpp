@@ -46,25 +46,6 @@ std::string Words(const std::string& text) {
     return words;
 }
 
-// The files that the system deletes at the next restart, as MoveFileEx recorded them.
-std::string PendingDeletions() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                      &key) != ERROR_SUCCESS)
-        return "";
-    std::vector<wchar_t> data(65536);
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    const LONG rc = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(data.data()), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS)
-        return "";
-    std::string text;
-    for (size_t i = 0; i < size / sizeof(wchar_t); ++i)
-        text += data[i] == 0 ? '|' : static_cast<char>(data[i] < 128 ? data[i] : '?');
-    return text;
-}
-
 class DemoUninstallation : public testing::Test {
 protected:
     void SetUp() override {

@@ -27,6 +27,10 @@ inline SHORTCUT ReadShortcut(const std::string& file) {
     return ReadShellLink(file);
 }
 
+// The files that the system deletes at the next restart, as MoveFileEx recorded them: the
+// PendingFileRenameOperations names with "|" between them.
+std::string PendingDeletions();
+
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string ReadFile(const std::string& path);

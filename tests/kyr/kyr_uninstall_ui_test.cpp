@@ -125,3 +125,24 @@ TEST_F(KyrUninstall, AFolderHoldingAnotherProductStaysEvenOnYes) {
     EXPECT_EQ(FileText(data / "Script" / "logon.rex"), "say hi");
     EXPECT_NE(FileText("Q:\\kyrtest\\run.log").find("refuses to delete the tree"), std::string::npos);
 }
+
+// Unattended, remove-all: no box at all (neither the question nor the local uninstall's notice) and the
+// data folder goes, the default answer to the hook's question.
+TEST_F(KyrUninstall, UnattendedRemoveAllTakesTheDataFolderWithoutAsking) {
+    const fs::path data = "Q:\\kyrtest\\u\\KYR6 Files";
+    DataFolder(data);
+    uirobot::RobotProcess setup = uirobot::RobotProcess::start(
+        (kInstall / "setup.exe").string(),
+        "/LOGIT:Q:\\kyrtest\\run.log -remove \"KYR6\" /VERYSILENT /REMOVEALL", kInstall.string());
+    const auto code = setup.waitForExit(kTimeout);
+    if (!code)
+        setup.kill();
+    ASSERT_TRUE(code.has_value()) << "setup waits for an answer nobody gives";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_FALSE(fs::exists(data));
+    EXPECT_FALSE(fs::exists(kInstall / "Userfiles"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    const std::string log = FileText("Q:\\kyrtest\\run.log");
+    EXPECT_NE(log.find("-> yes (default)"), std::string::npos) << log;
+    EXPECT_NE(log.find("Cannot copy to temp directory. Local uninstall."), std::string::npos) << log;
+}
