@@ -102,13 +102,14 @@ private:
         UNZIPPER archive(name, askoverwrite, protectedfiles,
                          [this](const STRING& subject) { return AskOverwrite(subject); });
         archive.SetBeforeWrite(
-            [this](const STRING& member) { return Journal.BeforeFile(member); }); // rollback
+            [this](const STRING& member) { return Journal.BeforeFile(member, MemberSize); }); // rollback
         const int64_t total = archive.GetTotalSize();
         Assert(total > 0, "total>0", __FILE__, __LINE__, name, false);
         STRING member;
         int64_t size = archive.GetFirstFile(member);
         int64_t done = size;
         while (member.NotEmpty()) {
+            MemberSize = size;
             if (!ExtractMember(archive, member.Text()))
                 return false;
             if (showprogress)
@@ -232,6 +233,7 @@ private:
     HASH& Config;
     const STRING InstallDir;
     INSTALLJOURNAL Journal{InstallDir}; // rollback: what this run changed
+    int64_t MemberSize = -1;            // of the member being extracted: the journal decides on its backup
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
     uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize

@@ -33,7 +33,10 @@ public:
     // Before destination\name is written (name as the archive or the configuration gives it, "/" or "\";
     // a name ending in a separator is a folder). 0 when the file may be written, else the system's error
     // code of the backup that failed: an existing file that cannot be backed up must not be replaced.
-    int BeforeFile(const STRING& name);
+    // newsize, when known, is the size of what replaces the file: a backup occupies its space until the
+    // run ends, so when the volume has no room for both, the file is replaced without one, as an update
+    // that fits only in the space of the files it replaces needs it (that file then cannot be put back).
+    int BeforeFile(const STRING& name, int64_t newsize = -1);
 
     // Before values are written to root\path (root: HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE ...).
     void BeforeKey(HKEY root, const STRING& path);
@@ -65,6 +68,7 @@ private:
     bool Known(const STRING& name);
     void RecordFoldersOnTheWay(const STRING& name);
     int BackUp(const STRING& name, const STRING& path);
+    bool RoomBeside(const STRING& path, int64_t newsize) const;
     bool MakeBackupFolder();
     void UndoFile(const FILEENTRY& entry);
     void UndoKey(const KEYENTRY& entry);

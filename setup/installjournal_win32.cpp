@@ -114,7 +114,7 @@ void INSTALLJOURNAL::RecordFoldersOnTheWay(const STRING& name) {
     }
 }
 
-int INSTALLJOURNAL::BeforeFile(const STRING& name) {
+int INSTALLJOURNAL::BeforeFile(const STRING& name, int64_t newsize) {
     STRING path;
     if (!JoinBelow(Destination, name, &path))
         return 0; // the writer refuses such a name too; nothing of the destination is touched
@@ -140,10 +140,26 @@ int INSTALLJOURNAL::BeforeFile(const STRING& name) {
         Seen.erase(TEXTCODEC::FoldCase(TEXTCODEC::ToWide(relative.Text())));
         return 0;
     }
+    if (!RoomBeside(path, newsize)) {
+        LogPrintf("SETUP::Rollback no room to keep %s beside its replacement: replaced without a backup\n",
+                  relative.Text());
+        return 0;
+    }
     const int error = BackUp(relative, path);
     if (error != 0)
         Seen.erase(TEXTCODEC::FoldCase(TEXTCODEC::ToWide(relative.Text()))); // asked again on a retry
     return error;
+}
+
+bool INSTALLJOURNAL::RoomBeside(const STRING& path, int64_t newsize) const {
+    if (newsize <= 0)
+        return true;
+    const std::string file(path.Text());
+    const std::string folder = file.substr(0, file.find_last_of('\\') + 1);
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
+        return true; // unknown: keep the backup, the write reports a full disk itself
+    return available.QuadPart >= static_cast<uint64_t>(newsize);
 }
 
 int INSTALLJOURNAL::BackUp(const STRING& name, const STRING& path) {
