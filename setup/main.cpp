@@ -47,7 +47,8 @@ int SetupMain(int argc, char** argv) {
         // Each text fits the string buffer on its own: the list is made of several.
         const STRING help = OSYS::GetStringFromResource(IDS_SWITCHES_HELP) || "\r\n" ||
                             OSYS::GetStringFromResource(IDS_SWITCHES_SILENT_HELP) || "\r\n" ||
-                            OSYS::GetStringFromResource(IDS_SWITCHES_CHOICES_HELP) || "\r\n\r\n" ||
+                            OSYS::GetStringFromResource(IDS_SWITCHES_CHOICES_HELP) || "\r\n" ||
+                            OSYS::GetStringFromResource(IDS_SWITCHES_REMOVE_HELP) || "\r\n\r\n" ||
                             OSYS::GetStringFromResource(IDS_EXIT_CODES_HELP);
         WINORVIK::InfoMsgBox(nullptr, OSYS::GetStringFromResource(IDS_MSGBOX_TITLE).Text(), help.Text());
         return 0;

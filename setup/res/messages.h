@@ -133,10 +133,11 @@
 #define IDS_ERR_DEST_RESERVED        3016 /* "$DIR"; a folder of Windows or of the user as destination */
 #define IDS_ERR_DISK_SPACE           3017 /* "$PROGRAM", "$DIR", "$NEED", "$FREE" (megabytes); the page stays */
 #define IDS_WRITE_REASON_UNKNOWN     3018 /* "$REASON" of 2988 when the system gave no error code */
-#define IDS_SWITCHES_HELP            3019 /* "/?": the switches (the box shows 3019, 3021, 3022 and 3020) */
+#define IDS_SWITCHES_HELP            3019 /* "/?": the switches (the box shows 3019, 3021, 3022, 3023 and 3020) */
 #define IDS_EXIT_CODES_HELP          3020 /* "/?": the exit codes */
 #define IDS_SWITCHES_SILENT_HELP     3021 /* "/?": the switches of an unattended run */
 #define IDS_SWITCHES_CHOICES_HELP    3022 /* "/?": the switches that make the shortcut page's choices */
+#define IDS_SWITCHES_REMOVE_HELP     3023 /* "/?": the unattended uninstall */
 
 /* ---- Command verbs ----------------------------------------------------- */
 
