@@ -3,7 +3,10 @@
 #include <initializer_list>
 
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "lib/orvik.h"
 #include "lib/osysfile_platform.h"
@@ -132,15 +135,60 @@ void ApplyLanguageSelection(HASH& table, const STRING& suffix) {
     }
 }
 
+namespace {
+
+// The table compares keys byte-wise without letter case.
+std::string FoldedKey(const char* key) {
+    std::string folded(key);
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+// n when key is "<base>_<n>" as "%s_%d" writes it for some base without "_" and 0 <= n < 24; else -1.
+int ContinuationNumber(const std::string& key, std::string* base) {
+    const size_t mark = key.find('_');
+    if (mark == std::string::npos || key.find('_', mark + 1) != std::string::npos)
+        return -1;
+    const std::string digits = key.substr(mark + 1);
+    if (digits.empty() || digits.size() > 2 || (digits.size() == 2 && digits[0] == '0'))
+        return -1;
+    int number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        number = number * 10 + (c - '0');
+    }
+    if (number >= CONFIG_CONTINUATION_KEYS)
+        return -1;
+    *base = key.substr(0, mark);
+    return number;
+}
+
+} // namespace
+
 void ApplyContinuation(HASH& table) {
+    // The continuation keys are found in one pass over the table: looking up all 24 possible names of every
+    // key costs a search of the locked table each, and most packages have none.
     const STRINGARRAY keys = KeysOf(table);
+    std::map<std::string, std::map<int, STRING>> continuations; // folded base -> number -> key
+    for (int i = 0; i < keys.Count(); ++i) {
+        std::string base;
+        const int number = ContinuationNumber(keys.Get(i)->Text(), &base);
+        if (number >= 0)
+            continuations[FoldedKey(base.c_str())][number] = *keys.Get(i);
+    }
+    if (continuations.empty())
+        return;
     for (int i = 0; i < keys.Count(); ++i) {
         const STRING key = *keys.Get(i);
         if (key.Find("_") || !table.Contains(key.Text()))
             continue;
-        for (int n = 0; n < CONFIG_CONTINUATION_KEYS; ++n) {
-            STRING name;
-            name.Printf("%s_%d", key.Text(), n);
+        const auto found = continuations.find(FoldedKey(key.Text()));
+        if (found == continuations.end())
+            continue;
+        // In the order of their numbers, 0 to 23.
+        for (const auto& [number, name] : found->second) {
             const int index = table.IndexOf(name.Text());
             if (index < 0)
                 continue;

@@ -73,6 +73,15 @@ TEST(Continuation, AKeyWithAnUnderscoreIsNeverExtended) {
     EXPECT_EQ(Value(table, "My_Key_0"), "B");
 }
 
+TEST(Continuation, NamesMatchWithoutLetterCaseAndOnlyAsPrintedInDecimal) {
+    HASH table = Table("Title=A\ntitle_1=C\nTITLE_0=B\nTitle_01=zero-padded\nTitle_+2=signed\n");
+    ApplyContinuation(table);
+    EXPECT_EQ(Value(table, "Title"), "ABC");
+    EXPECT_EQ(Value(table, "Title_01"), "zero-padded");
+    EXPECT_EQ(Value(table, "Title_+2"), "signed");
+    EXPECT_EQ(table.Count(), 3);
+}
+
 TEST(Continuation, ContinuationKeysWithoutTheirKeyStay) {
     HASH table = Table("Orphan_0=x\n");
     ApplyContinuation(table);
