@@ -1,0 +1,293 @@
+#!/usr/bin/env bash
+# Benchmark of setup.exe beside NSIS (Debian's nsis), installing and uninstalling silently under Wine (not
+# part of CI):
+#   scripts/bench-install.sh [RUNS]        (default 5 runs per measurement; medians are printed)
+# Two payloads, each packed for both installers from the same files:
+#   demopad     the demo product (setup.fil, custom.fil and the files CopyToDest names)
+#   generated   5,000 files, about 200 MB of text, code-like modules and already-compressed media
+# setup.exe:  setup.exe /VERYSILENT /DIR:<fresh folder>, then the uninstall entry's QuietUninstallString
+#             (the first pass waits for the final pass, so the time covers the whole removal)
+# NSIS:       an installer written by this script (zlib, like the deflated archives; files, uninstall entry,
+#             shortcuts), run as installer.exe /S /D=<fresh folder>, then uninstall.exe /S _?=<folder> (the
+#             form that waits for the removal to end)
+# Time is the wall time of the Windows program under a running wineserver; memory is the peak resident set
+# of the largest process of the run, sampled from /proc.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+bash scripts/install-deps.sh >/dev/null
+command -v makensis >/dev/null || apt-get install -y nsis >/dev/null
+
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target setup setupenglish setupgerman demo_package >/dev/null
+
+work=build/bench-install
+mkdir -p "$work"
+tools/wine-run --prefix "$work/wine" # a booted prefix, a display and a persistent wineserver
+trap 'tools/wine-run --prefix "$work/wine" --stop || true' EXIT
+python3 - "$work" "$runs" <<'PY'
+import os, shutil, statistics, subprocess, sys, threading, time, zipfile
+
+sys.path.insert(0, "scripts")
+import benchcorpus
+
+work, runs = sys.argv[1], int(sys.argv[2])
+root = os.getcwd()
+state = os.path.join(root, work, "wine", "state")
+env = dict(os.environ,
+           WINEPREFIX=os.path.join(root, work, "wine", "prefix"), WINEDEBUG="-all",
+           WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d",
+           DISPLAY=open(os.path.join(state, "display")).read().strip())
+WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
+DRIVE_C = os.path.join(env["WINEPREFIX"], "drive_c")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class PeakSampler:
+    """Largest VmHWM among the processes whose command line names one of the programs, sampled until
+    stopped."""
+
+    def __init__(self, programs):
+        self.programs = [p.lower() for p in programs]
+        self.peak_kb = 0
+        self.running = True
+        self.thread = threading.Thread(target=self.sample)
+        self.thread.start()
+
+    def matches(self, pid):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                first = f.read().split(b"\0")[0].decode(errors="replace").lower().replace("/", "\\")
+        except OSError:
+            return False
+        return any(first.endswith("\\" + p) or first == p for p in self.programs)
+
+    def sample(self):
+        while self.running:
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                if not self.matches(pid):
+                    continue
+                try:
+                    with open("/proc/%s/status" % pid) as f:
+                        for line in f:
+                            if line.startswith("VmHWM:"):
+                                self.peak_kb = max(self.peak_kb, int(line.split()[1]))
+                except OSError:
+                    pass
+            time.sleep(0.02)
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+        return self.peak_kb / 1024.0
+
+
+def run_windows(arguments, cwd, programs):
+    """Runs a Windows program; returns (seconds, peak MB). A non-zero exit code is a failed benchmark."""
+    sampler = PeakSampler(programs)
+    start = time.perf_counter()
+    proc = subprocess.run([WINE] + arguments, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    peak = sampler.stop()
+    if proc.returncode != 0:
+        raise SystemExit("%s ended with exit code %d: %s" % (" ".join(arguments), proc.returncode,
+                                                          proc.stderr.decode(errors="replace")[-500:]))
+    return elapsed, peak
+
+
+def registry_value(key, name):
+    out = subprocess.run([WINE, "reg", "query", key, "/v", name], env=env, stdin=subprocess.DEVNULL,
+                         capture_output=True).stdout.decode(errors="replace")
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[0] == name:
+            return parts[2]
+    raise SystemExit("no value %s in %s" % (name, key))
+
+
+def split_command(command):
+    """'"C:\\x\\setup.exe" -remove "KEY" /VERYSILENT' -> ['C:\\x\\setup.exe', '-remove', 'KEY', ...]"""
+    words, word, quoted = [], "", False
+    for c in command:
+        if c == '"':
+            quoted = not quoted
+        elif c == " " and not quoted:
+            if word:
+                words.append(word)
+            word = ""
+        else:
+            word += c
+    return words + ([word] if word else [])
+
+
+# ---- the payloads, each as a setup.exe package and as a folder of files for NSIS ------------------------
+
+DEMO_PACKAGE = "build/win64/demo-package"
+SETUP_BIN = "build/win64/setup-bin"
+SETUP_PROGRAMS = ["setup.exe", "setupenglish.dll", "setupgerman.dll"]
+
+
+def demopad_payload():
+    package = os.path.join(work, "demopad", "package")
+    files = os.path.join(work, "demopad", "files")
+    for folder in (package, files):
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+    for name in os.listdir(DEMO_PACKAGE):
+        shutil.copy(os.path.join(DEMO_PACKAGE, name), package)
+    for name in SETUP_PROGRAMS:
+        shutil.copy(os.path.join(SETUP_BIN, name), package)
+    # What setup.exe installs: both archives and the files CopyToDest names.
+    for archive in ("setup.fil", "custom.fil"):
+        with zipfile.ZipFile(os.path.join(package, archive)) as z:
+            z.extractall(files)
+    os.remove(os.path.join(files, "setupinfo.tmp"))  # DeleteAfterExtract
+    for name in SETUP_PROGRAMS + ["LICENSE.TXT", "LIZENZ.TXT"]:
+        shutil.copy(os.path.join(package, name), files)
+    return package, files, "OrvikDemoPad", "demoapp.exe"
+
+
+GENERATED_CFG = """AppName=BenchProduct
+AppVersion=1.0
+IniKey=OrvikBenchProduct
+InstallPath=Orvik\\\\BenchProduct
+StartmenuName=Orvik BenchProduct
+IdIcon=1
+StartmenuOpts=Read me;product\\\\docs\\\\00\\\\file00000.txt
+StartmenuUninstall=1
+CopyToDest=setup.exe|setupenglish.dll|setupgerman.dll
+"""
+
+
+def generated_payload():
+    base = os.path.join(work, "generated")
+    source, package, files = (os.path.join(base, n) for n in ("source", "package", "files"))
+    stamp = os.path.join(base, "done-v1")
+    if os.path.exists(stamp):
+        return package, files, "OrvikBenchProduct", "setup.exe"
+    shutil.rmtree(base, ignore_errors=True)
+    print("generating the 5,000-file product...", flush=True)
+    members = os.path.join(source, "setup.fil")
+    for name, data in benchcorpus.product_files(5000, 200 << 20, 11):
+        for folder in (members, files):
+            path = os.path.join(folder, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+    with open(os.path.join(source, "setup.cfg"), "w", newline="\r\n") as f:
+        f.write(GENERATED_CFG)
+    for name in ("LICENSE.TXT", "LIZENZ.TXT", "LICENSEFR.TXT"):
+        shutil.copy(os.path.join(DEMO_PACKAGE, name), source)
+    for name in SETUP_PROGRAMS:
+        shutil.copy(os.path.join(SETUP_BIN, name), source)
+        shutil.copy(os.path.join(SETUP_BIN, name), files)
+    setuppack = "build/win64/host-tools/tools/setuppack/setuppack"
+    subprocess.run([setuppack, "build", source, package], check=True, stdout=subprocess.DEVNULL,
+                   env=dict(os.environ, SOURCE_DATE_EPOCH="1714564800"))
+    open(stamp, "w").close()
+    return package, files, "OrvikBenchProduct", "setup.exe"
+
+
+NSIS_SCRIPT = r"""Unicode true
+Target amd64-unicode
+SetCompressor zlib
+Name "{name}"
+OutFile "{out}"
+InstallDir "$PROGRAMFILES64\NSIS Bench\{name}"
+RequestExecutionLevel admin
+Section
+  SetOutPath "$INSTDIR"
+  File /r "{files}/*.*"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "DisplayName" "{name}"
+  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "InstallLocation" "$INSTDIR"
+  CreateDirectory "$SMPROGRAMS\NSIS {name}"
+  CreateShortcut "$SMPROGRAMS\NSIS {name}\{name}.lnk" "$INSTDIR\{program}"
+  CreateShortcut "$DESKTOP\NSIS {name}.lnk" "$INSTDIR\{program}"
+SectionEnd
+Section "Uninstall"
+  Delete "$DESKTOP\NSIS {name}.lnk"
+  RMDir /r "$SMPROGRAMS\NSIS {name}"
+  DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}"
+  RMDir /r "$INSTDIR"
+SectionEnd
+"""
+
+
+def nsis_installer(label, files, program):
+    out = os.path.abspath(os.path.join(work, label, "nsis-%s-setup.exe" % label))
+    script = os.path.join(work, label, "%s.nsi" % label)
+    with open(script, "w") as f:
+        f.write(NSIS_SCRIPT.format(name=label, out=out, files=os.path.abspath(files), program=program))
+    subprocess.run(["makensis", "-V1", script], check=True)
+    return out
+
+
+# ---- one measurement of each ------------------------------------------------------------------------------
+
+def fresh_folder(label, tool, run):
+    folder = os.path.join(DRIVE_C, "bench", "%s-%s-%d" % (label, tool, run))
+    shutil.rmtree(folder, ignore_errors=True)
+    return folder, "C:\\bench\\%s-%s-%d" % (label, tool, run)
+
+
+def orvik_once(label, package, key, run):
+    folder, windows = fresh_folder(label, "orvik", run)
+    install = run_windows([os.path.abspath(os.path.join(package, "setup.exe")), "/VERYSILENT",
+                           "/DIR:" + windows], package, ["setup.exe"])
+    if not os.path.isdir(folder):
+        raise SystemExit("setup.exe installed nothing into " + windows)
+    command = split_command(registry_value(UNINSTALL_KEY + "\\" + key, "QuietUninstallString"))
+    uninstall = run_windows(command, folder, ["setup.exe"])
+    return install, uninstall
+
+
+def nsis_once(label, installer, run):
+    folder, windows = fresh_folder(label, "nsis", run)
+    install = run_windows([installer, "/S", "/D=" + windows], os.path.dirname(installer),
+                          [os.path.basename(installer)])
+    if not os.path.isdir(folder):
+        raise SystemExit("the NSIS installer installed nothing into " + windows)
+    uninstall = run_windows([windows + "\\uninstall.exe", "/S", "_?=" + windows], folder, ["uninstall.exe"])
+    shutil.rmtree(folder, ignore_errors=True)  # in place, the uninstaller cannot remove itself
+    return install, uninstall
+
+
+def median_and_peak(samples):
+    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+
+
+def count_files(folder):
+    return sum(len(names) for _, _, names in os.walk(folder)), \
+        sum(os.path.getsize(os.path.join(d, n)) for d, _, names in os.walk(folder) for n in names)
+
+
+print("%d runs per measurement; medians of wall time, largest peak resident memory" % runs)
+rows = []
+for label, make in (("demopad", demopad_payload), ("generated", generated_payload)):
+    package, files, key, program = make()
+    count, size = count_files(files)
+    installer = nsis_installer(label, files, program)
+    orvik, nsis = [], []
+    # The two take turns, so that load from elsewhere on the machine spreads over both.
+    for run in range(runs):
+        orvik.append(orvik_once(label, package, key, run))
+        nsis.append(nsis_once(label, installer, run))
+    for phase, index in (("install", 0), ("uninstall", 1)):
+        ot, om = median_and_peak([o[index] for o in orvik])
+        nt, nm = median_and_peak([n[index] for n in nsis])
+        rows.append((label, count, size, phase, ot, nt, om, nm))
+
+print()
+print("%-10s %6s %8s  %-9s %10s %10s %7s %10s %10s" % ("payload", "files", "MB", "phase", "setup s", "NSIS s",
+                                                      "ratio", "setup MB", "NSIS MB"))
+for label, count, size, phase, ot, nt, om, nm in rows:
+    print("%-10s %6d %8.1f  %-9s %10.2f %10.2f %6.2fx %10.1f %10.1f" % (label, count, size / 1e6, phase, ot, nt,
+                                                                       ot / nt, om, nm))
+PY
