@@ -239,13 +239,21 @@ STRINGARRAY CONFIGREADER::List(const char* key) const {
 }
 
 std::vector<STRING> ListFields(const STRING& list) {
+    // One pass: asking for the fields by number would search the list from its start for each of them, and
+    // an installation record lists thousands of files.
     std::vector<STRING> fields;
-    for (int index = 0;; ++index) {
-        STRING field = list.Word(index, "|");
-        if (!field.NotNull()) // no field of this index: the list has ended
-            break;
-        if (field.NotEmpty())
+    const char* text = list.Text();
+    const int length = list.Length();
+    int start = 0;
+    for (int i = 0; list.NotNull() && i <= length; ++i) {
+        if (i < length && text[i] != '|')
+            continue;
+        if (i > start) {
+            STRING field;
+            field.Make(i - start, text + start);
             fields.push_back(field);
+        }
+        start = i + 1;
     }
     return fields;
 }

@@ -63,6 +63,15 @@ TEST(ListFields, SkipsEmptyFieldsAndEndsWithTheText) {
     EXPECT_EQ(fields, (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_TRUE(ListFields(STRING()).empty());
     EXPECT_TRUE(ListFields(STRING("")).empty());
+
+    // An installation record of thousands of files comes back whole and in order.
+    std::string record;
+    for (int i = 0; i < 5000; ++i)
+        record += "product\\file" + std::to_string(i) + ".txt|";
+    const std::vector<STRING> files = ListFields(STRING(record.c_str()));
+    ASSERT_EQ(files.size(), 5000u);
+    EXPECT_STREQ(files.front().Text(), "product\\file0.txt");
+    EXPECT_STREQ(files.back().Text(), "product\\file4999.txt");
 }
 
 TEST(ConfigValue, ReadsWithoutAddingTheKey) {
