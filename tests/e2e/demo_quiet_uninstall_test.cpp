@@ -33,18 +33,9 @@ std::string CurrentTestName() {
 
 // The visible top-level windows of every setup.exe process.
 std::vector<Window> SetupWindows() {
-    std::vector<HWND> all;
-    EnumWindows(
-        [](HWND handle, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
     std::vector<Window> windows;
-    for (HWND handle : all) {
-        DWORD id = 0;
-        GetWindowThreadProcessId(handle, &id);
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    for (const Window& window : VisibleTopLevelWindows()) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, window.processId());
         if (!process)
             continue;
         char image[MAX_PATH] = "";
@@ -52,9 +43,8 @@ std::vector<Window> SetupWindows() {
         const bool named = QueryFullProcessImageNameA(process, 0, image, &size) != 0;
         CloseHandle(process);
         const std::string name = named ? std::filesystem::path(image).filename().string() : "";
-        if (_stricmp(name.c_str(), "setup.exe") != 0 || !IsWindowVisible(handle))
-            continue;
-        windows.emplace_back(handle);
+        if (_stricmp(name.c_str(), "setup.exe") == 0)
+            windows.push_back(window);
     }
     return windows;
 }

@@ -32,7 +32,7 @@ void RemoveDemoPad() {
         DeleteRegistryTree(HKEY_CLASSES_ROOT, key);
 }
 
-std::vector<Window> WindowsTitled(const std::string& words) {
+std::vector<Window> VisibleTopLevelWindows() {
     std::vector<HWND> all;
     EnumWindows(
         [](HWND handle, LPARAM list) -> BOOL {
@@ -40,12 +40,21 @@ std::vector<Window> WindowsTitled(const std::string& words) {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&all));
-    std::vector<Window> found;
+    std::vector<Window> visible;
     for (HWND handle : all) {
+        if (IsWindowVisible(handle))
+            visible.emplace_back(handle);
+    }
+    return visible;
+}
+
+std::vector<Window> WindowsTitled(const std::string& words) {
+    std::vector<Window> found;
+    for (const Window& window : VisibleTopLevelWindows()) {
         char title[512] = "";
-        if (IsWindowVisible(handle) && GetWindowTextA(handle, title, sizeof title) > 0 &&
+        if (GetWindowTextA(window.handle(), title, sizeof title) > 0 &&
             std::string(title).find(words) != std::string::npos)
-            found.emplace_back(handle);
+            found.push_back(window);
     }
     return found;
 }

@@ -31,6 +31,8 @@ std::string DemoPadFolder();
 // removed.
 void RemoveDemoPad();
 
+// The visible top-level windows of every process.
+std::vector<uirobot::Window> VisibleTopLevelWindows();
 // Visible top-level windows of any process (the shell's folder windows are not setup's) whose title holds
 // words. The title is read with GetWindowText, which for another process's window answers from the system's
 // copy and sends nothing: a shell window that is still starting (and not yet answering messages) is found
