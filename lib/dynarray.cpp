@@ -13,13 +13,13 @@
 #define FALSE 0
 #endif
 
-DYNARRAY::DYNARRAY(int capacity, int growby) : pLock(new MUTEXSEM()) {
+DYNARRAY::DYNARRAY(int capacity, int growby) : pLock(new CRITSECT()) {
     MaxItems = std::max(capacity, 1);
     GrowBy = growby == -1 ? MaxItems : std::max(growby, 1);
     ppItems = SLOTS(new std::unique_ptr<STRING>[static_cast<size_t>(MaxItems)]);
 }
 
-DYNARRAY::DYNARRAY(const DYNARRAY& other) : pLock(new MUTEXSEM()) { CopyFrom(other); }
+DYNARRAY::DYNARRAY(const DYNARRAY& other) : pLock(new CRITSECT()) { CopyFrom(other); }
 
 DYNARRAY& DYNARRAY::operator=(const DYNARRAY& other) {
     if (this != &other)
@@ -162,6 +162,14 @@ void DYNARRAY::Clear() {
         DeleteItem(ItemCount - 1);
 }
 
-bool DYNARRAY::Lock(int timeoutms) const { return pLock->Obtain(timeoutms); }
+bool DYNARRAY::Lock(int timeoutms) const {
+    if (timeoutms >= 0)
+        return pLock->TryEnter(timeoutms);
+    pLock->Enter();
+    return true;
+}
 
-bool DYNARRAY::Unlock() const { return pLock->Release(); }
+bool DYNARRAY::Unlock() const {
+    pLock->Leave();
+    return true;
+}

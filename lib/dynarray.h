@@ -48,7 +48,9 @@ private:
     void CopyFrom(const DYNARRAY& other);
 
     char TypeName[32] = "DYNARRAY";
-    std::unique_ptr<MUTEXSEM> pLock;
+    // An in-process lock: a kernel mutex costs a round trip to the kernel (to the wine server under Wine) for
+    // every operation, and arrays are never shared with other processes.
+    std::unique_ptr<CRITSECT> pLock;
     SLOTS ppItems;
     int ItemCount = 0;
     int MaxItems = 0;

@@ -174,6 +174,8 @@ public:
     CRITSECT& operator=(const CRITSECT&) = delete;
 
     void Enter();
+    // Enters when the lock becomes free within timeoutms; false when it does not.
+    bool TryEnter(int timeoutms);
     void Leave();
 
 private:

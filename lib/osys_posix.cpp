@@ -338,7 +338,7 @@ bool MUTEXSEM::Release() {
 // CRITSECT
 
 struct CRITSECT::IMPL {
-    std::recursive_mutex Lock;
+    std::recursive_timed_mutex Lock;
 };
 
 CRITSECT::CRITSECT() : pCritSect(new IMPL) {}
@@ -349,6 +349,10 @@ CRITSECT::~CRITSECT() {
 
 void CRITSECT::Enter() {
     pCritSect->Lock.lock();
+}
+
+bool CRITSECT::TryEnter(int timeoutms) {
+    return pCritSect->Lock.try_lock_for(std::chrono::milliseconds(std::max(timeoutms, 0)));
 }
 
 void CRITSECT::Leave() {

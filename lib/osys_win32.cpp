@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 #include <share.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -721,6 +722,16 @@ CRITSECT::~CRITSECT() {
 
 void CRITSECT::Enter() {
     EnterCriticalSection(&pCritSect->Section);
+}
+
+bool CRITSECT::TryEnter(int timeoutms) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeoutms, 0));
+    while (!TryEnterCriticalSection(&pCritSect->Section)) {
+        if (GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(1);
+    }
+    return true;
 }
 
 void CRITSECT::Leave() {

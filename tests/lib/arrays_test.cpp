@@ -158,6 +158,24 @@ TEST(DynArrayLocking, HeldLockKeepsOtherThreadsOut) {
     EXPECT_EQ(Items(array), (std::vector<std::string>{"first", "late"}));
 }
 
+TEST(DynArrayLocking, ALockWithATimeLimitGivesUpWhileAnotherThreadHoldsIt) {
+    STRINGARRAY array;
+    ASSERT_TRUE(array.Lock());
+    bool whileheld = true;
+    std::thread other([&array, &whileheld] { whileheld = array.Lock(30); });
+    other.join();
+    EXPECT_FALSE(whileheld);
+    array.Unlock();
+    bool afterwards = false;
+    std::thread later([&array, &afterwards] {
+        afterwards = array.Lock(30);
+        if (afterwards)
+            array.Unlock();
+    });
+    later.join();
+    EXPECT_TRUE(afterwards);
+}
+
 TEST(StringArrayCompare, FlagsChooseNumericCaseFreeOrBytewise) {
     STRINGARRAY array;
     EXPECT_GT(array.Compare(STRING("10"), STRING("9"), STRINGARRAY_COMPARE_NUMERIC), 0);
