@@ -1,6 +1,8 @@
 // TLS client under Windows: SChannel through the security support provider interface.
 #include "lib/net/tlsclient.h"
 
+#include "lib/scopedhandle.h"
+
 #define SECURITY_WIN32
 #include <windows.h>
 
@@ -17,24 +19,39 @@ constexpr unsigned long ContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_
                                        ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
                                        ISC_REQ_MANUAL_CRED_VALIDATION;
 
+// The interface's library is loaded by the session that needs it, not with the program: loading it starts
+// every security package (Kerberos, NTLM, the TLS library), which an installation that sends no mail does not
+// need to wait for.
+PSecurityFunctionTableA LoadSecurityInterface(LIBRARYHANDLE& library) {
+    library.reset(LoadLibraryA("secur32.dll"));
+    if (!library)
+        return nullptr;
+    const auto initialise = reinterpret_cast<INIT_SECURITY_INTERFACE_A>(
+        reinterpret_cast<void*>(GetProcAddress(library.get(), SECURITY_ENTRYPOINT_ANSIA)));
+    return initialise != nullptr ? initialise() : nullptr;
+}
+
 class SCHANNELCLIENT : public TLSCLIENT {
 public:
-    explicit SCHANNELCLIENT(const char* servername) : Target(servername != nullptr ? servername : "") {
+    explicit SCHANNELCLIENT(const char* servername)
+        : Target(servername != nullptr ? servername : ""), Sspi(LoadSecurityInterface(Library)) {
+        if (Sspi == nullptr)
+            return;
         SCHANNEL_CRED credentials = {};
         credentials.dwVersion = SCHANNEL_CRED_VERSION;
         // TLS 1.2: its sessions need no tickets after the handshake, which the stream below does not handle.
         credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
         credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
         TimeStamp expiry;
-        HaveCredentials =
-            AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
-                                      &credentials, nullptr, nullptr, &Credentials, &expiry) == SEC_E_OK;
+        HaveCredentials = Sspi->AcquireCredentialsHandleA(
+                              nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
+                              &credentials, nullptr, nullptr, &Credentials, &expiry) == SEC_E_OK;
     }
     ~SCHANNELCLIENT() override {
         if (HaveContext)
-            DeleteSecurityContext(&Context);
+            Sspi->DeleteSecurityContext(&Context);
         if (HaveCredentials)
-            FreeCredentialsHandle(&Credentials);
+            Sspi->FreeCredentialsHandle(&Credentials);
     }
     SCHANNELCLIENT(const SCHANNELCLIENT&) = delete;
     SCHANNELCLIENT& operator=(const SCHANNELCLIENT&) = delete;
@@ -48,13 +65,13 @@ public:
         SecBuffer output = {0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outputs = {SECBUFFER_VERSION, 1, &output};
         unsigned long attributes = 0;
-        const SECURITY_STATUS status = InitializeSecurityContextA(
+        const SECURITY_STATUS status = Sspi->InitializeSecurityContextA(
             &Credentials, HaveContext ? &Context : nullptr, Target.empty() ? nullptr : &Target[0],
             ContextFlags, 0, 0, HaveContext ? &inputs : nullptr, 0, &Context, &outputs, &attributes, nullptr);
         HaveContext = true;
         if (output.pvBuffer != nullptr) {
             outgoing.append(static_cast<const char*>(output.pvBuffer), output.cbBuffer);
-            FreeContextBuffer(output.pvBuffer);
+            Sspi->FreeContextBuffer(output.pvBuffer);
         }
         if (status == SEC_E_INCOMPLETE_MESSAGE)
             return STATE::NEEDINPUT;
@@ -64,7 +81,7 @@ public:
         else
             incoming.clear();
         if (status == SEC_E_OK) {
-            if (QueryContextAttributesA(&Context, SECPKG_ATTR_STREAM_SIZES, &Sizes) != SEC_E_OK)
+            if (Sspi->QueryContextAttributesA(&Context, SECPKG_ATTR_STREAM_SIZES, &Sizes) != SEC_E_OK)
                 return Fail("TLS stream sizes unknown", status);
             return STATE::DONE;
         }
@@ -85,7 +102,7 @@ public:
                 {Sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, &record[Sizes.cbHeader + piece]},
                 {0, SECBUFFER_EMPTY, nullptr}};
             SecBufferDesc description = {SECBUFFER_VERSION, 4, buffers};
-            const SECURITY_STATUS status = EncryptMessage(&Context, 0, &description, 0);
+            const SECURITY_STATUS status = Sspi->EncryptMessage(&Context, 0, &description, 0);
             if (status != SEC_E_OK) {
                 Fail("TLS encryption failed", status);
                 return false;
@@ -104,7 +121,7 @@ public:
                 {0, SECBUFFER_EMPTY, nullptr},
                 {0, SECBUFFER_EMPTY, nullptr}};
             SecBufferDesc description = {SECBUFFER_VERSION, 4, buffers};
-            const SECURITY_STATUS status = DecryptMessage(&Context, &description, 0, nullptr);
+            const SECURITY_STATUS status = Sspi->DecryptMessage(&Context, &description, 0, nullptr);
             if (status == SEC_E_INCOMPLETE_MESSAGE)
                 return true;
             if (status != SEC_E_OK) {
@@ -140,6 +157,8 @@ private:
     }
 
     std::string Target;
+    LIBRARYHANDLE Library;
+    PSecurityFunctionTableA Sspi;
     CredHandle Credentials = {};
     CtxtHandle Context = {};
     bool HaveCredentials = false;
