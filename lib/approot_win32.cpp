@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -78,9 +76,6 @@ int AppEntry(int argc, char** argv, APPMAIN appmain) {
     gMainThreadId = GetCurrentThreadId();
     PrepareHeap();
     CrashHandlerInstall(0);
-
-    INITCOMMONCONTROLSEX controls = {sizeof controls, 0x7FF};
-    InitCommonControlsEx(&controls);
 
     // An empty TZ makes the runtime library take the time zone from the system.
     _putenv("TZ=");

@@ -12,6 +12,18 @@
 
 namespace {
 
+// The print dialog's library is loaded when a dialog is asked for: importing it would load the common
+// controls with the program. It stays loaded for the process.
+BOOL ShowPrintDialog(PRINTDLGA* dialog) {
+    HMODULE library = LoadLibraryA("comdlg32.dll");
+    if (library == nullptr)
+        return FALSE;
+    using PRINTDIALOG = BOOL(WINAPI*)(PRINTDLGA*);
+    const auto show =
+        reinterpret_cast<PRINTDIALOG>(reinterpret_cast<void*>(GetProcAddress(library, "PrintDlgA")));
+    return show != nullptr ? show(dialog) : FALSE;
+}
+
 // Output never bypasses GDI here (no spooler handle is ever opened); the log lines keep their field.
 void* const NoDirectPrinter = nullptr;
 
@@ -108,7 +120,7 @@ bool PRINTER::PrinterDialog(HWND owner, int* firstpage, int* lastpage, int curre
     }
     dialog.nCopies = static_cast<WORD>(copies ? *copies : 1);
 
-    const bool confirmed = PrintDlgA(&dialog) != FALSE;
+    const bool confirmed = ShowPrintDialog(&dialog) != FALSE;
     if (dialog.hDevMode)
         hDevMode = dialog.hDevMode;
     if (dialog.hDevNames)

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "lib/orvik.h"
+#include "lib/win/commoncontrols.h"
 #include "lib/win/winassert.h"
 
 namespace {
@@ -34,6 +35,7 @@ CONTROL::CONTROL(HWND parent, int id, const char* classname, DWORD style, int x,
               text ? text : "", static_cast<unsigned>(style), static_cast<unsigned>(exstyle));
     const bool parentiswindow = IsWindow(parent) != 0;
     LogPrintf("CONTROL::CONTROL %d\n", parentiswindow ? 1 : 0);
+    InitialiseCommonControls();
     HWND hwnd =
         CreateWindowExA(exstyle, classname, text ? text : "", style | WS_CHILD, x, y, width, height, parent,
                         reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), OwnInstance(), nullptr);

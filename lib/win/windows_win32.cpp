@@ -9,6 +9,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/stringarray.h"
+#include "lib/win/commoncontrols.h"
 #include "lib/win/winassert.h"
 
 namespace {
@@ -529,6 +530,7 @@ bool WINDOW::RegisterToolkitClass(const char* classname) {
 // ---- DIALOG ----------------------------------------------------------------------------------------------
 
 DIALOG::DIALOG(int templ, HWND owner, HMODULE module) : Template(templ) {
+    InitialiseCommonControls();
     HWND hwnd = CreateDialogParamA(ResourceInstance(module), MAKEINTRESOURCEA(templ), owner, DialogProcedure,
                                    reinterpret_cast<LPARAM>(this));
     AttachOwned(hwnd);

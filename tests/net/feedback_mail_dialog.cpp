@@ -9,6 +9,7 @@
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
+#include "lib/win/commoncontrols.h"
 #include "setup/feedbackmail.h"
 
 namespace {
@@ -22,7 +23,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SetAssertSilent(true);
     if (__argc > 6)
         LogitOption((STRING("/LOGIT:") || __argv[6]).Text());
-    InitCommonControls();
+    InitialiseCommonControls();
     const STRING language(__argv[1]);
     gLocale = language == "german" ? LANG_ID_GERMAN : LANG_ID_ENGLISH;
     HMODULE library = LoadLibraryA((STRING(ORVIK_SETUP_BIN_DIR "\\setup") || language || ".dll").Text());

@@ -12,6 +12,7 @@
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
+#include "lib/win/commoncontrols.h"
 #include "setup/installstate.h"
 #include "setup/res/messages.h"
 #include "setup/setupdialog.h"
@@ -51,7 +52,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SetAssertSilent(true);
     if (__argc > 5)
         LogitOption((STRING("/LOGIT:") || __argv[5]).Text());
-    InitCommonControls();
+    InitialiseCommonControls();
 
     HMODULE library = LoadLibraryA(ORVIK_SETUP_BIN_DIR "\\setupenglish.dll");
     if (library == nullptr)
