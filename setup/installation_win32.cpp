@@ -43,6 +43,7 @@ public:
         StopService();
         if (!ExtractArchives()) {
             Journal.Undo(); // rollback: the machine as it was before this run
+            RestartService(); // the earlier version's files are back, and so is its service
             return;
         }
         CopyExtraFiles();

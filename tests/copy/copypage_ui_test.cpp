@@ -523,7 +523,8 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_FALSE(fs::exists(Target / "last.txt"));
     EXPECT_FALSE(fs::exists(Target / "custom.txt"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
-    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}})) << "stopped, never restarted";
+    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}, {"/START"}}))
+        << "the undone copy leaves the earlier version's service running, as it was";
     EXPECT_EQ(Record().find("SetupHook 8"), std::string::npos) << Record();
 
     // Back leaves the page; then the user quits.
