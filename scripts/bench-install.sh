@@ -8,9 +8,10 @@
 #   generated   5,000 files, about 200 MB of text, code-like modules and already-compressed media
 # setup.exe:  setup.exe /VERYSILENT /DIR:<fresh folder>, then the uninstall entry's QuietUninstallString
 #             (the first pass waits for the final pass, so the time covers the whole removal)
-# NSIS:       an installer written by this script (zlib, like the deflated archives; files, uninstall entry,
-#             shortcuts), run as installer.exe /S /D=<fresh folder>, then uninstall.exe /S _?=<folder> (the
-#             form that waits for the removal to end)
+# NSIS:       an installer written by this script (zlib, like the deflated archives) that does what setup.exe
+#             does for the payload: files, the uninstall entry's values, the same shortcuts and file types;
+#             run as installer.exe /S /D=<fresh folder>, then uninstall.exe /S _?=<folder> (the form that
+#             waits for the removal to end)
 # Time is the wall time of the Windows program under a running wineserver; memory is the peak resident set
 # of the largest process of the run, sampled from /proc.
 set -euo pipefail
@@ -28,7 +29,7 @@ mkdir -p "$work"
 tools/wine-run --prefix "$work/wine" # a booted prefix, a display and a persistent wineserver
 trap 'tools/wine-run --prefix "$work/wine" --stop || true' EXIT
 python3 - "$work" "$runs" "$only" <<'PY'
-import os, shutil, statistics, subprocess, sys, tempfile, threading, time, zipfile
+import ntpath, os, shutil, statistics, subprocess, sys, tempfile, threading, time, zipfile
 
 sys.path.insert(0, "scripts")
 import benchcorpus
@@ -199,6 +200,31 @@ def generated_payload():
     return package, files, "OrvikBenchProduct", "setup.exe"
 
 
+# What setup.exe does beyond copying, for each payload, so that the NSIS installer does the same work: the
+# shortcuts of the start menu and the desktop, the file types and the values of the uninstall entry. (The
+# firewall exceptions of DemoPad have no counterpart in plain NSIS and are left out of its script.)
+EXTRAS = {
+    "demopad": {
+        "shortcuts": [("$SMPROGRAMS\\NSIS demopad\\DemoPad.lnk", "demoapp.exe", ""),
+                      ("$SMPROGRAMS\\NSIS demopad\\Tools\\DemoPad Sync.lnk", "demosync.exe", "/status"),
+                      ("$SMPROGRAMS\\NSIS demopad\\Read me.lnk", "docs\\readme.txt", ""),
+                      ("$SMPROGRAMS\\NSIS demopad\\Uninstall DemoPad.lnk", "uninstall.exe", ""),
+                      ("$DESKTOP\\NSIS DemoPad.lnk", "demoapp.exe", "")],
+        "urls": [("$SMPROGRAMS\\NSIS demopad\\DemoPad on the Web.url", "http://www.demopad.example/")],
+        "filetypes": [(".odemo", "NsisDemoPad.Document", "DemoPad document", "demoapp.exe,1"),
+                      (".odlog", "NsisDemoPad.SyncLog", "DemoPad sync log", "demosync.exe,0"),
+                      (".odnote", "NsisDemoPad.Note", "DemoPad note", "demoapp.exe,1")],
+    },
+    "generated": {
+        "shortcuts": [("$SMPROGRAMS\\NSIS generated\\Read me.lnk", "product\\docs\\00\\file00000.txt", ""),
+                      ("$SMPROGRAMS\\NSIS generated\\Uninstall BenchProduct.lnk", "uninstall.exe", "")],
+        "urls": [],
+        "filetypes": [],
+    },
+}
+ENTRY_VALUES = ["DisplayName", "UninstallString", "QuietUninstallString", "InstallLocation", "DisplayIcon",
+                "DisplayVersion", "Publisher", "UninstallPath", "Language"]
+
 NSIS_SCRIPT = r"""Unicode true
 Target amd64-unicode
 SetCompressor zlib
@@ -206,21 +232,20 @@ Name "{name}"
 OutFile "{out}"
 InstallDir "$PROGRAMFILES64\NSIS Bench\{name}"
 RequestExecutionLevel admin
+!define ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}"
 Section
   SetOutPath "$INSTDIR"
   File /r "{files}/*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "DisplayName" "{name}"
-  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}" "InstallLocation" "$INSTDIR"
-  CreateDirectory "$SMPROGRAMS\NSIS {name}"
-  CreateShortcut "$SMPROGRAMS\NSIS {name}\{name}.lnk" "$INSTDIR\{program}"
-  CreateShortcut "$DESKTOP\NSIS {name}.lnk" "$INSTDIR\{program}"
+{entry}
+  WriteRegDWORD HKLM "${{ENTRY}}" "EstimatedSize" 2500
+  WriteRegDWORD HKLM "${{ENTRY}}" "NoModify" 1
+  WriteRegDWORD HKLM "${{ENTRY}}" "NoRepair" 1
+{install}
 SectionEnd
 Section "Uninstall"
-  Delete "$DESKTOP\NSIS {name}.lnk"
-  RMDir /r "$SMPROGRAMS\NSIS {name}"
-  DeleteRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nsis{name}"
+{uninstall}
+  DeleteRegKey HKLM "${{ENTRY}}"
   RMDir /r "$INSTDIR"
 SectionEnd
 """
@@ -229,8 +254,28 @@ SectionEnd
 def nsis_installer(label, files, program):
     out = os.path.abspath(os.path.join(work, label, "nsis-%s-setup.exe" % label))
     script = os.path.join(work, label, "%s.nsi" % label)
+    extras = EXTRAS[label]
+    entry = "\n".join('  WriteRegStr HKLM "${ENTRY}" "%s" "$INSTDIR\\%s"' % (value, program)
+                      for value in ENTRY_VALUES)
+    install, uninstall = [], []
+    links = [link for link, _, _ in extras["shortcuts"]] + [link for link, _ in extras["urls"]]
+    folders = sorted({ntpath.dirname(link) for link in links if not link.startswith("$DESKTOP")})
+    install += ['  CreateDirectory "%s"' % folder for folder in folders]
+    install += ['  CreateShortcut "%s" "$INSTDIR\\%s" "%s"' % (link, target, arguments)
+                for link, target, arguments in extras["shortcuts"]]
+    install += ['  WriteINIStr "%s" "InternetShortcut" "URL" "%s"' % (link, url) for link, url in extras["urls"]]
+    for extension, progid, description, icon in extras["filetypes"]:
+        install += ['  WriteRegStr HKCR "%s" "" "%s"' % (extension, progid),
+                    '  WriteRegStr HKCR "%s" "" "%s"' % (progid, description),
+                    '  WriteRegStr HKCR "%s\\DefaultIcon" "" "$INSTDIR\\%s"' % (progid, icon),
+                    '  WriteRegStr HKCR "%s\\shell\\open\\command" "" \'"$INSTDIR\\%s" "%%1"\'' % (
+                        progid, icon.split(",")[0])]
+        uninstall += ['  DeleteRegKey HKCR "%s"' % extension, '  DeleteRegKey HKCR "%s"' % progid]
+    uninstall += ['  Delete "%s"' % link for link in links]
+    uninstall += ['  RMDir "%s"' % folder for folder in reversed(folders)]
     with open(script, "w") as f:
-        f.write(NSIS_SCRIPT.format(name=label, out=out, files=os.path.abspath(files), program=program))
+        f.write(NSIS_SCRIPT.format(name=label, out=out, files=os.path.abspath(files), entry=entry,
+                                   install="\n".join(install), uninstall="\n".join(uninstall)))
     subprocess.run(["makensis", "-V1", script], check=True)
     return out
 
