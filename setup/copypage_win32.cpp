@@ -63,10 +63,13 @@ int ActualCopy(COPYJOB* job) {
     COPYPAGEINTERACTION interaction(*job);
     const bool copied = INSTALLATION(Install(), interaction).Copy() == COPYOUTCOME::Finished;
     const bool movesOn = ConfigValue(Install().Config, "NoCopyComplete").ToInt() != 0;
-    if (copied)
+    if (copied) {
         OfferNext(*job, movesOn);
-    else
+    } else {
+        CONTROL(job->Page, IDC_COPY_STATUS)
+            .SetText(OSYS::GetStringFromResource(IDS_COPY_STATUS_UNDONE).Text());
         CONTROL(job->Wizard->Hwnd(), IDC_WIZARD_BACK).Enable();
+    }
     CONTROL(job->Wizard->Hwnd(), IDC_WIZARD_CANCEL).Enable();
     // Moving on by itself is only right after a complete copy: an abandoned one must keep the page.
     if (copied && movesOn)

@@ -514,7 +514,7 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_TRUE(wizard.child(IDC_WIZARD_BACK).isEnabled());
     EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
     EXPECT_EQ(wizard.child(IDC_WIZARD_TITLE).text(), LibraryText(IDS_COPY_TITLE)) << "still the copy page";
-    EXPECT_EQ(PageControl(wizard, 201).text(), LibraryText(IDS_COPY_STATUS_COPYING));
+    EXPECT_EQ(PageControl(wizard, 201).text(), LibraryText(IDS_COPY_STATUS_UNDONE)) << "not still copying";
     EXPECT_EQ(ProgressPosition(wizard), 33) << "one byte of three was copied";
     Screenshot(wizard, "abandoned");
 
