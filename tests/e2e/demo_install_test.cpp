@@ -126,9 +126,9 @@ protected:
     // Waits for the start-menu folder's window (the shell opens it a moment after setup has ended), shows it
     // in a screenshot and closes it, so that it lies over nothing that comes later.
     void SeeAndCloseStartMenuFolder(const std::string& screenshot) const {
-        EXPECT_TRUE(waitUntil([&] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout))
+        EXPECT_TRUE(waitUntil([&] { return !windowsTitled(kStartmenuName).empty(); }, kPageTimeout))
             << "no window shows the folder " << StartMenu;
-        if (const auto folders = WindowsTitled(kStartmenuName); !folders.empty() && !screenshot.empty())
+        if (const auto folders = windowsTitled(kStartmenuName); !folders.empty() && !screenshot.empty())
             Screenshot(folders.front(), screenshot);
         CloseFolderWindows();
     }

@@ -34,7 +34,7 @@ std::string CurrentTestName() {
 // The visible top-level windows of every setup.exe process.
 std::vector<Window> SetupWindows() {
     std::vector<Window> windows;
-    for (const Window& window : VisibleTopLevelWindows()) {
+    for (const Window& window : WindowFinder::anyProcess().topLevelWindows()) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, window.processId());
         if (!process)
             continue;

@@ -32,41 +32,14 @@ void RemoveDemoPad() {
         DeleteRegistryTree(HKEY_CLASSES_ROOT, key);
 }
 
-std::vector<Window> VisibleTopLevelWindows() {
-    std::vector<HWND> all;
-    EnumWindows(
-        [](HWND handle, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(handle);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    std::vector<Window> visible;
-    for (HWND handle : all) {
-        if (IsWindowVisible(handle))
-            visible.emplace_back(handle);
-    }
-    return visible;
-}
-
-std::vector<Window> WindowsTitled(const std::string& words) {
-    std::vector<Window> found;
-    for (const Window& window : VisibleTopLevelWindows()) {
-        char title[512] = "";
-        if (GetWindowTextA(window.handle(), title, sizeof title) > 0 &&
-            std::string(title).find(words) != std::string::npos)
-            found.push_back(window);
-    }
-    return found;
-}
-
 void CloseFolderWindows() {
     std::vector<HANDLE> shells;
-    for (const Window& window : WindowsTitled(kStartmenuName)) {
+    for (const Window& window : windowsTitled(kStartmenuName)) {
         if (HANDLE shell = OpenProcess(SYNCHRONIZE, FALSE, window.processId()))
             shells.push_back(shell);
         postMessage(window, WM_CLOSE);
     }
-    waitUntil([] { return WindowsTitled(kStartmenuName).empty(); });
+    waitUntil([] { return windowsTitled(kStartmenuName).empty(); });
     for (HANDLE shell : shells) {
         WaitForSingleObject(shell, static_cast<DWORD>(kPageTimeout.count()));
         CloseHandle(shell);
@@ -106,7 +79,7 @@ void InstallWithDefaults(const std::string& package, const std::string& destinat
     Button(wizard.child(IDCANCEL)).click();
     MessageBoxWindow::waitFor(WindowFinder(setup), Msg(2900) + " " + kAppName, kPageTimeout).answer("OK");
     ASSERT_EQ(setup.exitCode(kPageTimeout), 0u);
-    waitUntil([] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout);
+    waitUntil([] { return !windowsTitled(kStartmenuName).empty(); }, kPageTimeout);
     CloseFolderWindows();
 }
 

@@ -31,14 +31,6 @@ std::string DemoPadFolder();
 // removed.
 void RemoveDemoPad();
 
-// The visible top-level windows of every process.
-std::vector<uirobot::Window> VisibleTopLevelWindows();
-// Visible top-level windows of any process (the shell's folder windows are not setup's) whose title holds
-// words. The title is read with GetWindowText, which for another process's window answers from the system's
-// copy and sends nothing: a shell window that is still starting (and not yet answering messages) is found
-// rather than waited on.
-std::vector<uirobot::Window> WindowsTitled(const std::string& words);
-
 // Closes the shell's windows on the start-menu folder, which setup opens at the end of an installation, and
 // waits for their processes to end too: Wine does not show a folder that setup opens while the process of
 // the previous folder window is still ending.

@@ -64,7 +64,7 @@ protected:
     }
     void TearDown() override {
         // A final pass that a failed test left running would hold the product's uninstall mutex.
-        for (const Window& window : WindowsTitled(UninstallTitle())) {
+        for (const Window& window : windowsTitled(UninstallTitle())) {
             if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, window.processId())) {
                 TerminateProcess(process, 1);
                 WaitForSingleObject(process, 5000);
@@ -91,19 +91,8 @@ protected:
     }
 
     // A window of any process titled title, other than except.
-    static Window WaitForWindow(const std::string& title, HWND except = nullptr) {
-        Window found;
-        waitUntil(
-            [&] {
-                for (const Window& window : WindowsTitled(title))
-                    if (window.handle() != except && window.text() == title)
-                        found = window;
-                return static_cast<bool>(found);
-            },
-            kPageTimeout);
-        if (!found)
-            throw RobotError("no window titled '" + title + "'");
-        return found;
+    static Window WaitForWindow(const std::string& title, const Window& except = Window()) {
+        return waitForWindowTitled(title, except, kPageTimeout);
     }
 
     // First pass: the question, answered Yes; it ends by itself once the final pass runs.
@@ -140,7 +129,7 @@ protected:
             Screenshot(wizard, removeall ? "03-options-all" : "03-options-program");
         Next(wizard);
         if (removeall) {
-            const Window box = WaitForWindow(UninstallTitle(), wizard.handle());
+            const Window box = WaitForWindow(UninstallTitle(), wizard);
             const MessageBoxWindow warning(box);
             EXPECT_EQ(
                 Words(warning.message()),
@@ -311,7 +300,7 @@ TEST_F(DemoUninstallation, AFeedbackCommentArrivesAtTheMakersMailbox) {
     Button(dialog.child(1009)).click();
     const MessageBoxWindow connect(WaitForWindow("Internet Connection"));
     connect.answer(IDOK);
-    const MessageBoxWindow sent(WaitForWindow(caption, dialog.handle()));
+    const MessageBoxWindow sent(WaitForWindow(caption, dialog));
     Screenshot(sent.window(), "02-sent");
     sent.answer(IDOK);
     // The dialog turns its cancel button into "Done" once the message box has returned.
@@ -330,7 +319,7 @@ TEST_F(DemoUninstallation, AFeedbackCommentArrivesAtTheMakersMailbox) {
     Next(wizard);
     WaitForPage(wizard, kOptionsTitle);
     Button(wizard.child(IDCANCEL)).click();
-    const MessageBoxWindow quit(WaitForWindow(UninstallTitle(), wizard.handle()));
+    const MessageBoxWindow quit(WaitForWindow(UninstallTitle(), wizard));
     quit.answer("No");
     EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "nothing removed";
 }

@@ -290,7 +290,7 @@ protected:
         MessageBoxWindow::waitFor(WindowFinder(setup), Msg(2900) + " " + kAppName, kPageTimeout).answer("OK");
         EXPECT_EQ(setup.exitCode(kPageTimeout), 0u);
         // Setup ends by opening the start-menu folder in the shell.
-        EXPECT_TRUE(waitUntil([] { return !WindowsTitled(kStartmenuName).empty(); }, kPageTimeout))
+        EXPECT_TRUE(waitUntil([] { return !windowsTitled(kStartmenuName).empty(); }, kPageTimeout))
             << "setup did not open the start-menu folder" << (again ? " again" : "");
         CloseFolderWindows();
     }

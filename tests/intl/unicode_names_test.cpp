@@ -187,38 +187,8 @@ std::string ProcessImage(DWORD processid) {
     return known ? toUtf8(path) : std::string();
 }
 
-// Visible top-level windows of any process whose title holds words (read as UTF-16).
-std::vector<Window> WindowsTitled(const std::string& words) {
-    struct SEARCH {
-        std::wstring Words;
-        std::vector<Window> Found;
-    } search{W(words), {}};
-    EnumWindows(
-        [](HWND handle, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<SEARCH*>(data);
-            wchar_t title[512] = L"";
-            if (IsWindowVisible(handle) && GetWindowTextW(handle, title, 512) > 0 &&
-                std::wstring(title).find(s->Words) != std::wstring::npos)
-                s->Found.emplace_back(handle);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
-
-Window WaitForWindow(const std::string& title, HWND except = nullptr) {
-    Window found;
-    waitUntil(
-        [&] {
-            for (const Window& window : WindowsTitled(title))
-                if (window.handle() != except && window.text() == title)
-                    found = window;
-            return static_cast<bool>(found);
-        },
-        kTimeout);
-    if (!found)
-        throw RobotError("no window titled '" + title + "'");
-    return found;
+Window WaitForWindow(const std::string& title, const Window& except = Window()) {
+    return waitForWindowTitled(title, except, kTimeout);
 }
 
 // ---- the package
@@ -328,12 +298,12 @@ Window WaitForWizard(const RobotProcess& setup) {
 // the folder open.
 void CloseFolderWindows(const std::string& title) {
     std::vector<HANDLE> shells;
-    for (const Window& window : WindowsTitled(title)) {
+    for (const Window& window : windowsTitled(title)) {
         if (HANDLE shell = OpenProcess(SYNCHRONIZE, FALSE, window.processId()))
             shells.push_back(shell);
         postMessage(window, WM_CLOSE);
     }
-    waitUntil([&] { return WindowsTitled(title).empty(); }, kTimeout);
+    waitUntil([&] { return windowsTitled(title).empty(); }, kTimeout);
     for (HANDLE shell : shells) {
         WaitForSingleObject(shell, static_cast<DWORD>(kTimeout.count()));
         CloseHandle(shell);
@@ -398,9 +368,9 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
         EXPECT_EQ(setup.exitCode(kTimeout), 0u);
     }
     // Setup opens the start-menu folder at the end: its window carries the folder's name.
-    EXPECT_TRUE(waitUntil([] { return !WindowsTitled(kStartmenuName).empty(); }, kTimeout))
+    EXPECT_TRUE(waitUntil([] { return !windowsTitled(kStartmenuName).empty(); }, kTimeout))
         << "no window shows " << startmenu;
-    if (const auto windows = WindowsTitled(kStartmenuName); !windows.empty())
+    if (const auto windows = windowsTitled(kStartmenuName); !windows.empty())
         Screenshot(windows.front(), "03-start-menu-folder");
     CloseFolderWindows(kStartmenuName);
 
@@ -466,7 +436,7 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
     WaitForPage(wizard, 2934);
     RadioButton(PageItem(wizard, 402)).select();
     Next(wizard);
-    const MessageBoxWindow warning(WaitForWindow(title, wizard.handle()));
+    const MessageBoxWindow warning(WaitForWindow(title, wizard));
     EXPECT_NE(warning.message().find(kDestination), std::string::npos) << warning.message();
     Screenshot(warning.window(), "04-remove-all-warning");
     warning.answer("Yes");

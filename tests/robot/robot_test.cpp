@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -132,6 +133,16 @@ TEST_F(RobotWindowTest, FindsTheFormByTitleByPartOfItAndByClass) {
     EXPECT_EQ(finder.waitFor(WindowQuery::titleContaining("Target Form")), form);
     EXPECT_EQ(finder.waitFor(WindowQuery::ofClass("#32770")), form);
     EXPECT_EQ(form.processId(), target.id());
+}
+
+TEST_F(RobotWindowTest, WindowsOfAnyProcessAreFoundByTitleExceptTheOneToPassOver) {
+    RobotProcess target = startForm();
+    const Window form = WindowFinder(target).waitFor(WindowQuery::titled(kFormTitle));
+    EXPECT_EQ(WindowFinder::anyProcess().waitFor(WindowQuery::titled(kFormTitle)), form);
+    const std::vector<Window> titled = windowsTitled("Target Form");
+    EXPECT_NE(std::find(titled.begin(), titled.end(), form), titled.end());
+    EXPECT_EQ(waitForWindowTitled(kFormTitle), form);
+    EXPECT_THROW(waitForWindowTitled(kFormTitle, form, Milliseconds{300}), RobotError);
 }
 
 TEST_F(RobotWindowTest, AWindowThatNeverComesIsReportedWithTheWindowsThatAreThere) {

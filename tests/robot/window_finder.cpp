@@ -2,6 +2,7 @@
 
 #include "tests/robot/robot_error.h"
 #include "tests/robot/robot_process.h"
+#include "tests/robot/text.h"
 
 namespace uirobot {
 
@@ -17,7 +18,7 @@ BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     // Hidden helper windows (IME, DDE, message-only) are no part of what a person sees.
-    if (owner == state->processId && IsWindowVisible(window))
+    if ((state->processId == 0 || owner == state->processId) && IsWindowVisible(window))
         state->windows->emplace_back(window);
     return TRUE;
 }
@@ -105,14 +106,41 @@ Window WindowFinder::waitFor(const WindowQuery& query, Milliseconds timeout) con
     std::string seen;
     for (const Window& window : topLevelWindows())
         seen += " [" + window.describe() + "]";
-    throw RobotError("no " + query.describe() + " of process " + std::to_string(processId_) + " within " +
-                     std::to_string(timeout.count()) + " ms; its windows:" + (seen.empty() ? " none" : seen));
+    const std::string owner = processId_ == ANY_PROCESS ? "" : " of process " + std::to_string(processId_);
+    throw RobotError("no " + query.describe() + owner + " within " + std::to_string(timeout.count()) +
+                     " ms; its windows:" + (seen.empty() ? " none" : seen));
 }
 
 void WindowFinder::waitUntilGone(const WindowQuery& query, Milliseconds timeout) const {
     if (!waitUntil([&] { return !find(query); }, timeout))
         throw RobotError(query.describe() + " is still open after " + std::to_string(timeout.count()) +
                          " ms");
+}
+
+std::vector<Window> windowsTitled(const std::string& words) {
+    std::vector<Window> found;
+    for (const Window& window : WindowFinder::anyProcess().topLevelWindows()) {
+        wchar_t title[512] = L"";
+        if (GetWindowTextW(window.handle(), title, 512) > 0 && toUtf8(title).find(words) != std::string::npos)
+            found.push_back(window);
+    }
+    return found;
+}
+
+Window waitForWindowTitled(const std::string& title, const Window& except, Milliseconds timeout) {
+    Window found;
+    waitUntil(
+        [&] {
+            for (const Window& window : windowsTitled(title))
+                if (window != except && window.text() == title)
+                    found = window;
+            return static_cast<bool>(found);
+        },
+        timeout);
+    if (!found)
+        throw RobotError("no window titled '" + title + "' within " + std::to_string(timeout.count()) +
+                         " ms");
+    return found;
 }
 
 void waitUntilClosed(const Window& window, Milliseconds timeout) {

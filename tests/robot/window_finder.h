@@ -36,18 +36,32 @@ public:
     // Looks at the visible top-level windows of one process.
     explicit WindowFinder(DWORD processId) : processId_(processId) {}
     explicit WindowFinder(const RobotProcess& process);
+    // Looks at the visible top-level windows of every process: for a program that hands over to another
+    // (a setup that continues in a copy of itself) or whose windows belong to the shell.
+    static WindowFinder anyProcess() { return WindowFinder(ANY_PROCESS); }
 
     std::vector<Window> topLevelWindows() const;
     // The first matching window, or an empty Window.
     Window find(const WindowQuery& query) const;
+
     // Waits until a matching window is there; a RobotError naming the windows that were there if it never is.
     Window waitFor(const WindowQuery& query, Milliseconds timeout = kDefaultTimeout) const;
     // Waits until no matching window is left (e.g. a dialog closed after its OK button).
     void waitUntilGone(const WindowQuery& query, Milliseconds timeout = kDefaultTimeout) const;
 
 private:
+    static constexpr DWORD ANY_PROCESS = 0; // no process has the identifier 0 (the idle process)
     DWORD processId_;
 };
+
+// Visible top-level windows of any process whose title holds words. The title is read with GetWindowText,
+// which for another process's window answers from the system's copy and sends nothing: a window that is still
+// starting and not yet answering messages, such as the shell's, is found rather than waited on.
+std::vector<Window> windowsTitled(const std::string& words);
+// Waits for a visible top-level window of any process titled exactly title, other than except (e.g. a wizard
+// whose message box has the same title); a RobotError if none comes.
+Window waitForWindowTitled(const std::string& title, const Window& except = Window(),
+                           Milliseconds timeout = kDefaultTimeout);
 
 // Waits until window is closed; a RobotError if it stays.
 void waitUntilClosed(const Window& window, Milliseconds timeout = kDefaultTimeout);
