@@ -8,7 +8,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/installrecord.h"
-#include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/res/messages.h"
 #include "setup/workerpage.h"
 
@@ -61,8 +61,9 @@ int ActualCopy(COPYJOB* job) {
     LogPrintf("SETUP::ActualCopy(%p, %p, %p)\n", static_cast<void*>(job->Wizard),
               static_cast<void*>(job->ProgressBar), static_cast<void*>(job->Page));
     COPYPAGEINTERACTION interaction(*job);
-    const bool copied = INSTALLATION(Install(), interaction).Copy() == COPYOUTCOME::Finished;
-    const bool movesOn = ConfigValue(Install().Config, "NoCopyComplete").ToInt() != 0;
+    INSTALLATION& installation = InstallationOf(job->Wizard);
+    const bool copied = installation.Copy(interaction) == COPYOUTCOME::Finished;
+    const bool movesOn = ConfigValue(installation.State().Config, "NoCopyComplete").ToInt() != 0;
     if (copied) {
         OfferNext(*job, movesOn);
     } else {

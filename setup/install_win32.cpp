@@ -17,7 +17,9 @@
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
 #include "setup/exitcodes.h"
+#include "setup/installation.h"
 #include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
 #include "setup/res/messages.h"
@@ -87,7 +89,8 @@ STRING RecordedEnginePath() {
     return STRING("");
 }
 
-bool PackageRequirementsMet(const CONFIGREADER& config, const RUNMODE& mode) {
+bool PackageRequirementsMet(INSTALLSTATE& state, const RUNMODE& mode) {
+    const CONFIGREADER config(state.Config);
     const STRINGARRAY required = config.List("CheckDll");
     for (int i = 0; i < required.Count(); ++i) {
         if (StringCompareNoCase(required.Get(i)->Text(), "dao360") != 0)
@@ -100,8 +103,8 @@ bool PackageRequirementsMet(const CONFIGREADER& config, const RUNMODE& mode) {
         }
     }
     if (config.Number("ActiveSyncInstall") != 0) {
-        Install().DeviceManagerPath = FindDeviceManager();
-        if (Install().DeviceManagerPath.IsEmpty()) {
+        state.DeviceManagerPath = FindDeviceManager();
+        if (state.DeviceManagerPath.IsEmpty()) {
             ShowError(mode, IDS_ERR_DEVICE_MANAGER);
             return false;
         }
@@ -110,7 +113,8 @@ bool PackageRequirementsMet(const CONFIGREADER& config, const RUNMODE& mode) {
 }
 
 // A hook library's NewSetupHook takes precedence over the built-in product hooks.
-void SelectProductHook(const CONFIGREADER& config) {
+void SelectProductHook(const INSTALLSTATE& state) {
+    const CONFIGREADER config(state.Config);
     if (StringCompareNoCase(config.Text("AppName", "").Text(), "KYR") != 0)
         return;
     const double version = config.Decimal("AppVersion", "4.00");
@@ -118,7 +122,7 @@ void SelectProductHook(const CONFIGREADER& config) {
         LogPrintf("SETUP::RunInstall KYR %.2f: the hook library's NewSetupHook stays\n", version);
         return;
     }
-    NewSetupHook = BuiltInProductHook(version);
+    NewSetupHook = BuiltInProductHook(version, state);
     LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version,
               ProductHookGeneration(version));
 }
@@ -142,6 +146,15 @@ void OpenStartmenuFolder(const STRING& folder) {
     LogPrintf("SETUP::RunInstall opens %s\n", folder.Text());
     ShellExecuteA(nullptr, "open", folder.Text(), nullptr, folder.Text(), SW_SHOWNORMAL);
 }
+
+// A built-in product hook sees the run's state until the run ends, whichever way it ends.
+class PRODUCTHOOKRUN {
+public:
+    explicit PRODUCTHOOKRUN(const INSTALLSTATE& state) { SelectProductHook(state); }
+    ~PRODUCTHOOKRUN() { ReleaseBuiltInProductHooks(); }
+    PRODUCTHOOKRUN(const PRODUCTHOOKRUN&) = delete;
+    PRODUCTHOOKRUN& operator=(const PRODUCTHOOKRUN&) = delete;
+};
 
 } // namespace
 
@@ -217,14 +230,15 @@ int RunInstall() {
     SETUPSTEP steps[INSTALL_STEP_COUNT];
     BuildInstallSteps(steps);
 
-    INSTALLSTATE& state = Install();
+    INSTALLATION installation;
+    INSTALLSTATE& state = installation.State();
     if (!LoadSetupConfiguration(state.Config, SETUP_CONFIG_FILE)) {
         ShowError(mode, IDS_ERR_CONFIG_MISSING);
         return SETUP_EXIT_CANNOT_START;
     }
-    if (!PackageRequirementsMet(CONFIGREADER(state.Config), mode))
+    if (!PackageRequirementsMet(state, mode))
         return SETUP_EXIT_PREREQUISITE_MISSING;
-    SelectProductHook(CONFIGREADER(state.Config));
+    const PRODUCTHOOKRUN producthook(state);
 
     CallSetupHook(SETUPHOOK_START, nullptr);
     CallNewSetupHook(NEWHOOK_STEP_TABLE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(steps));
@@ -248,17 +262,17 @@ int RunInstall() {
     LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.Choices.InstallDir.Text());
 
     int result = 0;
-    std::unique_ptr<SETUPDIALOGBOX> wizard;
+    std::unique_ptr<INSTALLWIZARD> wizard;
     if (mode.Unattended()) {
-        const SETUPEXITCODE refused = ChooseUnattended(previous);
+        const SETUPEXITCODE refused = ChooseUnattended(state, previous);
         if (refused != SETUP_EXIT_SUCCESS) {
             LogPrintf("SETUP::~RunInstall exit code %d\n", refused);
             return refused;
         }
-        result = RunUnattendedInstall(mode, steps);
+        result = RunUnattendedInstall(installation, mode, steps);
     } else {
-        wizard = std::make_unique<SETUPDIALOGBOX>(WizardCaption(appname).Text(),
-                                                  Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
+        wizard = std::make_unique<INSTALLWIZARD>(installation, WizardCaption(appname).Text(),
+                                                 Message(IDS_ASK_CONTINUE_SETUP).Text(), -1);
         wizard->SetHook(NewSetupHook);
         result = wizard->RunSteps(steps, STEPFINISH);
     }

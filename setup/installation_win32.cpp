@@ -42,7 +42,7 @@ public:
                          State.Choices.InstallMode.ToInt());
         StopService();
         if (!ExtractArchives()) {
-            Journal.Undo(); // rollback: the machine as it was before this run
+            Journal.Undo();   // rollback: the machine as it was before this run
             RestartService(); // the earlier version's files are back, and so is its service
             return;
         }
@@ -243,15 +243,15 @@ private:
 
 } // namespace
 
-COPYOUTCOME INSTALLATION::Copy() {
-    COPYSTEP(State, Interaction).Run();
-    return State.Copy;
+COPYOUTCOME INSTALLATION::Copy(INTERACTION& interaction) {
+    COPYSTEP(RunState, interaction).Run();
+    return RunState.Copy;
 }
 
 void INSTALLATION::MakeShortcuts() {
-    if (ConfigValue(State.Config, "ActiveSyncInstall").ToInt() != 0) {
-        RunDeviceManager(State.DeviceManagerPath, State.Choices.InstallDir);
+    if (ConfigValue(RunState.Config, "ActiveSyncInstall").ToInt() != 0) {
+        RunDeviceManager(RunState.DeviceManagerPath, RunState.Choices.InstallDir);
         return;
     }
-    MakeShortcutsFor(State);
+    MakeShortcutsFor(RunState);
 }

@@ -1,6 +1,6 @@
 // State shared by the install side: the configuration table of "setup.cfg", what the person decides (the
 // wizard's pages or the switches of an unattended run) and what the installation found and did.
-// One instance per process; it lives from the start of the install driver to the end of the process.
+// Each run has its own: the run's INSTALLATION owns it and lends it to the pages, the hooks and the steps.
 #pragma once
 
 #include "lib/hash.h"
@@ -16,8 +16,6 @@ struct INSTALLSTATE {
     STRING ProductTitle{""};                    // AppName, blank, AppVersion
     COPYOUTCOME Copy = COPYOUTCOME::NotStarted; // written by the copy worker, read once the wizard ended
 };
-
-INSTALLSTATE& Install();
 
 // The uninstall entry's registry key below HKEY_LOCAL_MACHINE.
 constexpr const char* UNINSTALL_BASE_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";

@@ -15,6 +15,7 @@
 #include "setup/config.h"
 #include "setup/deletionguard.h"
 #include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/kyrproducthook.h"
 #include "setup/res/messages.h"
 
@@ -78,13 +79,13 @@ void AppendToLabel(HWND page, int id, const STRING& text) {
 
 } // namespace
 
-bool KYRPRODUCTHOOK::PagesApply() const {
-    return Install().Choices.InstallMode == "0" && !HookState.EarlierFilesPresent &&
-           !ExistsIn(Install().Choices.InstallDir, "admin.ini");
+bool KYRPRODUCTHOOK::PagesApply(const INSTALLSTATE& install) const {
+    return install.Choices.InstallMode == "0" && !HookState.EarlierFilesPresent &&
+           !ExistsIn(install.Choices.InstallDir, "admin.ini");
 }
 
 int KYRPRODUCTHOOK::ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    if (!PagesApply())
+    if (!PagesApply(InstallationOf(wizard).State()))
         return PAGE_REPEAT_DIRECTION;
     AddChoices(page, HookState.Profile);
     STRING level;
@@ -99,8 +100,7 @@ int KYRPRODUCTHOOK::ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     return result;
 }
 
-void KYRPRODUCTHOOK::WriteFallbackConfig() const {
-    const STRING& destination = Install().Choices.InstallDir;
+void KYRPRODUCTHOOK::WriteFallbackConfig(const STRING& destination) const {
     if (ExistsIn(destination, "admin.ini"))
         return;
     const STRING text("ConfigDataFolder=\"%KYR%\"\nInstallerConfig=yes\n");
@@ -110,7 +110,7 @@ void KYRPRODUCTHOOK::WriteFallbackConfig() const {
     SetForceWorkdir(1);
 }
 
-STRING KYRPRODUCTHOOK::ChosenFolder(int choice, const STRING& custom) const {
+STRING KYRPRODUCTHOOK::ChosenFolder(int choice, const STRING& custom, const STRING& destination) const {
     const bool german = HookState.Language == LANG_ID_GERMAN;
     switch (choice) {
     case CHOICE_PROFILE:
@@ -118,7 +118,7 @@ STRING KYRPRODUCTHOOK::ChosenFolder(int choice, const STRING& custom) const {
     case CHOICE_APPDATA:
         return STRING(Generation.AppDataFolder);
     case CHOICE_DESTINATION:
-        return Install().Choices.InstallDir || "\\" || (german ? "Benutzerdateien" : "Userfiles");
+        return destination || "\\" || (german ? "Benutzerdateien" : "Userfiles");
     case CHOICE_SHARED:
         return STRING(Generation.SharedFolder);
     default:
@@ -127,8 +127,10 @@ STRING KYRPRODUCTHOOK::ChosenFolder(int choice, const STRING& custom) const {
 }
 
 int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    if (!PagesApply()) {
-        WriteFallbackConfig();
+    const INSTALLSTATE& install = InstallationOf(wizard).State();
+    const STRING& destination = install.Choices.InstallDir;
+    if (!PagesApply(install)) {
+        WriteFallbackConfig(destination);
         return PAGE_REPEAT_DIRECTION;
     }
     const bool german = HookState.Language == LANG_ID_GERMAN;
@@ -145,8 +147,8 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     label.Replace("$(PATH)", Generation.ProfileFolder[german ? 1 : 0]);
     profile.SetText(label.Text());
     AppendToLabel(window, CHOICE_DESTINATION + IDC_KYR_CHOICE_FIRST - 1,
-                  " (" || ChosenFolder(CHOICE_DESTINATION, custom) || ")");
-    CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_SHARED - 1).Enable(Install().Choices.ForAllUsers());
+                  " (" || ChosenFolder(CHOICE_DESTINATION, custom, destination) || ")");
+    CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_SHARED - 1).Enable(install.Choices.ForAllUsers());
     if (OSYS::GetOSType() == OSTYPE_VISTA_OR_LATER)
         CONTROL(window, IDC_KYR_CHOICE_FIRST + CHOICE_DESTINATION - 1).Disable();
     page->SetWindowHook(CustomChoiceHook);
@@ -162,12 +164,12 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         if (choice.ToInt() != CHOICE_CUSTOM || custom.NotEmpty())
             break;
     }
-    CommitUserData(wizard->Hwnd(), choice.ToInt(), custom);
+    CommitUserData(wizard->Hwnd(), install, choice.ToInt(), custom);
     return result;
 }
 
-bool KYRPRODUCTHOOK::AskMigration(HWND wizard) const {
-    const STRING candidate = Generation.MigrationCandidate(HookState.Earlier, Install().Choices.InstallDir);
+bool KYRPRODUCTHOOK::AskMigration(HWND wizard, const STRING& destination) const {
+    const STRING candidate = Generation.MigrationCandidate(HookState.Earlier, destination);
     if (candidate.IsEmpty())
         return false;
     STRING question;
@@ -178,9 +180,10 @@ bool KYRPRODUCTHOOK::AskMigration(HWND wizard) const {
     return yes;
 }
 
-void KYRPRODUCTHOOK::CommitUserData(HWND wizard, int choice, const STRING& custom) {
-    const STRING& destination = Install().Choices.InstallDir;
-    const STRING folder = ChosenFolder(choice, custom);
+void KYRPRODUCTHOOK::CommitUserData(HWND wizard, const INSTALLSTATE& install, int choice,
+                                    const STRING& custom) {
+    const STRING& destination = install.Choices.InstallDir;
+    const STRING folder = ChosenFolder(choice, custom, destination);
     LogPrintf("SETUP::NewSetupHookKYR%d user data folder %d: %s\n", Generation.Version, choice,
               folder.Text());
     if (choice != CHOICE_CUSTOM) {
@@ -207,7 +210,7 @@ void KYRPRODUCTHOOK::CommitUserData(HWND wizard, int choice, const STRING& custo
 
     const FILENAME target(folder);
     MakeDirectoryPath(target.Text());
-    const STRING inikey = CONFIGREADER(Install().Config).Text("IniKey", "");
+    const STRING inikey = CONFIGREADER(install.Config).Text("IniKey", "");
     if (inikey.NotEmpty())
         REGISTRY(REGISTRY::CurrentUser(), "Software\\Orvik", inikey.Text(), REGISTRY::MODE_WRITE)
             .DeleteValue("UserConfigFolder");
@@ -219,7 +222,7 @@ void KYRPRODUCTHOOK::CommitUserData(HWND wizard, int choice, const STRING& custo
     if (!owned)
         LogPrintf("SETUP::NewSetupHookKYR%d nothing is taken over into %s: %s\n", Generation.Version,
                   target.Text(), TreeVerdictText(verdict));
-    const bool migrate = owned && AskMigration(wizard);
+    const bool migrate = owned && AskMigration(wizard, destination);
     Generation.Migrate(target, migrate, HookState.Earlier);
     SetForceWorkdir(migrate ? 1 : 2);
 }

@@ -1,7 +1,8 @@
 // The version-5 and version-6 product hooks of "KYR" share one engine: the earlier installation found at
 // code 1, the destination hint and check, the configuration-profile and user-data folder pages, the earlier
 // uninstall entries, the user-data question at uninstall and the product start. A KYRGENERATION holds what
-// differs between the two; a KYRPRODUCTHOOK holds one hook's state between its calls.
+// differs between the two; a KYRPRODUCTHOOK holds one hook's state between its calls and, while an
+// installation runs with it, that installation's state.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "lib/strings.h"
+#include "setup/installstate.h"
 #include "setup/kyrmigration.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
@@ -59,7 +61,12 @@ public:
 
     const KYRHOOKSTATE& State() const { return HookState; }
 
+    // The state of the installation the hook is selected for; null when no installation runs with it (the
+    // codes of an installation are then ignored). The hook's pages take the state from their wizard.
+    void AttachRun(const INSTALLSTATE* run) { Run = run; }
+
 private:
+    static bool IsInstallationCode(int code);
     void InsertSteps(SETUPSTEP* steps) const;
     void ShowDestinationHint(HWND page) const;
     void CheckDestination(HWND page);
@@ -69,27 +76,29 @@ private:
     void OfferUserDataDeletion(HWND wizard, intptr_t removeall) const;
     void StartProduct() const;
 
-    bool PagesApply() const;
-    void WriteFallbackConfig() const;
-    STRING ChosenFolder(int choice, const STRING& custom) const;
-    void CommitUserData(HWND wizard, int choice, const STRING& custom);
-    bool AskMigration(HWND wizard) const;
+    bool PagesApply(const INSTALLSTATE& install) const;
+    void WriteFallbackConfig(const STRING& destination) const;
+    STRING ChosenFolder(int choice, const STRING& custom, const STRING& destination) const;
+    void CommitUserData(HWND wizard, const INSTALLSTATE& install, int choice, const STRING& custom);
+    bool AskMigration(HWND wizard, const STRING& destination) const;
     void SetForceWorkdir(uint32_t value) const;
 
     const KYRGENERATION& Generation;
     KYRHOOKSTATE HookState;
+    const INSTALLSTATE* Run = nullptr;
     SETUPPAGEFUNCTION ProfileFunction = nullptr;
     SETUPPAGEFUNCTION UserDataFunction = nullptr;
 };
 
 // The entry point of a built-in hook and the page functions of its steps, over one process-wide
-// KYRPRODUCTHOOK of the generation.
+// KYRPRODUCTHOOK of the generation (the entry point is a plain function: hooks get no context).
 template <const KYRGENERATION& (*Generation)()> class BUILTINKYRHOOK {
 public:
     static int Entry(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4) {
         Hook().SetPageFunctions(ProfilePage, UserDataPage);
         return Hook().Call(code, value, p1, p2, p3, p4);
     }
+    static void AttachRun(const INSTALLSTATE* run) { Hook().AttachRun(run); }
 
 private:
     static KYRPRODUCTHOOK& Hook() {

@@ -103,8 +103,18 @@ bool EarlierFolderQualifies(const STRING& folder, const STRING& destination,
     return true;
 }
 
+bool KYRPRODUCTHOOK::IsInstallationCode(int code) {
+    return code == NEWHOOK_BEFORE_PAGE || code == NEWHOOK_AFTER_PAGE || code == NEWHOOK_STARTMENU_FOLDER ||
+           code == NEWHOOK_SHORTCUTS_DONE || code == NEWHOOK_LAST_ACTION;
+}
+
 int KYRPRODUCTHOOK::Call(int code, int value, intptr_t p1, intptr_t p2, intptr_t, intptr_t p4) {
     LogPrintf("SETUP::NewSetupHookKYR %d %d %p\n", code, value, reinterpret_cast<void*>(p4));
+    if (Run == nullptr && IsInstallationCode(code)) {
+        LogPrintf("SETUP::NewSetupHookKYR%d code %d without an installation: ignored\n", Generation.Version,
+                  code);
+        return 1;
+    }
     switch (code) {
     case NEWHOOK_STEP_TABLE:
         InsertSteps(reinterpret_cast<SETUPSTEP*>(p4));
@@ -163,7 +173,7 @@ void KYRPRODUCTHOOK::InsertSteps(SETUPSTEP* steps) const {
 }
 
 void KYRPRODUCTHOOK::ShowDestinationHint(HWND page) const {
-    if (HookState.Earlier.HomePath.NotEmpty() && Install().Choices.InstallMode == "0")
+    if (HookState.Earlier.HomePath.NotEmpty() && Run->Choices.InstallMode == "0")
         SetDlgItemTextA(page, IDC_DEST_HINT, Message(IDS_DEST_EARLIER_VERSION).Text());
 }
 
@@ -172,7 +182,7 @@ void KYRPRODUCTHOOK::CheckDestination(HWND page) {
     if (destination.IsEmpty()) {
         HookState.EarlierFilesPresent = true;
     } else {
-        if (Install().Choices.InstallMode == "0" && ExistsBelow(destination, "admin.ini"))
+        if (Run->Choices.InstallMode == "0" && ExistsBelow(destination, "admin.ini"))
             DeleteFileBelow(destination, STRING("admin.ini.bak"), Context);
         HookState.EarlierFilesPresent =
             ExistsBelow(destination, "phonebk") || ExistsBelow(destination, "admin.ini") ||
@@ -188,7 +198,7 @@ void KYRPRODUCTHOOK::CheckDestination(HWND page) {
 // before the shortcut step) names the program group that the shortcut step is filling.
 void KYRPRODUCTHOOK::RememberEarlierProgramGroup() {
     HookState.EarlierProgramGroup = "";
-    const STRING& destination = Install().Choices.InstallDir;
+    const STRING& destination = Run->Choices.InstallDir;
     for (const char* key : {"KYR5", "KYR4", "KYR"}) {
         if (!IsEarlierEntry(key))
             continue;
@@ -203,7 +213,7 @@ void KYRPRODUCTHOOK::RememberEarlierProgramGroup() {
 }
 
 void KYRPRODUCTHOOK::DeleteEarlierEntries() const {
-    const STRING& destination = Install().Choices.InstallDir;
+    const STRING& destination = Run->Choices.InstallDir;
     bool oldgroup = false;
     REGISTRY branch(REGISTRY::LocalMachine(), "", UNINSTALL_BRANCH, REGISTRY::MODE_WRITE);
     for (const char* key : Generation.EarlierEntries) {
@@ -217,7 +227,7 @@ void KYRPRODUCTHOOK::DeleteEarlierEntries() const {
     }
     if (!oldgroup || HookState.EarlierProgramGroup.IsEmpty())
         return;
-    if (SameFolder(HookState.EarlierProgramGroup, Install().StartmenuFolder)) {
+    if (SameFolder(HookState.EarlierProgramGroup, Run->StartmenuFolder)) {
         LogPrintf("SETUP::NewSetupHookKYR%d program group %s holds the new shortcuts: kept\n",
                   Generation.Version, HookState.EarlierProgramGroup.Text());
         return;
@@ -264,7 +274,7 @@ void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) cons
 }
 
 void KYRPRODUCTHOOK::StartProduct() const {
-    const STRING& destination = Install().Choices.InstallDir;
+    const STRING& destination = Run->Choices.InstallDir;
     const FILENAME program(destination.Text(), "kyr.exe");
     const HINSTANCE result =
         ShellExecuteA(nullptr, "open", program.Text(), nullptr, destination.Text(), SW_SHOWNORMAL);

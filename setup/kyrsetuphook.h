@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "lib/strings.h"
+#include "setup/installstate.h"
 #include "setup/setupdialog.h"
 
 // The version-4 hook (installations of "AppVersion" below 4.8): finds the earlier installation, offers to
@@ -17,8 +18,11 @@ int NewSetupHookKYR4(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3,
 int NewSetupHookKYR5(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4);
 int NewSetupHookKYR6(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4);
 
-// The built-in hook for an installation of "KYR" with this "AppVersion".
-NEWSETUPHOOK BuiltInProductHook(double appversion);
+// The built-in hook for an installation of "KYR" with this "AppVersion", working on run, the state of that
+// installation, until ReleaseBuiltInProductHooks.
+NEWSETUPHOOK BuiltInProductHook(double appversion, const INSTALLSTATE& run);
+// The installation that selected a built-in hook has ended: the hooks no longer see its state.
+void ReleaseBuiltInProductHooks();
 // The built-in hook for an uninstallation under this key name ("KYR5", "KYR6", letter case ignored); null
 // for any other key.
 NEWSETUPHOOK UninstallProductHook(const STRING& keyname);

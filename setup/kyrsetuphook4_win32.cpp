@@ -8,6 +8,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "setup/kyrproducthook.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/res/messages.h"
 #include "setup/res/resourceids.h"
@@ -100,12 +101,20 @@ int NewSetupHookKYR4(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3,
     return 1;
 }
 
-NEWSETUPHOOK BuiltInProductHook(double appversion) {
+NEWSETUPHOOK BuiltInProductHook(double appversion, const INSTALLSTATE& run) {
     if (appversion < 4.8)
-        return NewSetupHookKYR4;
-    if (appversion < 5.6)
+        return NewSetupHookKYR4; // it reads the destination from its page
+    if (appversion < 5.6) {
+        BUILTINKYRHOOK<KyrGeneration5>::AttachRun(&run);
         return NewSetupHookKYR5;
+    }
+    BUILTINKYRHOOK<KyrGeneration6>::AttachRun(&run);
     return NewSetupHookKYR6;
+}
+
+void ReleaseBuiltInProductHooks() {
+    BUILTINKYRHOOK<KyrGeneration5>::AttachRun(nullptr);
+    BUILTINKYRHOOK<KyrGeneration6>::AttachRun(nullptr);
 }
 
 NEWSETUPHOOK UninstallProductHook(const STRING& keyname) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "lib/hash.h"
 #include "lib/strings.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
@@ -62,9 +63,9 @@ STRING NormaliseInstallDir(const STRING& folder, const STRING& appname);
 // Why folder cannot be the destination, as the message the person reads; empty when it can. A folder of the
 // system or of the user (or one that holds such a folder) is never a destination.
 STRING DestinationRefusal(const STRING& folder);
-// The message saying that the destination's volume cannot take the installation; empty when it can (or
-// when the system cannot measure the volume).
-STRING SpaceShortage(const STRING& folder);
+// The message saying that the destination's volume cannot take the installation of config; empty when it can
+// (or when the system cannot measure the volume).
+STRING SpaceShortage(const HASH& config, const STRING& folder);
 
 // With the mobile-device manager the product goes into a folder named appname beside the manager's program.
 STRING DeviceManagerInstallDir(const STRING& managerpath, const STRING& appname);

@@ -24,6 +24,7 @@
 #include "setup/diskspace.h"
 #include "setup/install.h"
 #include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/res/messages.h"
 
 namespace {
@@ -51,12 +52,13 @@ STRING NotNull(const STRING& text) {
     return text.NotNull() ? text : STRING("");
 }
 
-int InstallModeNumber() {
-    return Install().Choices.InstallMode.ToInt();
+// The state of the installation whose wizard shows the page.
+INSTALLSTATE& StateOf(SETUPDIALOGBOX* wizard) {
+    return InstallationOf(wizard).State();
 }
 
-CONFIGREADER Config() {
-    return CONFIGREADER(Install().Config);
+int InstallModeNumber(const INSTALLSTATE& state) {
+    return state.Choices.InstallMode.ToInt();
 }
 
 // Header texts of the wizard frame.
@@ -83,8 +85,9 @@ void ShowHeaderIcon(SETUPDIALOGBOX* wizard, const STRING& idicon) {
         CONTROL(wizard->Hwnd(), IDC_WIZARD_ICON).Send(STM_SETICON, reinterpret_cast<WPARAM>(icon));
 }
 
-void ShowWelcomeWarning(DATADIALOG* page, const STRING& appname) {
-    const STRING warning = WelcomeWarningToShow(Config().Text("WelcomeWarning", ""), TIMETEXT::DateNow());
+void ShowWelcomeWarning(DATADIALOG* page, const CONFIGREADER& config) {
+    const STRING appname = config.Text("AppName", "");
+    const STRING warning = WelcomeWarningToShow(config.Text("WelcomeWarning", ""), TIMETEXT::DateNow());
     if (warning.NotEmpty())
         WINORVIK::InfoMsgBox(page->Hwnd(), appname.Text(), warning.Text());
 }
@@ -314,13 +317,13 @@ STRING DestinationRefusal(const STRING& folder) {
 
 // The destination's volume must take the installation before any file is copied: a copy that fills the
 // drive half way leaves a broken product behind. A volume the system cannot measure is left to the copy.
-STRING SpaceShortage(const STRING& folder) {
+STRING SpaceShortage(const HASH& config, const STRING& folder) {
     const VOLUMESPACE volume = QueryVolumeSpace(folder);
     if (!volume.Known) {
         LogPrintf("SETUP::DestinationPage free space of %s unknown, not checked\n", folder.Text());
         return STRING("");
     }
-    const SPACENEED need = InstallationNeed(Install().Config, folder, volume.Cluster);
+    const SPACENEED need = InstallationNeed(config, folder, volume.Cluster);
     LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced), "
               "%llu free, cluster %llu\n",
               volume.Root.Text(), static_cast<unsigned long long>(need.Net()),
@@ -330,7 +333,7 @@ STRING SpaceShortage(const STRING& folder) {
     if (need.Net() <= volume.Free)
         return STRING("");
     STRING text = Message(IDS_ERR_DISK_SPACE);
-    text.Replace("$PROGRAM", Config().Text("AppName", "").Text());
+    text.Replace("$PROGRAM", CONFIGREADER(config).Text("AppName", "").Text());
     text.Replace("$DIR", folder.Text());
     STRING figure;
     figure.Printf("%llu", static_cast<unsigned long long>(MegabytesUp(need.Net())));
@@ -343,8 +346,8 @@ STRING SpaceShortage(const STRING& folder) {
 // ---- pages ------------------------------------------------------------------------------------------------
 
 int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    INSTALLSTATE& state = Install();
-    const CONFIGREADER config = Config();
+    INSTALLSTATE& state = StateOf(wizard);
+    const CONFIGREADER config(state.Config);
     ShowHeaderIcon(wizard, config.Text("IdIcon", ""));
 
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
@@ -353,7 +356,7 @@ int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     state.Choices.InstallMode = kind.Mode;
     LogPrintf("SETUP::WelcomePage install mode %s\n", state.Choices.InstallMode.Text());
 
-    ShowWelcomeWarning(page, config.Text("AppName", ""));
+    ShowWelcomeWarning(page, config);
     SetWizardText(wizard, IDC_WIZARD_SUBTITLE, FirstLineOf(config.Text("WelcomeMsg", "")));
     SetWizardText(wizard, IDC_WIZARD_TITLE, WizardText(wizard, IDC_WIZARD_TITLE) || state.ProductTitle);
 
@@ -367,11 +370,12 @@ int WelcomePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 int LicencePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    if (InstallModeNumber() == 1)
+    INSTALLSTATE& state = StateOf(wizard);
+    if (InstallModeNumber(state) == 1)
         return PAGE_REPEAT_DIRECTION; // the same version again: its licence was accepted before
 
     const int language = LicenceLanguageCode(Message(IDS_LICENCE_LANGUAGE), UserNation());
-    STRING text = PrepareLicenceText(LoadLicenceText(language), Install().ProductTitle);
+    STRING text = PrepareLicenceText(LoadLicenceText(language), state.ProductTitle);
 
     page->AddItem(new DATAPUSHBUTTON(IDC_LICENCE_PRINT, text, PrintLicenceButton, nullptr, 0));
     CONTROL(page->Hwnd(), IDC_LICENCE_TEXT).SetText(text.Text());
@@ -384,7 +388,7 @@ int LicencePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     const int result = wizard->RunPage();
     // Next is enabled only while the box is ticked: going on means accepting.
     if (result == PAGE_NEXT)
-        Install().Choices.LicenceAccepted = true;
+        state.Choices.LicenceAccepted = true;
     return result;
 }
 
@@ -407,8 +411,8 @@ void PrintLicence(HWND owner, const STRING& text) {
 }
 
 int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    INSTALLSTATE& state = Install();
-    const CONFIGREADER config = Config();
+    INSTALLSTATE& state = StateOf(wizard);
+    const CONFIGREADER config(state.Config);
     const STRING appname = config.Text("AppName", "");
     if (config.Number("ActiveSyncInstall") != 0) {
         state.Choices.InstallDir = DeviceManagerInstallDir(state.DeviceManagerPath, appname);
@@ -418,7 +422,7 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     STRING unused; // the browse button's own value; the folder lives in the entry
     page->AddItem(new DATAENTRY(IDC_DEST_FOLDER, state.Choices.InstallDir, INSTALL_DIR_MAX_TYPED));
     page->AddItem(new DATAPUSHBUTTON(IDC_DEST_BROWSE, unused, BrowseForFolder, nullptr, 0));
-    if (InstallModeNumber() == 1 || InstallModeNumber() == 2) {
+    if (InstallModeNumber(state) == 1 || InstallModeNumber(state) == 2) {
         CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Disable(); // an update keeps its folder
         CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Disable();
     }
@@ -430,7 +434,7 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
             // Even an update must be able to leave a folder that no product may own.
             CONTROL(page->Hwnd(), IDC_DEST_FOLDER).Enable();
             CONTROL(page->Hwnd(), IDC_DEST_BROWSE).Enable();
-        } else if (!Refused(page->Hwnd(), SpaceShortage(state.Choices.InstallDir))) {
+        } else if (!Refused(page->Hwnd(), SpaceShortage(state.Config, state.Choices.InstallDir))) {
             break;
         }
         // Too little space leaves an update's folder locked: the user frees space on its drive.
@@ -442,7 +446,7 @@ int DestinationPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 int AdvertisePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    const CONFIGREADER config = Config();
+    const CONFIGREADER config(StateOf(wizard).Config);
     const STRING file = config.Text("Advertise", "");
     HASH advertisement;
     if (file.IsEmpty() || !LoadConfigTable(advertisement, file.Text())) {
@@ -473,7 +477,7 @@ int AdvertisePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 int FinishPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    const CONFIGREADER config = Config();
+    const CONFIGREADER config(StateOf(wizard).Config);
     GDIHANDLE<HBITMAP> picture(LoadFinishPicture());
     ReplaceInWizardText(wizard, IDC_WIZARD_SUBTITLE, "$PROG", config.Text("AppName", ""));
     CONTROL(page->Hwnd(), IDC_FINISH_TEXT).SetText(config.Text("FinishMsg", "").Text());

@@ -20,6 +20,7 @@
 #include "setup/installation.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/registryrecord.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
@@ -270,11 +271,11 @@ void MakeShortcutsFor(INSTALLSTATE& install) {
 }
 
 int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    INSTALLSTATE& install = Install();
+    INSTALLATION& installation = InstallationOf(wizard);
+    INSTALLSTATE& install = installation.State();
     const HASH& config = install.Config;
-    QUIETINTERACTION nobody; // the shortcut step asks nothing
     if (ConfigValue(config, "ActiveSyncInstall").ToInt() != 0) {
-        INSTALLATION(install, nobody).MakeShortcuts();
+        installation.MakeShortcuts();
         return PAGE_NEXT;
     }
 
@@ -287,7 +288,7 @@ int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     if (result != PAGE_NEXT)
         return result;
     ReadChoices(page->Hwnd(), install.Choices);
-    INSTALLATION(install, nobody).MakeShortcuts();
+    installation.MakeShortcuts();
     return PAGE_NEXT;
 }
 

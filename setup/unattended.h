@@ -4,14 +4,16 @@
 
 #include "setup/exitcodes.h"
 #include "setup/install.h"
+#include "setup/installation.h"
 #include "setup/runmode.h"
 
-// Fills the choices of the run (Install()) for an unattended run, the destination already chosen.
+// Fills the choices of the run's state for an unattended run, the destination already chosen.
 // Returns SETUP_EXIT_SUCCESS, or the exit code of a run that cannot begin: a switch with a value it does
 // not know, or a destination that is refused or whose drive lacks the space.
-SETUPEXITCODE ChooseUnattended(const PREVIOUSINSTALL& previous);
+SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previous);
 
 // Runs the installation of the chosen choices with the window the run mode asks for; logs the steps of the
 // wizard that have no part in it. Returns what the wizard would have returned: 1 when the product is
 // installed, else 0.
-int RunUnattendedInstall(const RUNMODE& mode, const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]);
+int RunUnattendedInstall(INSTALLATION& installation, const RUNMODE& mode,
+                         const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]);

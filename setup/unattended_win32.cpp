@@ -69,7 +69,7 @@ bool DestinationUsable(INSTALLSTATE& state) {
     state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
     STRING refusal = DestinationRefusal(state.Choices.InstallDir);
     if (refusal.IsEmpty())
-        refusal = SpaceShortage(state.Choices.InstallDir);
+        refusal = SpaceShortage(state.Config, state.Choices.InstallDir);
     if (refusal.IsEmpty())
         return true;
     LogPrintf("SETUP::RunInstall unattended: %s\n", refusal.Text());
@@ -78,8 +78,7 @@ bool DestinationUsable(INSTALLSTATE& state) {
 
 } // namespace
 
-SETUPEXITCODE ChooseUnattended(const PREVIOUSINSTALL& previous) {
-    INSTALLSTATE& state = Install();
+SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previous) {
     const CONFIGREADER config(state.Config);
     CHOICES& choices = state.Choices;
     choices.InstallMode = ProposeInstallKind(previous.Found(), previous.Version,
@@ -108,22 +107,22 @@ SETUPEXITCODE ChooseUnattended(const PREVIOUSINSTALL& previous) {
     return SETUP_EXIT_SUCCESS;
 }
 
-int RunUnattendedInstall(const RUNMODE& mode, const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
+int RunUnattendedInstall(INSTALLATION& installation, const RUNMODE& mode,
+                         const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
     // The hook's own pages (its spare steps) have nothing to preset here: they are left out.
     for (int i = INSTALL_STANDARD_STEPS; i < INSTALL_STEP_COUNT - 1; ++i)
         if (steps[i].idstep != 0)
             LogPrintf("SETUP::RunInstall unattended: the hook's step %d has no page here, skipped\n",
                       static_cast<int>(steps[i].idstep));
 
-    INSTALLSTATE& state = Install();
     std::unique_ptr<INTERACTION> interaction;
     if (mode.Ui == UIMODE::Silent)
-        interaction = std::make_unique<PROGRESSWINDOW>(state.ProductTitle, !mode.AnswersByDefault());
+        interaction =
+            std::make_unique<PROGRESSWINDOW>(installation.State().ProductTitle, !mode.AnswersByDefault());
     else
         interaction = std::make_unique<QUIETINTERACTION>();
 
-    INSTALLATION installation(state, *interaction);
-    if (installation.Copy() != COPYOUTCOME::Finished)
+    if (installation.Copy(*interaction) != COPYOUTCOME::Finished)
         return 0;
     installation.MakeShortcuts();
     return 1;

@@ -11,7 +11,7 @@
 #include "lib/approot.h"
 #include "lib/osys.h"
 #include "setup/copypage.h"
-#include "setup/installstate.h"
+#include "setup/installwizard.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 
@@ -68,7 +68,8 @@ int FinishPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 
 int RunWizard(int argc, char** argv) {
     InitApplication(argc > 0 ? argv[0] : nullptr, "setup", "1.00", nullptr);
-    INSTALLSTATE& state = Install();
+    INSTALLATION installation;
+    INSTALLSTATE& state = installation.State();
     if (!state.Config.Load("setup.cfg")) {
         Record("no setup.cfg");
         return 99;
@@ -91,7 +92,7 @@ int RunWizard(int argc, char** argv) {
     const STRING confirmation = OSYS::GetStringFromResource(IDS_ASK_CONTINUE_SETUP);
     int result = 0;
     {
-        SETUPDIALOGBOX wizard(caption.Text(), confirmation.Text(), -1);
+        INSTALLWIZARD wizard(installation, caption.Text(), confirmation.Text(), -1);
         result = wizard.RunSteps(steps, STEPFINISH);
     }
     Record("wizard " + std::to_string(result));

@@ -15,11 +15,13 @@
 using namespace kyrtest;
 
 TEST(KyrHookSelection, AppVersionAtInstallAndTheKeyNameAtUninstall) {
-    EXPECT_EQ(BuiltInProductHook(4.79), NewSetupHookKYR4);
-    EXPECT_EQ(BuiltInProductHook(4.8), NewSetupHookKYR5);
-    EXPECT_EQ(BuiltInProductHook(5.59), NewSetupHookKYR5);
-    EXPECT_EQ(BuiltInProductHook(5.6), NewSetupHookKYR6);
-    EXPECT_EQ(BuiltInProductHook(11.0), NewSetupHookKYR6);
+    const INSTALLSTATE run;
+    EXPECT_EQ(BuiltInProductHook(4.79, run), NewSetupHookKYR4);
+    EXPECT_EQ(BuiltInProductHook(4.8, run), NewSetupHookKYR5);
+    EXPECT_EQ(BuiltInProductHook(5.59, run), NewSetupHookKYR5);
+    EXPECT_EQ(BuiltInProductHook(5.6, run), NewSetupHookKYR6);
+    EXPECT_EQ(BuiltInProductHook(11.0, run), NewSetupHookKYR6);
+    ReleaseBuiltInProductHooks();
 
     EXPECT_EQ(UninstallProductHook(STRING("KYR5")), NewSetupHookKYR5);
     EXPECT_EQ(UninstallProductHook(STRING("kyr6")), NewSetupHookKYR6);
@@ -116,21 +118,23 @@ TEST_F(KyrDetection, VersionFiveLooksAtTheProgramFolderOfVersionFourThenFive) {
 
 // Codes 9 and 10 as the shortcut step sends them: earlier entries in the destination go, with the program
 // group of a version-4 or first-generation entry, but never the group the shortcut step has just filled.
+// Both hooks are selected for the fixture's installation, as the install driver selects one for its run.
 class KyrEarlierEntries : public testing::Test {
 protected:
     void SetUp() override {
         ForgetKyr();
-        Install().Choices.InstallDir = "Q:\\kyrtest\\entries\\KYR";
-        Install().StartmenuFolder = (Programs / "KYR Test New").string().c_str();
+        Run.Choices.InstallDir = "Q:\\kyrtest\\entries\\KYR";
+        Run.StartmenuFolder = (Programs / "KYR Test New").string().c_str();
+        BuiltInProductHook(5.0, Run);
+        BuiltInProductHook(6.0, Run);
         for (const char* group : {"KYR Test New", "KYR4 Test Old"})
             PutFile(Programs / group / "KYR.lnk", "link");
     }
     void TearDown() override {
+        ReleaseBuiltInProductHooks();
         ForgetKyr();
         for (const char* group : {"KYR Test New", "KYR4 Test Old"})
             RemoveTree(Programs / group);
-        Install().Choices.InstallDir = "";
-        Install().StartmenuFolder = "";
     }
     static void Entry(const char* key, const std::string& path, const fs::path& group) {
         SetText(HKEY_LOCAL_MACHINE, kUninstallBranch + "\\" + key, "UninstallPath", path);
@@ -141,6 +145,7 @@ protected:
     }
 
     const fs::path Programs = ShellFolder(CSIDL_PROGRAMS);
+    INSTALLSTATE Run;
 };
 
 TEST_F(KyrEarlierEntries, VersionFiveLeavesItsOwnEntryAndGroupAndRemovesVersionFour) {

@@ -96,10 +96,12 @@ protected:
 } // namespace
 
 TEST(KyrHookSelection, VersionFourBelowFourPointEight) {
-    EXPECT_EQ(BuiltInProductHook(4.0), NewSetupHookKYR4);
-    EXPECT_EQ(BuiltInProductHook(4.79), NewSetupHookKYR4);
-    EXPECT_NE(BuiltInProductHook(4.8), NewSetupHookKYR4);
-    EXPECT_NE(BuiltInProductHook(6.0), NewSetupHookKYR4);
+    const INSTALLSTATE run;
+    EXPECT_EQ(BuiltInProductHook(4.0, run), NewSetupHookKYR4);
+    EXPECT_EQ(BuiltInProductHook(4.79, run), NewSetupHookKYR4);
+    EXPECT_NE(BuiltInProductHook(4.8, run), NewSetupHookKYR4);
+    EXPECT_NE(BuiltInProductHook(6.0, run), NewSetupHookKYR4);
+    ReleaseBuiltInProductHooks();
 }
 
 TEST_F(KyrHook4, YesCopiesTheEarlierSettingsAfterTheCopyStep) {

@@ -13,9 +13,9 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/win/commoncontrols.h"
-#include "setup/installstate.h"
+#include "setup/installation.h"
+#include "setup/installwizard.h"
 #include "setup/res/messages.h"
-#include "setup/setupdialog.h"
 #include "setup/shortcuts.h"
 
 namespace {
@@ -34,11 +34,10 @@ SETUPSTEP Step(intptr_t id, int title, int templ, SETUPPAGEFUNCTION page) {
     return SETUPSTEP{id, title, title + 1, templ, nullptr, page, 0};
 }
 
-void WriteResult(const char* file, int result) {
+void WriteResult(const char* file, int result, const INSTALLSTATE& install) {
     FILE* out = std::fopen(file, "wb");
     if (out == nullptr)
         return;
-    const INSTALLSTATE& install = Install();
     std::fprintf(out, "wizard=%d\nallusers=%s\nstartmenufolder=%s\n", result,
                  install.Choices.ForAllUsers() ? "1" : "0", install.StartmenuFolder.Text());
     std::fclose(out);
@@ -59,7 +58,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return NoLanguageLibrary;
     gResourceModule = library;
 
-    INSTALLSTATE& install = Install();
+    INSTALLATION installation;
+    INSTALLSTATE& install = installation.State();
     if (!install.Config.Load(__argv[1]))
         return NoConfiguration;
     install.Choices.InstallDir = __argv[2];
@@ -67,13 +67,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     int result = 0;
     {
-        SETUPDIALOGBOX wizard(Caption, "Quit the shortcut test?", -1);
+        INSTALLWIZARD wizard(installation, Caption, "Quit the shortcut test?", -1);
         SETUPSTEP steps[] = {Step(STEPSHORTCUTS, IDS_SHORTCUT_TITLE, IDD_PAGE_SHORTCUTS, ShortcutPage),
                              Step(STEPFINISH, IDS_FINISH_TITLE, IDD_PAGE_FINISH, CloseAtOnce),
                              SETUPSTEP{STEPEND, 0, 0, 0, nullptr, nullptr, 0}};
         result = wizard.RunSteps(steps, STEPFINISH);
     }
-    WriteResult(__argv[4], result);
+    WriteResult(__argv[4], result, install);
     LogitOption("/LOGITCLOSE");
     gResourceModule = nullptr;
     FreeLibrary(library);

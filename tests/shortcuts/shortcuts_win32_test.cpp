@@ -8,7 +8,8 @@
 #include <string>
 
 #include "lib/orvik.h"
-#include "setup/installstate.h"
+#include "setup/installation.h"
+#include "setup/installwizard.h"
 #include "setup/shortcutentries.h"
 #include "setup/shortcuts.h"
 #include "tests/firewall/fakefirewall.h"
@@ -279,17 +280,17 @@ TEST_F(ShortcutDeviceManager, GetsThePackagesIniFileQuotedAsItsOnlyArgument) {
 
 TEST_F(ShortcutDeviceManager, TheShortcutPageHandsOverAndShowsNothing) {
     ASSERT_TRUE(FileExists(Manager));
-    INSTALLSTATE& install = Install();
-    install.Config = HASH();
+    INSTALLATION installation;
+    INSTALLSTATE& install = installation.State();
     install.Config["ActiveSyncInstall"] = "1";
     install.Config["StartmenuOpts"] = "Viewer;*viewer.exe";
     install.DeviceManagerPath = Manager.c_str();
     install.Choices.InstallDir = Folder.Text().c_str();
-    // The page returns before it touches the wizard or its page.
-    EXPECT_EQ(PAGE_NEXT, ShortcutPage(nullptr, nullptr));
+    // The page takes the installation from its wizard and returns before it touches the page.
+    INSTALLWIZARD wizard(installation, "Orvik Device Manager Test", "", -1);
+    EXPECT_EQ(PAGE_NEXT, ShortcutPage(&wizard, nullptr));
     EXPECT_EQ((std::vector<std::vector<std::string>>{{Folder.File("pcinstall.ini")}}),
               stubcalls::Arguments(Manager));
-    install = INSTALLSTATE();
 }
 
 TEST(StartmenuFolder, AnEmptyNamePutsTheLinksIntoTheProgramMenuNeverIntoANullNamedFolder) {

@@ -1,6 +1,0 @@
-#include "setup/installstate.h"
-
-INSTALLSTATE& Install() {
-    static INSTALLSTATE state;
-    return state;
-}
