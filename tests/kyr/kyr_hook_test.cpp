@@ -171,3 +171,14 @@ TEST_F(KyrEarlierEntries, VersionSixKeepsAGroupThatHoldsTheNewShortcuts) {
     EXPECT_EQ(FileText(Programs / "KYR Test New" / "KYR.lnk"), "link");
     EXPECT_EQ(FileText(Programs / "KYR4 Test Old" / "KYR.lnk"), "link") << "version 5's group was remembered";
 }
+
+TEST_F(KyrEarlierEntries, AfterTheInstallationEndedTheShortcutCodesTouchNothing) {
+    Entry("KYR4", "Q:\\kyrtest\\entries\\KYR", Programs / "KYR4 Test Old");
+    ReleaseBuiltInProductHooks();
+    for (NEWSETUPHOOK hook : {NewSetupHookKYR5, NewSetupHookKYR6}) {
+        hook(NEWHOOK_STARTMENU_FOLDER, 0, 0, 0, 0, 0);
+        hook(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, 0);
+    }
+    EXPECT_TRUE(EntryExists("KYR4")) << "no installation, no destination to compare the entry with";
+    EXPECT_EQ(FileText(Programs / "KYR4 Test Old" / "KYR.lnk"), "link");
+}
