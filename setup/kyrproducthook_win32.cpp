@@ -256,8 +256,12 @@ void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) cons
     const FILENAME folder(recorded);
     if (!folder.IsDirectory() || !FILENAME(NormalFolder(folder)).Name().iFind("KYR"))
         return;
+    // The title the uninstall wizard has: the product's name from its own uninstall entry.
+    UNINSTALLSTATE uninstallation;
+    uninstallation.KeyName = Generation.OwnKey;
+    ReadUninstallIdentity(uninstallation);
     STRING title = Message(IDS_UNINSTALL_TITLE);
-    title.Replace("Orvik", Uninstall().AppName.NotEmpty() ? Uninstall().AppName.Text() : "KYR");
+    title.Replace("Orvik", uninstallation.AppName.NotEmpty() ? uninstallation.AppName.Text() : "KYR");
     STRING text = Message(IDS_ASK_DELETE_USERDATA_1) || Message(IDS_ASK_DELETE_USERDATA_2);
     text.Replace("$PROGRAM", "KYR");
     text.Replace("$DIR", folder.Text());

@@ -25,7 +25,6 @@ struct UNINSTALLSTATE {
     bool RemovalRan = false;
     int Leftovers = 0; // recorded files, and the uninstall entry, that are still there afterwards
 };
-UNINSTALLSTATE& Uninstall();
 
 // The step table: feedback, removal options, removal (the finishing step 7), three empty slots and the end
 // marker.

@@ -21,6 +21,7 @@
 #include "setup/res/messages.h"
 #include "setup/runmode.h"
 #include "setup/setuphooks.h"
+#include "setup/uninstallwizard.h"
 
 namespace {
 
@@ -200,8 +201,7 @@ void RunServingMessages(REMOVAL& removal) {
 
 // The uninstall without a person: no pages, "program only" unless "/REMOVEALL" asks for all data; the small
 // progress window with "/SILENT", nothing with "/VERYSILENT". Returns the exit code of the final pass.
-SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
-    UNINSTALLSTATE& state = Uninstall();
+SETUPEXITCODE RunUnattended(UNINSTALLSTATE& state, const RUNMODE& mode, const STRING& title) {
     state.RemoveAll = TestArg("REMOVEALL") ? "1" : "0";
     LogPrintf("SETUP::RunUninstall unattended, remove all %s\n", state.RemoveAll.Text());
     std::unique_ptr<INTERACTION> interaction;
@@ -220,11 +220,10 @@ SETUPEXITCODE RunUnattended(const RUNMODE& mode, const STRING& title) {
 }
 
 // Runs the uninstall wizard; returns the exit code of the final pass.
-SETUPEXITCODE RunWizard(const STRING& title) {
-    UNINSTALLSTATE& state = Uninstall();
+SETUPEXITCODE RunWizard(UNINSTALLSTATE& state, const STRING& title) {
     SETUPSTEP steps[UNINSTALL_STEP_COUNT];
     BuildUninstallSteps(steps);
-    SETUPDIALOGBOX wizard(title.Text(), Message(IDS_ASK_CONTINUE_UNINSTALL).Text(), -1);
+    UNINSTALLWIZARD wizard(state, title.Text(), Message(IDS_ASK_CONTINUE_UNINSTALL).Text(), -1);
     CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, reinterpret_cast<intptr_t>(wizard.Hwnd()), 0, 0,
                      reinterpret_cast<intptr_t>(state.KeyName.c_str()));
     wizard.SetHook(NewSetupHook);
@@ -238,11 +237,6 @@ SETUPEXITCODE RunWizard(const STRING& title) {
 }
 
 } // namespace
-
-UNINSTALLSTATE& Uninstall() {
-    static UNINSTALLSTATE state;
-    return state;
-}
 
 void BuildUninstallSteps(SETUPSTEP (&steps)[UNINSTALL_STEP_COUNT]) {
     for (SETUPSTEP& step : steps)
@@ -352,7 +346,7 @@ int ScheduleFinalPassCleanup(const STRING& programpath, const STRING& temp) {
 
 int RunUninstall(const STRING& programpath) {
     LogPrintf("SETUP::RunUninstall(%s)\n", programpath.Text());
-    UNINSTALLSTATE& state = Uninstall();
+    UNINSTALLSTATE state;
     state.KeyName = GetArgValue("REMOVE", 0);
     ReadUninstallIdentity(state);
     STRING title = Message(IDS_UNINSTALL_TITLE);
@@ -403,7 +397,8 @@ int RunUninstall(const STRING& programpath) {
         NewSetupHook = builtin;
         LogPrintf("SETUP::RunUninstall %s: built-in product hook\n", state.KeyName.Text());
     }
-    const SETUPEXITCODE exitcode = mode.Unattended() ? RunUnattended(mode, title) : RunWizard(title);
+    const SETUPEXITCODE exitcode =
+        mode.Unattended() ? RunUnattended(state, mode, title) : RunWizard(state, title);
     ScheduleFinalPassCleanup(programpath, TempFolder());
     LogPrintf("SETUP::~RunUninstall exit code %d\n", exitcode);
     return exitcode;

@@ -17,6 +17,7 @@
 #include "setup/res/messages.h"
 #include "setup/res/resourceids.h"
 #include "setup/uninstall.h"
+#include "setup/uninstallwizard.h"
 #include "setup/workerpage.h"
 
 namespace {
@@ -30,17 +31,18 @@ STRING Message(int id) {
     return OSYS::GetStringFromResource(id);
 }
 
-STRING UninstallTitle() {
+STRING UninstallTitle(const UNINSTALLSTATE& state) {
     STRING title = Message(IDS_UNINSTALL_TITLE);
-    title.Replace("Orvik", Uninstall().AppName.Text());
+    title.Replace("Orvik", state.AppName.Text());
     return title;
 }
 
-void SendFeedbackButton(void*, intptr_t, HWND page, STRING&) {
+// context: the uninstallation's state.
+void SendFeedbackButton(void* context, intptr_t, HWND page, STRING&) {
     char text[FEEDBACK_COMMENT_MAX + 1] = {};
     GetDlgItemTextA(page, IDC_FEEDBACK_COMMENT, text, sizeof text);
-    const UNINSTALLSTATE& state = Uninstall();
-    SendFeedbackMail(page, STRING(text), state.KeyName.Text(), state.AppName.Text());
+    const auto* state = static_cast<const UNINSTALLSTATE*>(context);
+    SendFeedbackMail(page, STRING(text), state->KeyName.Text(), state->AppName.Text());
 }
 
 // The mobile-device manager's program when it is registered and the product was installed below its folder.
@@ -57,10 +59,10 @@ STRING DeviceManagerOfProduct(const STRING& installpath) {
     return manager;
 }
 
-STRING RemoveAllWarning() {
+STRING RemoveAllWarning(const UNINSTALLSTATE& state) {
     STRING warning = Message(IDS_WARN_REMOVE_ALL_1) || Message(IDS_WARN_REMOVE_ALL_2);
-    warning.Replace("$PROGRAM", Uninstall().AppName.Text());
-    warning.Replace("$DIR", Uninstall().InstallPath.Text());
+    warning.Replace("$PROGRAM", state.AppName.Text());
+    warning.Replace("$DIR", state.InstallPath.Text());
     return warning;
 }
 
@@ -69,7 +71,7 @@ STRING RemoveAllWarning() {
 class REMOVALPAGE : public INTERACTION {
 public:
     REMOVALPAGE(SETUPDIALOGBOX* wizard, HWND page, HWND progressbar)
-        : Wizard(wizard->Hwnd()), Page(page), ProgressBar(progressbar) {}
+        : State(UninstallStateOf(wizard)), Wizard(wizard->Hwnd()), Page(page), ProgressBar(progressbar) {}
 
     void SetProgress(int percent) override {
         SendMessageA(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
@@ -87,12 +89,11 @@ public:
 
     // The worker's body: the removal, then the page's completion state.
     void Remove() {
-        UNINSTALLSTATE& state = Uninstall();
-        const bool removeall = state.RemoveAll.ToInt() != 0;
+        const bool removeall = State.RemoveAll.ToInt() != 0;
         LogPrintf("SETUP::RemoveInstallation(%p, %p, %p) %s, remove all %d\n", static_cast<void*>(Wizard),
-                  static_cast<void*>(Page), static_cast<void*>(ProgressBar), state.KeyName.Text(),
+                  static_cast<void*>(Page), static_cast<void*>(ProgressBar), State.KeyName.Text(),
                   removeall ? 1 : 0);
-        REMOVAL(state, *this, Wizard).Run();
+        REMOVAL(State, *this, Wizard).Run();
         ShowCompletion(removeall);
         LogPrintf("SETUP::~RemoveInstallation()\n");
     }
@@ -112,6 +113,7 @@ private:
         EnableWindow(GetDlgItem(Wizard, IDC_WIZARD_CANCEL), TRUE);
     }
 
+    UNINSTALLSTATE& State;
     HWND Wizard;
     HWND Page;
     HWND ProgressBar;
@@ -127,7 +129,8 @@ int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     STRING comment("");
     STRING unused;
     page->AddItem(new DATAENTRY(IDC_FEEDBACK_COMMENT, comment, FEEDBACK_COMMENT_MAX));
-    page->AddItem(new DATAPUSHBUTTON(IDC_FEEDBACK_SEND, unused, SendFeedbackButton, nullptr, 0));
+    page->AddItem(
+        new DATAPUSHBUTTON(IDC_FEEDBACK_SEND, unused, SendFeedbackButton, &UninstallStateOf(wizard), 0));
     page->AddDisableRule(nullptr, IDC_FEEDBACK_SEND, nullptr, IDC_FEEDBACK_COMMENT, RULE_NOT_CHECKED);
     PostMessageA(page->Hwnd(), WM_NEXTDLGCTL,
                  reinterpret_cast<WPARAM>(GetDlgItem(page->Hwnd(), IDC_FEEDBACK_COMMENT)), TRUE);
@@ -137,7 +140,7 @@ int FeedbackPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 }
 
 int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
-    UNINSTALLSTATE& state = Uninstall();
+    UNINSTALLSTATE& state = UninstallStateOf(wizard);
     state.RemoveAll = "0";
     const STRING manager = DeviceManagerOfProduct(state.InstallPath);
     if (manager.NotEmpty()) {
@@ -154,7 +157,8 @@ int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         if (result == PAGE_CLOSE)
             return result;
         if (state.RemoveAll.ToInt() == 0 ||
-            WINORVIK::YesNoMsgBox(wizard->Hwnd(), UninstallTitle().Text(), RemoveAllWarning().Text()))
+            WINORVIK::YesNoMsgBox(wizard->Hwnd(), UninstallTitle(state).Text(),
+                                  RemoveAllWarning(state).Text()))
             return result;
     }
 }
