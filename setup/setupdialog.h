@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "lib/orvik.h"
 #include "lib/strings.h"
 #include "lib/win/datadialogs.h"
 #include "lib/win/hline3d.h"
@@ -85,3 +86,24 @@ private:
     std::unique_ptr<HLINE3D> ButtonLine;
     GDIHANDLE<HBRUSH> HeaderBrush; // white background of the header texts, made on first use
 };
+
+// The wizard frame of one run of setup (an installation or an uninstallation). Page functions get only the
+// frame (SETUPPAGEFUNCTION is fixed by the hook libraries); they ask it for the run whose choices they make.
+template <class RUN> class RUNWIZARD : public SETUPDIALOGBOX {
+public:
+    RUNWIZARD(RUN& run, const char* caption, const char* confirmation, int subtitlefontsize)
+        : SETUPDIALOGBOX(caption, confirmation, subtitlefontsize), Run(run) {}
+
+    RUN& CurrentRun() const { return Run; }
+
+private:
+    RUN& Run;
+};
+
+// The run of the wizard a page is shown in. A page shown by the frame of another kind of run is a fault of
+// the program.
+template <class RUN> RUN& RunOf(SETUPDIALOGBOX* wizard) {
+    auto* runwizard = dynamic_cast<RUNWIZARD<RUN>*>(wizard);
+    ORVIK_ASSERT_INFO(runwizard != nullptr, "a page outside the wizard of its run");
+    return runwizard->CurrentRun();
+}
