@@ -10,8 +10,8 @@
 #             (the first pass waits for the final pass, so the time covers the whole removal)
 # NSIS:       an installer written by this script (zlib, like the deflated archives) that does what setup.exe
 #             does for the payload: files, the uninstall entry's values, the same shortcuts and file types;
-#             run as installer.exe /S /D=<fresh folder>, then uninstall.exe /S _?=<folder> (the form that
-#             waits for the removal to end)
+#             run as installer.exe /S /D=<fresh folder>, then uninstall.exe /S, which copies itself to TEMP
+#             and starts the copy (as setup.exe does), timed until that copy has ended
 # Time is the wall time of the Windows program under a running wineserver; memory is the peak resident set
 # of the largest process of the run, sampled from /proc.
 set -euo pipefail
@@ -89,8 +89,9 @@ class PeakSampler:
         return self.peak_kb / 1024.0
 
 
-def run_windows(arguments, cwd, programs):
-    """Runs a Windows program; returns (seconds, peak MB). A non-zero exit code is a failed benchmark."""
+def run_windows(arguments, cwd, programs, until=None):
+    """Runs a Windows program; returns (seconds, peak MB). A non-zero exit code is a failed benchmark. until,
+    when given, is waited for after the program ends and before the time is taken."""
     # Standard error goes to a file, not a pipe: a helper that Wine starts on the program's behalf inherits the
     # stream, and reading a pipe to its end would wait for that helper too.
     with tempfile.TemporaryFile() as errors:
@@ -98,6 +99,8 @@ def run_windows(arguments, cwd, programs):
         start = time.perf_counter()
         proc = subprocess.run([WINE] + arguments, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=errors)
+        if until is not None:
+            until()
         elapsed = time.perf_counter() - start
         peak = sampler.stop()
         if proc.returncode != 0:
@@ -299,14 +302,39 @@ def orvik_once(label, package, key, run):
     return install, uninstall
 
 
+def nsis_copies_running():
+    """True while a copy of an NSIS uninstaller runs: <TEMP>/~nsu<n>.tmp/Un.exe."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                words = f.read().decode(errors="replace").lower()
+        except OSError:
+            continue
+        if "\\~nsu" in words and "\\un.exe" in words:
+            return True
+    return False
+
+
+def until_nsis_copy_ended(timeout=600):
+    deadline = time.perf_counter() + timeout
+    while nsis_copies_running():
+        if time.perf_counter() > deadline:
+            raise SystemExit("the NSIS uninstaller's copy did not end")
+        time.sleep(0.005)
+
+
 def nsis_once(label, installer, run):
     folder, windows = fresh_folder(label, "nsis", run)
     install = run_windows([installer, "/S", "/D=" + windows], os.path.dirname(installer),
                           [os.path.basename(installer)])
     if not os.path.isdir(folder):
         raise SystemExit("the NSIS installer installed nothing into " + windows)
-    uninstall = run_windows([windows + "\\uninstall.exe", "/S", "_?=" + windows], folder, ["uninstall.exe"])
-    shutil.rmtree(folder, ignore_errors=True)  # in place, the uninstaller cannot remove itself
+    # NSIS's own way of removing everything, itself included, as setup.exe does: the uninstaller copies itself
+    # into TEMP, starts the copy and ends; the copy removes the folder. The time runs until the copy has ended.
+    uninstall = run_windows([windows + "\\uninstall.exe", "/S"], folder, ["uninstall.exe", "un.exe"],
+                            until=until_nsis_copy_ended)
+    if os.path.isdir(folder):
+        raise SystemExit("the NSIS uninstaller left " + windows)
     return install, uninstall
 
 
