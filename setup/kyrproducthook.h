@@ -66,7 +66,7 @@ public:
     void AttachRun(const INSTALLSTATE* run) { Run = run; }
 
 private:
-    static bool IsInstallationCode(int code);
+    static bool NeedsInstallation(int code, int value);
     void InsertSteps(SETUPSTEP* steps) const;
     void ShowDestinationHint(HWND page) const;
     void CheckDestination(HWND page);

@@ -103,14 +103,16 @@ bool EarlierFolderQualifies(const STRING& folder, const STRING& destination,
     return true;
 }
 
-bool KYRPRODUCTHOOK::IsInstallationCode(int code) {
-    return code == NEWHOOK_BEFORE_PAGE || code == NEWHOOK_AFTER_PAGE || code == NEWHOOK_STARTMENU_FOLDER ||
-           code == NEWHOOK_SHORTCUTS_DONE || code == NEWHOOK_LAST_ACTION;
+// The calls that act on the installation's choices; the uninstall wizard's pages pass by the first two too.
+bool KYRPRODUCTHOOK::NeedsInstallation(int code, int value) {
+    if (code == NEWHOOK_BEFORE_PAGE || code == NEWHOOK_AFTER_PAGE)
+        return value == STEPDESTINATION;
+    return code == NEWHOOK_STARTMENU_FOLDER || code == NEWHOOK_SHORTCUTS_DONE || code == NEWHOOK_LAST_ACTION;
 }
 
 int KYRPRODUCTHOOK::Call(int code, int value, intptr_t p1, intptr_t p2, intptr_t, intptr_t p4) {
     LogPrintf("SETUP::NewSetupHookKYR %d %d %p\n", code, value, reinterpret_cast<void*>(p4));
-    if (Run == nullptr && IsInstallationCode(code)) {
+    if (Run == nullptr && NeedsInstallation(code, value)) {
         LogPrintf("SETUP::NewSetupHookKYR%d code %d without an installation: ignored\n", Generation.Version,
                   code);
         return 1;

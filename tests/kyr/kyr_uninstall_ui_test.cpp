@@ -102,6 +102,10 @@ TEST_F(KyrUninstall, NoKeepsTheUsersDataFolderAndRemovesTheProgram) {
     RemoveAll(setup, IDNO);
     EXPECT_EQ(FileText(data / "Options" / "standard.cfg"), "Path=\"x\"");
     EXPECT_EQ(FileText(data / "Script" / "logon.rex"), "say hi");
+    // The uninstall wizard's pages pass the hook by without anything to ignore.
+    const std::string log = FileText("Q:\\kyrtest\\run.log");
+    EXPECT_NE(log.find("SETUP::NewSetupHookKYR"), std::string::npos) << log;
+    EXPECT_EQ(log.find("without an installation"), std::string::npos) << log;
 }
 
 TEST_F(KyrUninstall, AFolderNotNamedForTheProductIsNotOffered) {
