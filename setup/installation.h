@@ -5,6 +5,9 @@
 // nobody. No window of its own enters it; the interaction's progress window goes to the hooks only.
 #pragma once
 
+#include <memory>
+
+#include "lib/win/comwarmup.h"
 #include "setup/exitcodes.h"
 #include "setup/installstate.h"
 #include "setup/interaction.h"
@@ -35,4 +38,7 @@ public:
 
 private:
     INSTALLSTATE RunState;
+    // The shortcut step's COM classes, loaded on a thread of their own while the copy runs; they stay
+    // loaded until the step has run or the copy has failed.
+    std::unique_ptr<COMWARMUP> ShortcutClasses;
 };

@@ -244,7 +244,13 @@ private:
 } // namespace
 
 COPYOUTCOME INSTALLATION::Copy(INTERACTION& interaction) {
+    // While the copy runs, the shell's link objects and the window system get ready for the shortcut step,
+    // which would otherwise wait for them. (Started any earlier, the loading holds up the destination's
+    // checks instead: both need the system's loader.)
+    ShortcutClasses = std::make_unique<COMWARMUP>(ShortcutStepClasses(RunState.Config, RunState.Choices));
     COPYSTEP(RunState, interaction).Run();
+    if (RunState.Copy != COPYOUTCOME::Finished)
+        ShortcutClasses.reset();
     return RunState.Copy;
 }
 
@@ -254,4 +260,5 @@ void INSTALLATION::MakeShortcuts() {
         return;
     }
     MakeShortcutsFor(RunState);
+    ShortcutClasses.reset();
 }

@@ -67,6 +67,8 @@ private:
 
     bool Known(const STRING& name);
     void RecordFoldersOnTheWay(const STRING& name);
+    void RecordNewFolder(const STRING& name);
+    bool InNewFolder(const STRING& name) const;
     int BackUp(const STRING& name, const STRING& path);
     bool RoomBeside(const STRING& path, int64_t newsize) const;
     bool MakeBackupFolder();
@@ -80,6 +82,8 @@ private:
     int Backups = 0;
     std::vector<FILEENTRY> Files;
     std::set<std::u16string> Seen; // names already recorded, folded as the file system compares them
+    // Folders the run creates, folded: nothing in them existed before, so their files need no look.
+    std::set<std::u16string> NewFolders;
     std::vector<KEYENTRY> Keys;
     std::set<std::string> SeenKeys;
 };

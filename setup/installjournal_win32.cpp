@@ -109,9 +109,24 @@ void INSTALLJOURNAL::RecordFoldersOnTheWay(const STRING& name) {
         const STRING folder = name.Left(at);
         if (Known(folder))
             continue;
-        if (!IsFolder(Joined(Destination, folder)))
-            Files.push_back({FILEENTRY::NewFolder, folder, STRING("")});
+        if (InNewFolder(folder) || !IsFolder(Joined(Destination, folder)))
+            RecordNewFolder(folder);
     }
+}
+
+void INSTALLJOURNAL::RecordNewFolder(const STRING& name) {
+    Files.push_back({FILEENTRY::NewFolder, name, STRING("")});
+    NewFolders.insert(TEXTCODEC::FoldCase(TEXTCODEC::ToWide(name.Text())));
+}
+
+// Whether name lies in a folder this run creates (the destination itself included): then it is new too,
+// without asking the file system, which under some systems reads the whole folder to find a name missing.
+bool INSTALLJOURNAL::InNewFolder(const STRING& name) const {
+    const std::string text(name.Text());
+    const size_t separator = text.rfind('\\');
+    if (separator == std::string::npos)
+        return !DestinationExisted;
+    return NewFolders.count(TEXTCODEC::FoldCase(TEXTCODEC::ToWide(text.substr(0, separator).c_str()))) != 0;
 }
 
 int INSTALLJOURNAL::BeforeFile(const STRING& name, int64_t newsize) {
@@ -130,9 +145,12 @@ int INSTALLJOURNAL::BeforeFile(const STRING& name, int64_t newsize) {
     RecordFoldersOnTheWay(relative);
     if (Known(relative))
         return 0;
-    const DWORD attributes = Attributes(path);
+    const DWORD attributes = InNewFolder(relative) ? INVALID_FILE_ATTRIBUTES : Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        Files.push_back({folder ? FILEENTRY::NewFolder : FILEENTRY::NewFile, relative, STRING("")});
+        if (folder)
+            RecordNewFolder(relative);
+        else
+            Files.push_back({FILEENTRY::NewFile, relative, STRING("")});
         return 0;
     }
     // A folder stays where it is: writing a file over it fails, and a folder member leaves it as it is.

@@ -2,12 +2,17 @@
 // the uninstall entry and the firewall exceptions of the product's programs.
 #pragma once
 
+#include <guiddef.h>
+
+#include <vector>
+
 #include "lib/hash.h"
 #include "lib/strings.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
 
 class FIREWALLSYSTEM;
+struct CHOICES;
 struct INSTALLSTATE;
 
 // The page function of step 5. With ActiveSyncInstall it hands the package to the device manager instead
@@ -17,6 +22,10 @@ int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page);
 // What the page does once the choices are made (the installation's shortcut step): the start-menu folder
 // of the choices (the hook may move it), the entries, their record and the firewall exceptions.
 void MakeShortcutsFor(INSTALLSTATE& install);
+
+// The COM classes the shortcut step of config will create when the choices stay as they are: links,
+// Internet shortcuts (start menu only), the firewall's manager. None for a mobile-device package.
+std::vector<CLSID> ShortcutStepClasses(const HASH& config, const CHOICES& choices);
 
 // ---- the steps of the page, each usable on its own
 // ---------------------------------------------------------

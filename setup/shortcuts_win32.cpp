@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <io.h>
 #include <string>
 #include <objbase.h>
@@ -268,6 +269,21 @@ void MakeShortcutsFor(INSTALLSTATE& install) {
     const STRING inikey = ConfigValue(config, "IniKey");
     CallNewSetupHook(NEWHOOK_SHORTCUTS_DONE, 0, 0, 0, 0, reinterpret_cast<intptr_t>(inikey.c_str()));
     AddFirewallExceptions(config, install.Choices.InstallDir, FIREWALLSYSTEM::Windows());
+}
+
+std::vector<CLSID> ShortcutStepClasses(const HASH& config, const CHOICES& choices) {
+    std::vector<CLSID> classes;
+    if (ConfigValue(config, "ActiveSyncInstall").ToInt() != 0)
+        return classes;
+    const std::vector<STRING> entries = TrimmedEntries(ConfigValue(config, "StartmenuOpts"));
+    if (!entries.empty() || UninstallEntryFor(config).NotEmpty())
+        classes.push_back(ShellLinkClass);
+    const auto internet = [](const STRING& field) { return SHORTCUTENTRY::Parse(field).IsInternet(); };
+    if (choices.WantsStartMenu() && std::any_of(entries.begin(), entries.end(), internet))
+        classes.push_back(InternetShortcutClass);
+    if (ConfigValue(config, "AddToFirewall").NotEmpty())
+        classes.push_back(FIREWALL_CLSID_MANAGER);
+    return classes;
 }
 
 int ShortcutPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {

@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "lib/orvik.h"
+#include "lib/win/comwarmup.h"
 #include "setup/installation.h"
 #include "setup/installwizard.h"
 #include "setup/shortcutentries.h"
@@ -146,6 +149,65 @@ TEST_F(ShortcutInternet, WithoutTheStartMenuNoUrlFileIsMade) {
     EXPECT_EQ("", S(created.StartMenu));
     EXPECT_FALSE(FileExists(Menu.File("Home page.URL")));
     EXPECT_TRUE(std::filesystem::is_empty(Desktop.Path)) << "Internet shortcuts never go to the desktop";
+}
+
+// ---- the classes made ready during the copy
+// ---------------------------------------------------------------
+
+namespace {
+
+const CLSID ShellLinkClassId = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const CLSID InternetShortcutClassId = {
+    0xFBF23B40, 0xE3F0, 0x101B, {0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8}};
+const CLSID FirewallManagerClassId = {
+    0x304CE942, 0x6E39, 0x40D8, {0x94, 0x3A, 0xB9, 0x13, 0xC4, 0x0C, 0x9C, 0xD4}};
+
+bool Holds(const std::vector<CLSID>& classes, const CLSID& clsid) {
+    return std::any_of(classes.begin(), classes.end(),
+                       [&](const CLSID& c) { return IsEqualCLSID(c, clsid); });
+}
+
+} // namespace
+
+TEST(ShortcutStepClasses, FollowTheEntriesTheFirewallListAndTheStartMenuChoice) {
+    HASH config;
+    config["StartmenuOpts"] = "Viewer;*viewer.exe|Home;https://www.orvik.example/";
+    config["AddToFirewall"] = "viewer.exe";
+    CHOICES choices;
+    choices.StartMenu = STARTMENUCHOICE::CurrentUser;
+    std::vector<CLSID> classes = ShortcutStepClasses(config, choices);
+    EXPECT_EQ(3u, classes.size());
+    EXPECT_TRUE(Holds(classes, ShellLinkClassId) && Holds(classes, InternetShortcutClassId) &&
+                Holds(classes, FirewallManagerClassId));
+
+    // Internet shortcuts go only to the start menu.
+    choices.StartMenu = STARTMENUCHOICE::None;
+    classes = ShortcutStepClasses(config, choices);
+    EXPECT_TRUE(Holds(classes, ShellLinkClassId));
+    EXPECT_FALSE(Holds(classes, InternetShortcutClassId));
+
+    config["AddToFirewall"] = "";
+    config["StartmenuOpts"] = "Viewer;viewer.exe";
+    choices.StartMenu = STARTMENUCHOICE::AllUsers;
+    classes = ShortcutStepClasses(config, choices);
+    EXPECT_EQ(1u, classes.size());
+
+    // A mobile-device package makes no shortcut at all.
+    config["ActiveSyncInstall"] = "1";
+    EXPECT_TRUE(ShortcutStepClasses(config, choices).empty());
+}
+
+TEST_F(ShortcutInternet, LinksAreMadeWhileTheirClassesAreHeldReadyAndAnUnknownClassIsNotReady) {
+    {
+        COMWARMUP ready(std::vector<CLSID>{ShellLinkClassId, InternetShortcutClassId});
+        EXPECT_TRUE(ready.WaitReady());
+        const SHORTCUTLISTS created = Create("Viewer;viewer.exe|Home;https://www.orvik.example/", true);
+        EXPECT_EQ("Viewer|Home", S(created.StartMenu));
+    }
+    const CLSID unknown = {0x0BADC0DE, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    COMWARMUP partly(std::vector<CLSID>{ShellLinkClassId, unknown});
+    EXPECT_FALSE(partly.WaitReady());
+    EXPECT_FALSE(COMWARMUP(std::vector<CLSID>{}).WaitReady()) << "nothing to load starts no thread";
 }
 
 // ---- the moved start-menu folder
