@@ -50,6 +50,10 @@ void COMWARMUP::Run(void* self) {
         LogPrintf("COMWARMUP %d of %d classes loaded\n", static_cast<int>(warmup.Loaded),
                   static_cast<int>(warmup.Classes.size()));
         SetEvent(warmup.Ready.get());
-        WaitForSingleObject(warmup.Release.get(), INFINITE);
+        // An apartment's thread keeps serving its window while it waits.
+        HANDLE release = warmup.Release.get();
+        DWORD signalled = 0;
+        if (FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &release, &signalled)))
+            WaitForSingleObject(release, INFINITE);
     }
 }
