@@ -93,11 +93,15 @@ int KYRPRODUCTHOOK::ProfilePage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     page->AddItem(new DATALIST(IDC_KYR_LEVEL_LIST, level, STRINGARRAY(Message(IDS_FEATURE_LEVEL_LIST), "|")));
     const int result = wizard->RunPage();
     if (result != PAGE_CLOSE)
-        SubsystemCodes(HookState.Profile, level.ToInt(), &HookState.Subsystems[0], &HookState.Subsystems[1]);
+        TakeProfile(level);
+    return result;
+}
+
+void KYRPRODUCTHOOK::TakeProfile(const STRING& level) {
+    SubsystemCodes(HookState.Profile, level.ToInt(), &HookState.Subsystems[0], &HookState.Subsystems[1]);
     LogPrintf("SETUP::NewSetupHookKYR%d profile %s, level %s, subsystems %s %s\n", Generation.Version,
               HookState.Profile.Text(), level.Text(), HookState.Subsystems[0].Text(),
               HookState.Subsystems[1].Text());
-    return result;
 }
 
 void KYRPRODUCTHOOK::WriteFallbackConfig(const STRING& destination) const {
@@ -164,23 +168,57 @@ int KYRPRODUCTHOOK::UserDataPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
         if (choice.ToInt() != CHOICE_CUSTOM || custom.NotEmpty())
             break;
     }
-    CommitUserData(wizard->Hwnd(), install, choice.ToInt(), custom);
+    const HWND owner = wizard->Hwnd();
+    CommitUserData(
+        [owner](const STRING& title, const STRING& question) {
+            return WINORVIK::YesNoMsgBox(owner, title.Text(), question.Text());
+        },
+        install, choice.ToInt(), custom);
     return result;
 }
 
-bool KYRPRODUCTHOOK::AskMigration(HWND wizard, const STRING& destination) const {
+bool KYRPRODUCTHOOK::TakeProposals(intptr_t idstep, const INSTALLSTATE& install, INTERACTION& interaction) {
+    if (idstep == STEPDESTINATION) {
+        CheckDestinationFolder(install.Choices.InstallDir);
+        return true;
+    }
+    if (idstep != STEPKYRPROFILE && idstep != STEPKYRUSERDATA)
+        return false;
+    LogPrintf("SETUP::NewSetupHookKYR%d step %d without its page: what the page proposes\n",
+              Generation.Version, static_cast<int>(idstep));
+    if (!PagesApply(install)) {
+        if (idstep == STEPKYRUSERDATA)
+            WriteFallbackConfig(install.Choices.InstallDir);
+        return true;
+    }
+    if (idstep == STEPKYRPROFILE) {
+        STRING level;
+        level.Printf("%d", PRESET_LEVEL_ENTRY);
+        TakeProfile(level);
+        return true;
+    }
+    // The page's first choice, the folder in the user's profile; the question proposes taking over.
+    CommitUserData(
+        [&interaction](const STRING& title, const STRING& question) {
+            return interaction.AskYesNo(title.Text(), question.Text(), true);
+        },
+        install, CHOICE_PROFILE, STRING(""));
+    return true;
+}
+
+bool KYRPRODUCTHOOK::AskMigration(const ASKYESNO& ask, const STRING& destination) const {
     const STRING candidate = Generation.MigrationCandidate(HookState.Earlier, destination);
     if (candidate.IsEmpty())
         return false;
     STRING question;
     question.Printf(Message(IDS_ASK_MIGRATE_SETTINGS).Text(), HookState.Earlier.HomePath.Text());
-    const bool yes = WINORVIK::YesNoMsgBox(wizard, Message(IDS_MSGBOX_TITLE).Text(), question.Text());
+    const bool yes = ask(Message(IDS_MSGBOX_TITLE), question);
     LogPrintf("SETUP::NewSetupHookKYR%d take over the settings of %s: %d\n", Generation.Version,
               candidate.Text(), yes ? 1 : 0);
     return yes;
 }
 
-void KYRPRODUCTHOOK::CommitUserData(HWND wizard, const INSTALLSTATE& install, int choice,
+void KYRPRODUCTHOOK::CommitUserData(const ASKYESNO& ask, const INSTALLSTATE& install, int choice,
                                     const STRING& custom) {
     const STRING& destination = install.Choices.InstallDir;
     const STRING folder = ChosenFolder(choice, custom, destination);
@@ -222,7 +260,7 @@ void KYRPRODUCTHOOK::CommitUserData(HWND wizard, const INSTALLSTATE& install, in
     if (!owned)
         LogPrintf("SETUP::NewSetupHookKYR%d nothing is taken over into %s: %s\n", Generation.Version,
                   target.Text(), TreeVerdictText(verdict));
-    const bool migrate = owned && AskMigration(wizard, destination);
+    const bool migrate = owned && AskMigration(ask, destination);
     Generation.Migrate(target, migrate, HookState.Earlier);
     SetForceWorkdir(migrate ? 1 : 2);
 }

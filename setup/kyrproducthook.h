@@ -6,11 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
 #include "lib/strings.h"
 #include "setup/installstate.h"
+#include "setup/interaction.h"
 #include "setup/kyrmigration.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
@@ -61,6 +63,12 @@ public:
 
     const KYRHOOKSTATE& State() const { return HookState; }
 
+    // An installation without pages: the step idstep takes what its page proposes, as if the page were left
+    // with Next (the destination step: the hook's check of the chosen destination); a question goes to
+    // interaction. False when the hook has nothing to do for idstep.
+    bool TakeProposals(intptr_t idstep, const INSTALLSTATE& install, INTERACTION& interaction);
+    bool IsAttachedTo(const INSTALLSTATE& install) const { return Run == &install; }
+
     // The state of the installation the hook is selected for; null when no installation runs with it (the
     // codes of an installation are then ignored). The hook's pages take the state from their wizard.
     void AttachRun(const INSTALLSTATE* run) { Run = run; }
@@ -70,6 +78,7 @@ private:
     void InsertSteps(SETUPSTEP* steps) const;
     void ShowDestinationHint(HWND page) const;
     void CheckDestination(HWND page);
+    void CheckDestinationFolder(const STRING& destination);
     void RememberEarlierProgramGroup();
     void DeleteEarlierEntries() const;
     bool IsEarlierEntry(const char* key) const;
@@ -79,8 +88,11 @@ private:
     bool PagesApply(const INSTALLSTATE& install) const;
     void WriteFallbackConfig(const STRING& destination) const;
     STRING ChosenFolder(int choice, const STRING& custom, const STRING& destination) const;
-    void CommitUserData(HWND wizard, const INSTALLSTATE& install, int choice, const STRING& custom);
-    bool AskMigration(HWND wizard, const STRING& destination) const;
+    // Asks a yes/no question (title, question) of whoever is in front of the installation.
+    using ASKYESNO = std::function<bool(const STRING& title, const STRING& question)>;
+    void TakeProfile(const STRING& level);
+    void CommitUserData(const ASKYESNO& ask, const INSTALLSTATE& install, int choice, const STRING& custom);
+    bool AskMigration(const ASKYESNO& ask, const STRING& destination) const;
     void SetForceWorkdir(uint32_t value) const;
 
     const KYRGENERATION& Generation;
@@ -99,6 +111,10 @@ public:
         return Hook().Call(code, value, p1, p2, p3, p4);
     }
     static void AttachRun(const INSTALLSTATE* run) { Hook().AttachRun(run); }
+    // False when this hook is not the one selected for install.
+    static bool TakeProposals(intptr_t idstep, const INSTALLSTATE& install, INTERACTION& interaction) {
+        return Hook().IsAttachedTo(install) && Hook().TakeProposals(idstep, install, interaction);
+    }
 
 private:
     static KYRPRODUCTHOOK& Hook() {

@@ -180,7 +180,10 @@ void KYRPRODUCTHOOK::ShowDestinationHint(HWND page) const {
 }
 
 void KYRPRODUCTHOOK::CheckDestination(HWND page) {
-    const STRING destination = PageText(page, IDC_DEST_FOLDER);
+    CheckDestinationFolder(PageText(page, IDC_DEST_FOLDER));
+}
+
+void KYRPRODUCTHOOK::CheckDestinationFolder(const STRING& destination) {
     if (destination.IsEmpty()) {
         HookState.EarlierFilesPresent = true;
     } else {

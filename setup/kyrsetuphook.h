@@ -6,6 +6,7 @@
 
 #include "lib/strings.h"
 #include "setup/installstate.h"
+#include "setup/interaction.h"
 #include "setup/setupdialog.h"
 
 // The version-4 hook (installations of "AppVersion" below 4.8): finds the earlier installation, offers to
@@ -21,6 +22,10 @@ int NewSetupHookKYR6(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3,
 // The built-in hook for an installation of "KYR" with this "AppVersion", working on run, the state of that
 // installation, until ReleaseBuiltInProductHooks.
 NEWSETUPHOOK BuiltInProductHook(double appversion, const INSTALLSTATE& run);
+// An installation without pages: when the built-in hook selected for run has something to do for the step
+// idstep (its own pages; the check of the destination), the step takes what its page proposes (a question
+// goes to interaction) and the result is true.
+bool TakeBuiltInHookProposals(intptr_t idstep, const INSTALLSTATE& run, INTERACTION& interaction);
 // The installation that selected a built-in hook has ended: the hooks no longer see its state.
 void ReleaseBuiltInProductHooks();
 // The built-in hook for an uninstallation under this key name ("KYR5", "KYR6", letter case ignored); null

@@ -112,6 +112,11 @@ NEWSETUPHOOK BuiltInProductHook(double appversion, const INSTALLSTATE& run) {
     return NewSetupHookKYR6;
 }
 
+bool TakeBuiltInHookProposals(intptr_t idstep, const INSTALLSTATE& run, INTERACTION& interaction) {
+    return BUILTINKYRHOOK<KyrGeneration5>::TakeProposals(idstep, run, interaction) ||
+           BUILTINKYRHOOK<KyrGeneration6>::TakeProposals(idstep, run, interaction);
+}
+
 void ReleaseBuiltInProductHooks() {
     BUILTINKYRHOOK<KyrGeneration5>::AttachRun(nullptr);
     BUILTINKYRHOOK<KyrGeneration6>::AttachRun(nullptr);

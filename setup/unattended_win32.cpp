@@ -9,6 +9,7 @@
 #include "setup/installation.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
+#include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
 #include "setup/progresswindow.h"
 #include "setup/res/resourceids.h"
@@ -76,6 +77,25 @@ bool DestinationUsable(INSTALLSTATE& state) {
     return false;
 }
 
+bool IsStandardStep(intptr_t idstep) {
+    return idstep >= STEPWELCOME && idstep <= STEPFINISH;
+}
+
+// The steps a hook inserted into the table, in their order (after the shortcuts, where the wizard shows
+// them): the built-in hook's take what their pages propose; a hook library's pages have nobody to ask.
+void TakeHookStepProposals(const INSTALLSTATE& state, INTERACTION& interaction,
+                           const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
+    for (const SETUPSTEP& step : steps) {
+        if (step.idstep == STEPEND)
+            break;
+        if (step.idstep == 0 || IsStandardStep(step.idstep))
+            continue;
+        if (!TakeBuiltInHookProposals(step.idstep, state, interaction))
+            LogPrintf("SETUP::RunInstall unattended: the hook's step %d has no page here, skipped\n",
+                      static_cast<int>(step.idstep));
+    }
+}
+
 } // namespace
 
 SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previous) {
@@ -109,12 +129,6 @@ SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previ
 
 int RunUnattendedInstall(INSTALLATION& installation, const RUNMODE& mode,
                          const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]) {
-    // The hook's own pages (its spare steps) have nothing to preset here: they are left out.
-    for (int i = INSTALL_STANDARD_STEPS; i < INSTALL_STEP_COUNT - 1; ++i)
-        if (steps[i].idstep != 0)
-            LogPrintf("SETUP::RunInstall unattended: the hook's step %d has no page here, skipped\n",
-                      static_cast<int>(steps[i].idstep));
-
     std::unique_ptr<INTERACTION> interaction;
     if (mode.Ui == UIMODE::Silent)
         interaction =
@@ -122,8 +136,11 @@ int RunUnattendedInstall(INSTALLATION& installation, const RUNMODE& mode,
     else
         interaction = std::make_unique<QUIETINTERACTION>();
 
+    // What a hook does when the destination page is left, it does for the chosen destination.
+    TakeBuiltInHookProposals(STEPDESTINATION, installation.State(), *interaction);
     if (installation.Copy(*interaction) != COPYOUTCOME::Finished)
         return 0;
     installation.MakeShortcuts();
+    TakeHookStepProposals(installation.State(), *interaction, steps);
     return 1;
 }

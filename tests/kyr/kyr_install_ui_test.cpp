@@ -21,6 +21,9 @@ using uirobot::waitUntil;
 namespace {
 
 const std::string kOrvik = "Software\\Orvik\\";
+const std::string kVersionFourStandard = "Path=\"Q:\\kyrtest\\v6de\\old\\Script\"\r\n"
+                                         "Path=\"q:\\KYRTEST\\v6de\\OLD\"\r\n"
+                                         "Path=\"Q:\\kyrtest\\v6de\\older\\x\"\r\n";
 const std::string kEntry = kUninstallBranch + "\\";
 
 std::string Expected(const char* name) {
@@ -49,6 +52,19 @@ protected:
     void TearDown() override { SetUp(); }
 
     static fs::path Documents() { return ShellFolder(CSIDL_PERSONAL); }
+
+    // Version 4 in Q:\\kyrtest\\v6de\\old: program and data in one folder.
+    void PutVersionFour() const {
+        const fs::path old = "Q:\\kyrtest\\v6de\\old";
+        SetText(HKEY_CURRENT_USER, kOrvik + "KYR4", "HomePath", old.string());
+        SetText(HKEY_CURRENT_USER, kOrvik + "KYR4", "WorkPath", old.string() + "\\");
+        PutFile(old / "Options" / "standard.cfg", kVersionFourStandard);
+        PutFile(old / "Options" / "Colortable.cfg", "colours");
+        PutFile(old / "PHONEBK", "[host]\r\nscript=\"Q:\\kyrtest\\v6de\\old\\Script\\dial.rex\"\r\n");
+        PutFile(old / "Script" / "dial.rex", "dial");
+        PutFile(old / "SSH" / "known_hosts", "hosts");
+    }
+    static void ExpectVersionFourTakenOverIntoTheDocuments(const std::string& destination);
     static fs::path OldGroup() { return fs::path(ShellFolder(CSIDL_PROGRAMS)) / "KYR4 Test Group"; }
 
     const fs::path Root{"Q:\\kyrtest"};
@@ -160,18 +176,7 @@ TEST_F(KyrInstall, VersionSixTakesOverTheDataOfVersionFiveIntoAFolderOfTheUsersC
 // and feature level, the data in the user's documents, Path= and script= rewritten to the new folder.
 TEST_F(KyrInstall, VersionSixInGermanTakesOverVersionFourAndRewritesItsFolderNames) {
     const std::string destination = "Q:\\kyrtest\\v6de\\KYR";
-    const fs::path old = "Q:\\kyrtest\\v6de\\old";
-    const fs::path data = Documents() / "KYR6 Dateien";
-    SetText(HKEY_CURRENT_USER, kOrvik + "KYR4", "HomePath", old.string());
-    SetText(HKEY_CURRENT_USER, kOrvik + "KYR4", "WorkPath", old.string() + "\\");
-    const std::string standard = "Path=\"Q:\\kyrtest\\v6de\\old\\Script\"\r\n"
-                                 "Path=\"q:\\KYRTEST\\v6de\\OLD\"\r\n"
-                                 "Path=\"Q:\\kyrtest\\v6de\\older\\x\"\r\n";
-    PutFile(old / "Options" / "standard.cfg", standard);
-    PutFile(old / "Options" / "Colortable.cfg", "colours");
-    PutFile(old / "PHONEBK", "[host]\r\nscript=\"Q:\\kyrtest\\v6de\\old\\Script\\dial.rex\"\r\n");
-    PutFile(old / "Script" / "dial.rex", "dial");
-    PutFile(old / "SSH" / "known_hosts", "hosts");
+    PutVersionFour();
 
     KYRSESSION setup(true);
     setup.Open("5.6", "KYR6", destination);
@@ -190,17 +195,41 @@ TEST_F(KyrInstall, VersionSixInGermanTakesOverVersionFourAndRewritesItsFolderNam
     setup.Screenshot(setup.Wizard, "3-benutzerdateien");
     setup.Next();
     const uirobot::MessageBoxWindow question = setup.WaitForMessageBox(setup.Msg(2900));
-    EXPECT_NE(question.message().find(old.string()), std::string::npos) << question.message();
+    EXPECT_NE(question.message().find("Q:\\kyrtest\\v6de\\old"), std::string::npos) << question.message();
     setup.Screenshot(question.window(), "4-uebernehmen");
     question.answer(IDYES);
     setup.Finish();
+    ExpectVersionFourTakenOverIntoTheDocuments(destination);
+}
 
+// The same installation unattended: no page, no question, and the result of a person who takes whatever
+// the pages propose and answers the question with its proposed Yes.
+TEST_F(KyrInstall, UnattendedInGermanTakesWhatThePagesProposeAndTheEarlierSettings) {
+    const std::string destination = "Q:\\kyrtest\\v6de\\KYR";
+    PutVersionFour();
+
+    KYRSESSION setup(true);
+    setup.Package("5.6", "KYR6", destination);
+    const auto code = setup.RunUnattended("/VERYSILENT");
+    ASSERT_TRUE(code.has_value()) << "setup waits for an answer nobody gives";
+    EXPECT_EQ(*code, 0u);
+    ExpectVersionFourTakenOverIntoTheDocuments(destination);
+    const std::string log = setup.Log();
+    EXPECT_NE(log.find("-> yes (default)"), std::string::npos) << log;
+    EXPECT_EQ(log.find("has no page here"), std::string::npos)
+        << "the standard steps are nobody's hook pages";
+}
+
+// What the German installation over version 4 leaves, however its choices were made.
+void KyrInstall::ExpectVersionFourTakenOverIntoTheDocuments(const std::string& destination) {
+    const fs::path data = Documents() / "KYR6 Dateien";
     EXPECT_EQ(FileText(fs::path(destination) / "admin.ini"), Expected("admin-v6-documents.ini"));
     EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kEntry + "KYR6", "%KYRFILES%"), "%USERPROFILE%\\KYR6 Dateien");
     EXPECT_EQ(Number(HKEY_CURRENT_USER, kOrvik + "KYR6", "SetupForceWorkdir"), 1);
 
     const fs::path backup = data / "Previous Version Files (Backup)";
-    EXPECT_EQ(FileText(backup / "Options" / "standard.cfg"), standard) << "the backup keeps the old folder";
+    EXPECT_EQ(FileText(backup / "Options" / "standard.cfg"), kVersionFourStandard)
+        << "the backup keeps the old folder";
     EXPECT_EQ(FileText(backup / "Script" / "dial.rex"), "dial");
     EXPECT_EQ(FileText(backup / "SSH" / "known_hosts"), "hosts");
     EXPECT_EQ(FileText(data / "Options" / "standard.cfg"), "Path=\"%KYRFILES%\\Script\"\r\n"

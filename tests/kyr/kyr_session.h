@@ -72,6 +72,18 @@ public:
             uirobot::WindowQuery::titled(Replaced(Msg(2900), "Orvik", "KYR")), kTimeout);
     }
 
+    // setup.exe run with switches and nobody in front of it; its exit code, or nothing when it did not end.
+    std::optional<DWORD> RunUnattended(const std::string& switches) {
+        const std::string language = German ? "/LANG:GER " : "";
+        Process.emplace(uirobot::RobotProcess::start(
+            Folder.Program(), language + "/LOGIT:" + Folder.File("run.log") + " " + switches,
+            Folder.Path.string()));
+        const auto code = Process->waitForExit(kTimeout);
+        if (!code)
+            Process->kill();
+        return code;
+    }
+
     // A text of the language library as the robot reads window texts: the library's code page 1252 in UTF-8.
     std::string Msg(int id) const {
         const std::string text =
