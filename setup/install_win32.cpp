@@ -232,6 +232,7 @@ int RunInstall() {
 
     INSTALLATION installation;
     INSTALLSTATE& state = installation.State();
+    state.Unattended = mode.Unattended();
     if (!LoadSetupConfiguration(state.Config, SETUP_CONFIG_FILE)) {
         ShowError(mode, IDS_ERR_CONFIG_MISSING);
         return SETUP_EXIT_CANNOT_START;

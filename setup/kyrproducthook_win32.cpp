@@ -284,6 +284,11 @@ void KYRPRODUCTHOOK::OfferUserDataDeletion(HWND wizard, intptr_t removeall) cons
 
 void KYRPRODUCTHOOK::StartProduct() const {
     const STRING& destination = Run->Choices.InstallDir;
+    if (Run->Unattended) {
+        // A deployment tool's run (often as the system account) must not leave the product running.
+        LogPrintf("SETUP::NewSetupHookKYR%d unattended: the product is not started\n", Generation.Version);
+        return;
+    }
     const FILENAME program(destination.Text(), "kyr.exe");
     const HINSTANCE result =
         ShellExecuteA(nullptr, "open", program.Text(), nullptr, destination.Text(), SW_SHOWNORMAL);

@@ -200,10 +200,12 @@ TEST_F(KyrInstall, VersionSixInGermanTakesOverVersionFourAndRewritesItsFolderNam
     question.answer(IDYES);
     setup.Finish();
     ExpectVersionFourTakenOverIntoTheDocuments(destination);
+    ExpectStartedIn(destination);
 }
 
 // The same installation unattended: no page, no question, and the result of a person who takes whatever
-// the pages propose and answers the question with its proposed Yes.
+// the pages propose and answers the question with its proposed Yes; but nobody is there to use the product,
+// so it is not started.
 TEST_F(KyrInstall, UnattendedInGermanTakesWhatThePagesProposeAndTheEarlierSettings) {
     const std::string destination = "Q:\\kyrtest\\v6de\\KYR";
     PutVersionFour();
@@ -218,6 +220,8 @@ TEST_F(KyrInstall, UnattendedInGermanTakesWhatThePagesProposeAndTheEarlierSettin
     EXPECT_NE(log.find("-> yes (default)"), std::string::npos) << log;
     EXPECT_EQ(log.find("has no page here"), std::string::npos)
         << "the standard steps are nobody's hook pages";
+    EXPECT_NE(log.find("unattended: the product is not started"), std::string::npos) << log;
+    EXPECT_TRUE(stubcalls::Read(destination + "\\kyr.exe").empty());
 }
 
 // What the German installation over version 4 leaves, however its choices were made.
@@ -243,7 +247,6 @@ void KyrInstall::ExpectVersionFourTakenOverIntoTheDocuments(const std::string& d
     EXPECT_FALSE(fs::exists(data / "Options" / "Colortable.cfg"));
     EXPECT_EQ(FileText(data / "Script" / "dial.rex"), "dial");
     EXPECT_EQ(FileText(data / "SSH" / "known_hosts"), "hosts");
-    ExpectStartedIn(destination);
 }
 
 // Version 5 over a version-4 installation, with the start menu for all users: the shared folder is
