@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of setup.exe beside NSIS (Debian's nsis), installing and uninstalling silently under Wine (not
 # part of CI):
-#   scripts/bench-install.sh [RUNS] [PAYLOAD]   (default 5 runs per measurement; medians are printed;
+#   scripts/bench-install.sh [RUNS] [PAYLOAD]   (default 5 runs per measurement; medians are printed, and
+#                                                the lowest and highest ratio of a run to the other's beside it;
 #                                                PAYLOAD demopad or generated measures only that one)
 # Two payloads, each packed for both installers from the same files:
 #   demopad     the demo product (setup.fil, custom.fil and the files CopyToDest names)
@@ -369,12 +370,14 @@ for label, make in (("demopad", demopad_payload), ("generated", generated_payloa
     for phase, index in (("install", 0), ("uninstall", 1)):
         ot, om = median_and_peak([o[index] for o in orvik])
         nt, nm = median_and_peak([n[index] for n in nsis])
-        rows.append((label, count, size, phase, ot, nt, om, nm))
+        # Each run of one beside the other's run next to it: how far the ratio moves with the machine's load.
+        pairs = [o[index][0] / n[index][0] for o, n in zip(orvik, nsis)]
+        rows.append((label, count, size, phase, ot, nt, om, nm, min(pairs), max(pairs)))
 
 print()
-print("%-10s %6s %8s  %-9s %10s %10s %7s %10s %10s" % ("payload", "files", "MB", "phase", "setup s", "NSIS s",
-                                                      "ratio", "setup MB", "NSIS MB"))
-for label, count, size, phase, ot, nt, om, nm in rows:
-    print("%-10s %6d %8.1f  %-9s %10.2f %10.2f %6.2fx %10.1f %10.1f" % (label, count, size / 1e6, phase, ot, nt,
-                                                                       ot / nt, om, nm))
+print("%-10s %6s %8s  %-9s %10s %10s %7s %13s %10s %10s" % ("payload", "files", "MB", "phase", "setup s",
+                                                            "NSIS s", "ratio", "run ratios", "setup MB", "NSIS MB"))
+for label, count, size, phase, ot, nt, om, nm, low, high in rows:
+    print("%-10s %6d %8.1f  %-9s %10.2f %10.2f %6.2fx %6.2f-%.2fx %10.1f %10.1f" % (
+        label, count, size / 1e6, phase, ot, nt, ot / nt, low, high, om, nm))
 PY
