@@ -12,8 +12,9 @@
 // not know, or a destination that is refused or whose drive lacks the space.
 SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previous);
 
-// Runs the installation of the chosen choices with the window the run mode asks for; logs the steps of the
-// wizard that have no part in it. Returns what the wizard would have returned: 1 when the product is
+// Runs the installation of the chosen choices with the window the run mode asks for. The steps a hook
+// inserted follow the shortcuts as in the wizard: the built-in hook's take what their pages propose, a hook
+// library's are logged as skipped. Returns what the wizard would have returned: 1 when the product is
 // installed, else 0.
 int RunUnattendedInstall(INSTALLATION& installation, const RUNMODE& mode,
                          const SETUPSTEP (&steps)[INSTALL_STEP_COUNT]);
