@@ -294,7 +294,7 @@ int RunInstall() {
             OpenStartmenuFolder(state.StartmenuFolder);
         CallNewSetupHook(NEWHOOK_LAST_ACTION, result);
     }
-    const SETUPEXITCODE exitcode = InstallExitCode(result, state.Copy);
+    const SETUPEXITCODE exitcode = InstallExitCode(result, state.Copy, state.CopyError);
     LogPrintf("SETUP::~RunInstall exit code %d\n", exitcode);
     return exitcode;
 }

@@ -136,6 +136,7 @@ private:
             }
             if (!AskRetry(member, archive.LastSystemError())) {
                 State.Copy = COPYOUTCOME::Aborted;
+                State.CopyError = archive.LastSystemError();
                 return false;
             }
         }

@@ -15,6 +15,7 @@ struct INSTALLSTATE {
     STRING DeviceManagerPath{""};
     STRING ProductTitle{""};                    // AppName, blank, AppVersion
     COPYOUTCOME Copy = COPYOUTCOME::NotStarted; // written by the copy worker, read once the wizard ended
+    int CopyError = 0; // the system's error code of the write that ended an aborted copy
     bool Unattended = false; // nobody in front of the run: nothing is started or opened for a person
 };
 

@@ -10,6 +10,7 @@
 #include "setup/hooklibrary.h"
 #include "setup/install.h"
 #include "setup/res/messages.h"
+#include "setup/switchaliases.h"
 #include "setup/uninstall.h"
 #include "setup/verbs.h"
 
@@ -37,6 +38,8 @@ int RunMode(const STRING& programpath) {
 } // namespace
 
 int SetupMain(int argc, char** argv) {
+    // Before the language library is loaded: "/LANG=" chooses it as "/LANG:" does.
+    ApplySwitchAliases();
     InitApplication(argc > 0 ? argv[0] : nullptr, "setup", "1.00", nullptr);
     LogPrintf("SETUP::SetupMain %s %s runs, gLocale= %d, language suffix '%s'\n", gAppName.Text(),
               gAppVersion.Text(), gLocale, OSYS::GetStringFromResource(IDS_LANGUAGE_SUFFIX).Text());
@@ -48,8 +51,10 @@ int SetupMain(int argc, char** argv) {
         const STRING help = OSYS::GetStringFromResource(IDS_SWITCHES_HELP) || "\r\n" ||
                             OSYS::GetStringFromResource(IDS_SWITCHES_SILENT_HELP) || "\r\n" ||
                             OSYS::GetStringFromResource(IDS_SWITCHES_CHOICES_HELP) || "\r\n" ||
-                            OSYS::GetStringFromResource(IDS_SWITCHES_REMOVE_HELP) || "\r\n\r\n" ||
-                            OSYS::GetStringFromResource(IDS_EXIT_CODES_HELP);
+                            OSYS::GetStringFromResource(IDS_SWITCHES_REMOVE_HELP) || "\r\n" ||
+                            OSYS::GetStringFromResource(IDS_SWITCHES_ALIASES_HELP) || "\r\n\r\n" ||
+                            OSYS::GetStringFromResource(IDS_EXIT_CODES_HELP) || " " ||
+                            OSYS::GetStringFromResource(IDS_EXIT_CODES_MORE_HELP);
         WINORVIK::InfoMsgBox(nullptr, OSYS::GetStringFromResource(IDS_MSGBOX_TITLE).Text(), help.Text());
         return 0;
     }

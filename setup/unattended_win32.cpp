@@ -60,21 +60,26 @@ const char* StartMenuName(STARTMENUCHOICE choice) {
 
 // The destination as the destination page leaves it, and the page's two checks without a page: a refused
 // folder or a drive too small ends the run before anything is copied.
-bool DestinationUsable(INSTALLSTATE& state) {
+// SETUP_EXIT_SUCCESS when the destination will do; else why not, as an exit code.
+SETUPEXITCODE DestinationUsable(INSTALLSTATE& state) {
     const CONFIGREADER config(state.Config);
     const STRING appname = config.Text("AppName", "");
     if (config.Number("ActiveSyncInstall") != 0) {
         state.Choices.InstallDir = DeviceManagerInstallDir(state.DeviceManagerPath, appname);
-        return true;
+        return SETUP_EXIT_SUCCESS;
     }
     state.Choices.InstallDir = NormaliseInstallDir(state.Choices.InstallDir, appname);
     STRING refusal = DestinationRefusal(state.Choices.InstallDir);
-    if (refusal.IsEmpty())
-        refusal = SpaceShortage(state.Config, state.Choices.InstallDir);
-    if (refusal.IsEmpty())
-        return true;
-    LogPrintf("SETUP::RunInstall unattended: %s\n", refusal.Text());
-    return false;
+    if (refusal.NotEmpty()) {
+        LogPrintf("SETUP::RunInstall unattended: %s\n", refusal.Text());
+        return SETUP_EXIT_INVALID_PARAMETER;
+    }
+    refusal = SpaceShortage(state.Config, state.Choices.InstallDir);
+    if (refusal.NotEmpty()) {
+        LogPrintf("SETUP::RunInstall unattended: %s\n", refusal.Text());
+        return SETUP_EXIT_DISK_FULL;
+    }
+    return SETUP_EXIT_SUCCESS;
 }
 
 bool IsStandardStep(intptr_t idstep) {
@@ -116,11 +121,11 @@ SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previ
     if (!ChooseStartMenu(proposed, choices.StartMenu)) {
         LogPrintf("SETUP::RunInstall unattended: /SHORTCUTS:%s is not USER, ALL or NONE\n",
                   GetArgValue("SHORTCUTS", 0).Text());
-        return SETUP_EXIT_CANNOT_START;
+        return SETUP_EXIT_INVALID_PARAMETER;
     }
     choices.DesktopIcon = ChooseDesktopIcon(proposed);
-    if (!DestinationUsable(state))
-        return SETUP_EXIT_CANNOT_START;
+    if (const SETUPEXITCODE refused = DestinationUsable(state); refused != SETUP_EXIT_SUCCESS)
+        return refused;
     LogPrintf("SETUP::RunInstall unattended: mode %s, licence accepted, into %s, start menu %s, desktop %d\n",
               choices.InstallMode.Text(), choices.InstallDir.Text(), StartMenuName(choices.StartMenu),
               choices.DesktopIcon);

@@ -358,7 +358,7 @@ int RunUninstall(const STRING& programpath) {
         AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
     if (!mutex) {
         LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
-        return SETUP_EXIT_CANNOT_START;
+        return SETUP_EXIT_IN_PROGRESS;
     }
     if (state.InstallPath.IsEmpty() || state.KeyName.IsEmpty()) {
         if (mode.Unattended() || mode.AnswersByDefault())

@@ -139,6 +139,8 @@
 #define IDS_SWITCHES_CHOICES_HELP    3022 /* "/?": the switches that make the shortcut page's choices */
 #define IDS_SWITCHES_REMOVE_HELP     3023 /* "/?": the unattended uninstall */
 #define IDS_COPY_STATUS_UNDONE       3024 /* copy page status after a failed or abandoned copy was undone */
+#define IDS_SWITCHES_ALIASES_HELP    3031 /* "/?": other installers' spellings of the switches */
+#define IDS_EXIT_CODES_MORE_HELP     3032 /* "/?": the exit codes 9 to 12, after 3020 */
 
 /* ---- Command verbs ----------------------------------------------------- */
 
