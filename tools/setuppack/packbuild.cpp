@@ -43,8 +43,8 @@ bool IsPlainText(const std::string& name) {
 
 } // namespace
 
-bool PackFolder(const std::string& folder, const std::string& archive, REPORT& report,
-                std::ostream& summary) {
+bool PackFolder(const std::string& folder, const std::string& archive, REPORT& report, std::ostream& summary,
+                const std::vector<uint8_t>& prefix) {
     const std::string label = fs::path(archive).filename().string();
     std::vector<SOURCEMEMBER> members;
     std::error_code error;
@@ -73,7 +73,7 @@ bool PackFolder(const std::string& folder, const std::string& archive, REPORT& r
     // Written aside and renamed when complete: a failed build leaves no archive that looks whole.
     const std::string partial = archive + ".part";
     ZIPWRITER zip;
-    bool written = zip.Open(partial);
+    bool written = zip.Open(partial, prefix);
     for (size_t i = 0; written && i < members.size(); ++i) {
         const SOURCEMEMBER& member = members[i];
         const DOSTIME time = MemberTime(member.Path);

@@ -83,12 +83,15 @@ DOSTIME DosTimeOf(int64_t when) {
     return time;
 }
 
-bool ZIPWRITER::Open(const std::string& path) {
+bool ZIPWRITER::Open(const std::string& path, const std::vector<uint8_t>& prefix) {
     Path = path;
     Entries.clear();
     Position = End = 0;
     Out.open(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-    return Out.is_open() || Fail("cannot create " + path);
+    if (!Out.is_open())
+        return Fail("cannot create " + path);
+    End = prefix.size();
+    return Put(prefix) || Fail("cannot write " + path);
 }
 
 bool ZIPWRITER::Fail(const std::string& problem) {

@@ -20,8 +20,9 @@ DOSTIME DosTimeOf(int64_t when);
 
 class ZIPWRITER {
 public:
-    // Creates (or truncates) the archive file.
-    bool Open(const std::string& path);
+    // Creates (or truncates) the archive file. A prefix (the program of a self-extracting file) goes first;
+    // the archive's offsets count from the start of the file, so that it reads without a shift.
+    bool Open(const std::string& path, const std::vector<uint8_t>& prefix = {});
     // Names are UTF-8; one that is not pure ASCII carries the UTF-8 flag (general-purpose bit 11), since
     // readers take an unflagged name for code page 437.
     // A directory member: name ends in "/".
