@@ -26,6 +26,7 @@
 #include "setup/runmode.h"
 #include "setup/setuphooks.h"
 #include "setup/shortcuts.h"
+#include "setup/switchaliases.h"
 #include "setup/unattended.h"
 
 namespace {
@@ -252,7 +253,9 @@ int RunInstall() {
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
                                                 OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
-    const STRING requested = GetArgValue("DIR", 0);
+    const STRING given = GetArgValue("DIR", 0);
+    const STRING requested =
+        given.NotNull() ? STRING(AbsoluteFromStartDir(given.Text(), gStartDir.Text()).c_str()) : given;
     if (requested.NotEmpty() && mode.Unattended())
         state.Choices.InstallDir =
             requested; // the administrator's word, even over an earlier version's folder

@@ -83,6 +83,15 @@ std::vector<std::string> WithSwitchAliases(const std::vector<std::string>& argum
     return out;
 }
 
+std::string AbsoluteFromStartDir(const std::string& folder, const std::string& startdir) {
+    const bool rooted = !folder.empty() && (folder[0] == '\\' || folder[0] == '/');
+    const bool drive = folder.size() >= 2 && folder[1] == ':';
+    if (folder.empty() || rooted || drive || startdir.empty())
+        return folder;
+    const char last = startdir.back();
+    return startdir + (last == '\\' || last == '/' ? "" : "\\") + folder;
+}
+
 bool ApplySwitchAliases() {
     std::vector<std::string> arguments;
     for (int i = 0; i < GetArgCount(); ++i)
@@ -103,9 +112,9 @@ bool ApplySwitchAliases() {
     for (const std::string& argument : own) {
         if (std::find(arguments.begin(), arguments.end(), argument) != arguments.end())
             continue;
-        LogPrintf("SETUP::SwitchAliases read as '%s'\n", argument.c_str());
         if (StartsNoCase(argument, "/LOGIT"))
             LogitOption(argument.c_str()); // the log the alias asks for starts now
+        LogPrintf("SETUP::SwitchAliases read as '%s'\n", argument.c_str());
     }
     // The language was chosen before the aliases were read.
     gLocale = LanguageFromName(GetArgValue("LANG", 0), gLocale);

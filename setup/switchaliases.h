@@ -15,6 +15,11 @@ bool IsAcceptedForeignSwitch(const std::string& argument);
 // that the command line split at its blanks ("/DIR="C:\Program", "Files\App"") is joined again.
 std::vector<std::string> WithSwitchAliases(const std::vector<std::string>& arguments);
 
+// A "/DIR:" value that names no drive or root ("Tools\\DemoPad", "..\\Apps") taken against startdir, the folder
+// setup was started from: setup itself runs in its own folder (and a bundle's setup in a temporary one), where
+// a relative destination would land. Other values stay as they are.
+std::string AbsoluteFromStartDir(const std::string& folder, const std::string& startdir);
+
 // Applies WithSwitchAliases to the program arguments; the language and the log follow what the aliases
 // ask for. True when an alias was found.
 bool ApplySwitchAliases();

@@ -101,7 +101,8 @@ TEST(RunModes, QuestionMarkListsTheSwitchesAndTheExitCodesAndRunsNothing) {
     ASSERT_EQ(run.Boxes.size(), 1u);
     for (const char* expected :
          {"/DIR:", "/LANG:", "/LOGIT:", "-remove", "/SILENT", "/VERYSILENT", "/SUPPRESSMSGBOXES",
-          "/REMOVEALL", "/SHORTCUTS:USER, ALL or NONE", "/NODESKTOPICON", "8 removal incomplete"})
+          "/REMOVEALL", "/SHORTCUTS:USER, ALL or NONE", "/NODESKTOPICON", "8 removal incomplete", "/DIR=",
+          "/LOG=", "/NORESTART", "/SP-", "/NOCANCEL", "9 another uninstall", "12 the destination"})
         EXPECT_NE(run.Boxes[0].Message.find(expected), std::string::npos) << expected;
     EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
 }

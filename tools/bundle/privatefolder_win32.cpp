@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "tools/bundle/bundlerun.h"
+
 namespace {
 
 struct LOCALFREE {
@@ -59,9 +61,8 @@ std::wstring CreatePrivateTempFolder(const wchar_t* prefix) {
     const std::wstring user = CurrentUserSid();
     if (temp.empty() || user.empty())
         return L"";
-    // Protected: nothing inherited from TEMP. Full control for SYSTEM, Administrators and the user, for the
-    // folder and everything made in it.
-    const std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + L")";
+    const std::u16string text = bundle::PrivateFolderSecurity(std::u16string(user.begin(), user.end()));
+    const std::wstring sddl(text.begin(), text.end());
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
                                                               nullptr))

@@ -179,7 +179,7 @@ bool WriteCatalogueManifest(const CATALOGUEOPTIONS& options, std::ostream& out, 
     out << "Installers:\n"
         << "  - Architecture: " << Architecture(options.Bundle) << "\n"
         << "    InstallerUrl: " << YamlText(options.Url) << "\n"
-        << "    InstallerSha256: " << sha << "\n"
+        << "    InstallerSha256: " << YamlText(sha) << "\n"
         << "ManifestType: installer\n"
         << "ManifestVersion: 1.10.0\n";
     return true;
