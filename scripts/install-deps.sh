@@ -8,6 +8,7 @@ packages=(
   wine64 fonts-wine xvfb xauth x11-apps imagemagick xdotool
   libarchive-tools p7zip-full
   libssl-dev python3-aiosmtpd openssl
+  osslsigncode python3-jsonschema python3-yaml
 )
 missing=()
 for p in "${packages[@]}"; do
