@@ -40,6 +40,46 @@ std::vector<std::string> UnpackFolders() {
     return found;
 }
 
+// A resource of a program file, as bytes; empty when it has none.
+std::string ResourceOf(const std::string& file, LPCSTR type, int id) {
+    HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    std::string bytes;
+    if (HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(id), type) : nullptr) {
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+        bytes.assign(data, SizeofResource(module, found));
+    }
+    if (module)
+        FreeLibrary(module);
+    return bytes;
+}
+
+std::string VersionText(const std::string& file, const std::string& key) {
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeA(file.c_str(), &ignored));
+    char* value = nullptr;
+    UINT length = 0;
+    if (info.empty() || !GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+        !VerQueryValueA(info.data(), ("\\StringFileInfo\\040904B0\\" + key).c_str(),
+                        reinterpret_cast<void**>(&value), &length))
+        return "<none>";
+    return std::string(value);
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// The file a member of the demo's setup.fil was packed from.
+std::string PackedFrom(const std::string& member) {
+    for (const std::string& entry : Split(DEMO_SETUP_MEMBERS, '|'))
+        if (entry.rfind(member + "=", 0) == 0)
+            return "Z:" + entry.substr(member.size() + 1);
+    return "";
+}
+
 class DemoBundle : public testing::Test {
 protected:
     void SetUp() override {
@@ -103,6 +143,27 @@ protected:
     std::string Folder, Bundle;
     std::vector<std::string> Before;
 };
+
+TEST_F(DemoBundle, NamesTheProductWithItsVersionAndIconAndAsksWhatSetupAsks) {
+    EXPECT_EQ(VersionText(Bundle, "ProductName"), kAppName);
+    EXPECT_EQ(VersionText(Bundle, "ProductVersion"), "2.4");
+    EXPECT_EQ(VersionText(Bundle, "FileDescription"), "DemoPad 2.4 Setup");
+    EXPECT_EQ(VersionText(Bundle, "OriginalFilename"), "DemoPadSetup.exe");
+    // The icon of UninstallIcon=demoapp.exe, not setup's.
+    const std::string demoapp = PackedFrom("demoapp.exe");
+    ASSERT_FALSE(ResourceOf(demoapp, RT_ICON, 1).empty()) << demoapp;
+    EXPECT_EQ(ResourceOf(Bundle, RT_ICON, 1), ResourceOf(demoapp, RT_ICON, 1));
+    EXPECT_NE(ResourceOf(Bundle, RT_ICON, 1), ResourceOf(std::string(ORVIK_SETUP_BIN_DIR) + "\\setup.exe", RT_ICON, 1));
+
+    // The bundle and setup.exe declare the same to Windows: administrator rights, Windows 7 to 11, sharp at
+    // every scale, long paths.
+    for (const std::string& file : {Bundle, std::string(ORVIK_SETUP_BIN_DIR) + "\\setup.exe"}) {
+        const std::string manifest = ResourceOf(file, RT_MANIFEST, 1);
+        EXPECT_EQ(Count(manifest, "<supportedOS "), 4u) << file;
+        for (const char* setting : {"requireAdministrator", "PerMonitorV2", "true/pm", "<longPathAware", "Common-Controls"})
+            EXPECT_NE(manifest.find(setting), std::string::npos) << file << ": " << setting;
+    }
+}
 
 TEST_F(DemoBundle, InstallsThroughTheWizardFromAPrivateFolderAndLeavesNothingBelowTemp) {
     const std::string destination = Folder + "\\Wizard DemoPad";
