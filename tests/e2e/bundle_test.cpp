@@ -42,7 +42,8 @@ std::vector<std::string> UnpackFolders() {
 
 // A resource of a program file, as bytes; empty when it has none.
 std::string ResourceOf(const std::string& file, LPCSTR type, int id) {
-    HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE module =
+        LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     std::string bytes;
     if (HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(id), type) : nullptr) {
         const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
@@ -153,14 +154,16 @@ TEST_F(DemoBundle, NamesTheProductWithItsVersionAndIconAndAsksWhatSetupAsks) {
     const std::string demoapp = PackedFrom("demoapp.exe");
     ASSERT_FALSE(ResourceOf(demoapp, RT_ICON, 1).empty()) << demoapp;
     EXPECT_EQ(ResourceOf(Bundle, RT_ICON, 1), ResourceOf(demoapp, RT_ICON, 1));
-    EXPECT_NE(ResourceOf(Bundle, RT_ICON, 1), ResourceOf(std::string(ORVIK_SETUP_BIN_DIR) + "\\setup.exe", RT_ICON, 1));
+    EXPECT_NE(ResourceOf(Bundle, RT_ICON, 1),
+              ResourceOf(std::string(ORVIK_SETUP_BIN_DIR) + "\\setup.exe", RT_ICON, 1));
 
     // The bundle and setup.exe declare the same to Windows: administrator rights, Windows 7 to 11, sharp at
     // every scale, long paths.
     for (const std::string& file : {Bundle, std::string(ORVIK_SETUP_BIN_DIR) + "\\setup.exe"}) {
         const std::string manifest = ResourceOf(file, RT_MANIFEST, 1);
         EXPECT_EQ(Count(manifest, "<supportedOS "), 4u) << file;
-        for (const char* setting : {"requireAdministrator", "PerMonitorV2", "true/pm", "<longPathAware", "Common-Controls"})
+        for (const char* setting :
+             {"requireAdministrator", "PerMonitorV2", "true/pm", "<longPathAware", "Common-Controls"})
             EXPECT_NE(manifest.find(setting), std::string::npos) << file << ": " << setting;
     }
 }
