@@ -227,7 +227,7 @@ TEST_F(DemoUninstallation, NoChangesNothingASecondUninstallEndsAtOnceAndAfterwar
         const MessageBoxWindow question =
             MessageBoxWindow::waitFor(WindowFinder(first), UninstallTitle(), kPageTimeout);
         RobotProcess second = StartUninstallEntry();
-        EXPECT_EQ(second.exitCode(kPageTimeout), 1u); // another uninstall of it is running
+        EXPECT_EQ(second.exitCode(kPageTimeout), 9u); // another uninstall of it is running
         EXPECT_TRUE(WindowFinder(second).topLevelWindows().empty());
         question.answer("Yes");
         EXPECT_EQ(first.exitCode(kPageTimeout), 0u);

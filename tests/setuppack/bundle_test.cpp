@@ -259,10 +259,6 @@ TEST(BundleProgram, HandsOnTheArgumentsAsTypedAndKnowsWhenNobodyIsThere) {
     EXPECT_EQ(bundle::DamageMessage(u"the file\n$FILE\nand $FILE", u"setup.fil"),
               u"the file\nsetup.fil\nand setup.fil");
     EXPECT_EQ(bundle::DamageMessage(u"no member", u"x"), u"no member");
-
-    // The unpacking folder: protected ("P"), three entries that reach its contents ("OICI"), no other.
-    const std::u16string security = bundle::PrivateFolderSecurity(u"S-1-5-21-1-2-3-1000");
-    EXPECT_EQ(security, u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;S-1-5-21-1-2-3-1000)");
 }
 
 // A bundle in miniature: a program part, then the package with offsets from the start of the file.

@@ -165,7 +165,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The bundle usually starts from a downloads folder: no library is taken from beside it.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const std::u16string arguments = bundle::ArgumentsOf(U(GetCommandLineW()));
-    const std::wstring folder = CreatePrivateTempFolder(L"setup-");
+    const std::wstring folder = CreatePrivateTempFolder("setup-");
     if (folder.empty()) {
         Trace(L"no private folder below TEMP");
         if (!bundle::Unattended(arguments))

@@ -77,10 +77,6 @@ bool PackageIsWhole(ZipArchive& archive, std::string& failed) {
     return setup;
 }
 
-std::u16string PrivateFolderSecurity(const std::u16string& usersid) {
-    return u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + usersid + u")";
-}
-
 std::u16string DamageMessage(std::u16string text, const std::u16string& member) {
     const std::u16string placeholder = u"$FILE";
     for (size_t at = text.find(placeholder); at != std::u16string::npos;

@@ -31,11 +31,6 @@ bool PackageIsWhole(orvik::unzip::ZipArchive& archive, std::string& failed);
 // The damage message: every "$FILE" of the language library's text replaced by the member name.
 std::u16string DamageMessage(std::u16string text, const std::u16string& member);
 
-// The access list of the unpacking folder (a security descriptor in its text form): protected from what TEMP
-// passes on, full control for SYSTEM, Administrators and the user whose security identifier is given, for the
-// folder and everything made in it; nobody else.
-std::u16string PrivateFolderSecurity(const std::u16string& usersid);
-
 // The text value of key in a version resource (the bundle's own ProductName, say); empty when it has none.
 std::u16string VersionText(const uint8_t* resource, size_t size, const std::u16string& key);
 

@@ -5,9 +5,10 @@
 
 #include <string>
 
-// The new folder's full path (TEMP\<prefix><number>); empty when none could be made. A name that already
-// exists is never taken over: the folder is new or there is none.
-std::wstring CreatePrivateTempFolder(const wchar_t* prefix);
+// The new folder's full path (TEMP\<prefix><suffix>, made by CreatePrivateFolder of the library); empty
+// when none could be made. A name that already exists is never taken over: the folder is new or there is
+// none.
+std::wstring CreatePrivateTempFolder(const char* prefix);
 
 // Deletes folder and everything in it. Links inside are removed as links; what cannot be deleted now (a file
 // still in use) goes at the next restart. True when the folder is gone.

@@ -2,42 +2,17 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
 #include <memory>
 #include <vector>
 
-#include "tools/bundle/bundlerun.h"
+#include "lib/privatefolder.h"
+#include "lib/textcodec.h"
 
 namespace {
 
-struct LOCALFREE {
-    void operator()(void* p) const { LocalFree(p); }
-};
-struct HANDLECLOSE {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
 struct FINDCLOSE {
     void operator()(HANDLE h) const { FindClose(h); }
 };
-
-// The current user's security identifier as text ("S-1-5-21-..."); empty when it cannot be read.
-std::wstring CurrentUserSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return L"";
-    std::unique_ptr<void, HANDLECLOSE> token(raw);
-    DWORD size = 0;
-    GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !GetTokenInformation(raw, TokenUser, buffer.data(), size, &size))
-        return L"";
-    LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return L"";
-    std::unique_ptr<void, LOCALFREE> owned(text);
-    return text;
-}
 
 std::wstring TempFolder() {
     wchar_t buffer[MAX_PATH + 2];
@@ -56,32 +31,17 @@ void DeleteLater(const std::wstring& path) {
 
 } // namespace
 
-std::wstring CreatePrivateTempFolder(const wchar_t* prefix) {
+std::wstring CreatePrivateTempFolder(const char* prefix) {
     const std::wstring temp = TempFolder();
-    const std::wstring user = CurrentUserSid();
-    if (temp.empty() || user.empty())
+    if (temp.empty())
         return L"";
-    const std::u16string text = bundle::PrivateFolderSecurity(std::u16string(user.begin(), user.end()));
-    const std::wstring sddl(text.begin(), text.end());
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                              nullptr))
+    // The program's 8-bit text is UTF-8 (its manifest says so): the names survive the round trip.
+    const std::u16string parent(temp.begin(), temp.end());
+    const STRING folder = CreatePrivateFolder(TEXTCODEC::FromWide(parent).c_str(), prefix);
+    if (!folder.NotNull())
         return L"";
-    std::unique_ptr<void, LOCALFREE> owned(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    unsigned number = static_cast<unsigned>(counter.QuadPart) ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 100; ++attempt, number = number * 1103515245u + 12345u) {
-        wchar_t name[16];
-        wsprintfW(name, L"%08X", number);
-        const std::wstring folder = temp + prefix + name;
-        if (CreateDirectoryW(folder.c_str(), &attributes))
-            return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return L"";
-    }
-    return L"";
+    const std::u16string wide = TEXTCODEC::ToWide(folder.Text());
+    return std::wstring(wide.begin(), wide.end());
 }
 
 bool DeleteFolderTree(const std::wstring& folder) {
