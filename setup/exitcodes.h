@@ -14,7 +14,7 @@ enum SETUPEXITCODE : int {
     SETUP_EXIT_UNINSTALL_CANCELLED = 7,  // the user said No or left the uninstall wizard before the removal
     SETUP_EXIT_REMOVAL_INCOMPLETE = 8,   // recorded files or the uninstall entry could not be removed
     // The cases a deployment tool must tell apart: each has a response of its own in a software catalogue.
-    SETUP_EXIT_IN_PROGRESS = 9,        // another uninstall of this product is running
+    SETUP_EXIT_IN_PROGRESS = 9,        // another setup or uninstall of this product is running
     SETUP_EXIT_DISK_FULL = 10,         // not enough space on the destination drive
     SETUP_EXIT_FILE_IN_USE = 11,       // a file of the product is in use: it could not be replaced
     SETUP_EXIT_INVALID_PARAMETER = 12, // the destination or a switch's value was refused

@@ -54,6 +54,16 @@ void ShowError(const RUNMODE& mode, int message) {
     WINORVIK::ErrorMsgBox(nullptr, Message(IDS_MSGBOX_TITLE).Text(), Message(message).Text());
 }
 
+// Another setup of the product, or an uninstall of it (whose mutex the uninstall driver names the same way),
+// is running. Otherwise the returned mutex marks this run as the product's setup until the process ends.
+bool AnotherRunOfTheProduct(const STRING& appname, std::unique_ptr<MUTEXSEM>& mine) {
+    mine = std::make_unique<MUTEXSEM>(false, ("Orvik_Setup_" || appname).Text());
+    HANDLE uninstall = OpenMutexA(SYNCHRONIZE, FALSE, ("Orvik_Uninstall_" || appname).Text());
+    if (uninstall)
+        CloseHandle(uninstall);
+    return mine->AlreadyExisted() || uninstall != nullptr;
+}
+
 // A registry value as text, cut at its first zero byte; empty when it cannot be read.
 STRING ReadText(REGISTRY& key, const char* value) {
     STRING text;
@@ -249,6 +259,12 @@ int RunInstall() {
 
     const CONFIGREADER config(state.Config);
     const STRING appname = config.Text("AppName", "");
+    std::unique_ptr<MUTEXSEM> running;
+    if (AnotherRunOfTheProduct(appname, running)) {
+        ShowError(mode, IDS_ERR_ALREADY_RUNNING);
+        LogPrintf("SETUP::~RunInstall exit code %d\n", SETUP_EXIT_IN_PROGRESS);
+        return SETUP_EXIT_IN_PROGRESS;
+    }
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
     const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
     state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),

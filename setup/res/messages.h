@@ -141,6 +141,7 @@
 #define IDS_COPY_STATUS_UNDONE       3024 /* copy page status after a failed or abandoned copy was undone */
 #define IDS_SWITCHES_ALIASES_HELP    3031 /* "/?": other installers' spellings of the switches */
 #define IDS_EXIT_CODES_MORE_HELP     3032 /* "/?": the exit codes 9 to 12, after 3020 */
+#define IDS_ERR_ALREADY_RUNNING      3033 /* another setup or uninstall of the product runs: setup ends (9) */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

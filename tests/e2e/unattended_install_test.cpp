@@ -168,6 +168,10 @@ TEST_F(UnattendedInstallation, SilentShowsItsProgressWindowAndAsksBeforeGivingUp
     EXPECT_EQ(question.buttons(), (std::vector<std::string>{"Yes", "No"}));
     Screenshot(progress, "01-progress");
     Screenshot(question.window(), "02-retry-question");
+    // Meanwhile a second setup of the product ends at once, with nothing shown: it would write over the files
+    // of the first.
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination + "2"), 9u);
+    EXPECT_FALSE(Exists(Destination + "2"));
 
     // The program is closed; trying again installs everything.
     CloseHandle(held);

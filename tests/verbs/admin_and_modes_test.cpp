@@ -102,7 +102,7 @@ TEST(RunModes, QuestionMarkListsTheSwitchesAndTheExitCodesAndRunsNothing) {
     for (const char* expected :
          {"/DIR:", "/LANG:", "/LOGIT:", "-remove", "/SILENT", "/VERYSILENT", "/SUPPRESSMSGBOXES",
           "/REMOVEALL", "/SHORTCUTS:USER, ALL or NONE", "/NODESKTOPICON", "8 removal incomplete", "/DIR=",
-          "/LOG=", "/NORESTART", "/SP-", "/NOCANCEL", "9 another uninstall", "12 the destination"})
+          "/LOG=", "/NORESTART", "/SP-", "/NOCANCEL", "9 another setup or uninstall", "12 the destination"})
         EXPECT_NE(run.Boxes[0].Message.find(expected), std::string::npos) << expected;
     EXPECT_TRUE(NotLogged(run, "SETUP::RunInstall"));
 }
