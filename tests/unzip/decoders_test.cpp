@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <zlib.h>
 #include <set>
 #include <random>
 
@@ -60,11 +62,11 @@ DecodeResult Decode(const ZipEntry& e, const std::string& compressed, OutputSink
 }
 
 const char* const kSampleArchives[] = {
-    "legacy/store.zip",          "legacy/shrink.zip",     "legacy/reduce1.zip",
-    "legacy/reduce2.zip",        "legacy/reduce3.zip",    "legacy/reduce4.zip",
-    "legacy/implode-4k.zip",     "legacy/implode-8k.zip", "legacy/implode-4k-lit.zip",
-    "legacy/implode-8k-lit.zip", "legacy/deflate.zip",    "pkzip/pk1-shrink.zip",
-    "pkzip/pk1-reduce.zip",      "pkzip/pk1-implode.zip", "pkzip/SCRNC102.ZIP",
+    "legacy/store.zip",          "legacy/shrink.zip",       "legacy/reduce1.zip",
+    "legacy/reduce2.zip",        "legacy/reduce3.zip",      "legacy/reduce4.zip",
+    "legacy/implode-4k.zip",     "legacy/implode-8k.zip",   "legacy/implode-4k-lit.zip",
+    "legacy/implode-8k-lit.zip", "legacy/deflate.zip",      "pkzip/pk1-shrink.zip",
+    "pkzip/pk1-reduce.zip",      "pkzip/pk1-implode.zip",   "pkzip/SCRNC102.ZIP",
     "zip64/7z-deflate64.zip",    "zip64/zip64-records.zip",
 };
 
@@ -214,4 +216,93 @@ TEST(DamagedStreams, OutputBeyondTheDeclaredSizeIsRefused) {
         EXPECT_EQ(Decode(m.entry, m.compressed, sink).status, DecodeStatus::WriteFailed);
         EXPECT_LE(sink.bytes.size(), 100u);
     }
+}
+
+namespace {
+
+// Hands out the data in pieces of `chunk` bytes (0: all at once), as archives are read in buffers.
+class ChunkedSource : public ByteSource {
+public:
+    ChunkedSource(const std::string& data, size_t chunk) : data_(data), chunk_(chunk ? chunk : data.size()) {}
+    size_t NextChunk(const uint8_t*& data) override {
+        const size_t n = std::min(chunk_, data_.size() - position_);
+        data = reinterpret_cast<const uint8_t*>(data_.data()) + position_;
+        position_ += n;
+        return n;
+    }
+
+private:
+    const std::string& data_;
+    size_t chunk_;
+    size_t position_ = 0;
+};
+
+const size_t kChunkSizes[] = {1, 7, 4096, 0};
+
+} // namespace
+
+// However the compressed bytes arrive, every decoder gives the same output.
+TEST(ChunkedInput, EveryDecoderGivesTheSameBytesInChunksOf1And7And4096AndWhole) {
+    std::set<unsigned> methods;
+    for (const char* path : kSampleArchives) {
+        for (const RawMember& m : RawMembers(ZipData(path))) {
+            for (size_t chunk : kChunkSizes) {
+                ChunkedSource source(m.compressed, chunk);
+                MemorySink sink(m.entry.uncompressedSize);
+                const DecodeResult result =
+                    DecodeMethod(m.entry.method, m.entry.flags, source, sink, m.entry.uncompressedSize);
+                ASSERT_EQ(result.status, DecodeStatus::Ok)
+                    << path << " " << m.entry.name << " chunk " << chunk;
+                EXPECT_EQ(sink.bytes.size(), m.entry.uncompressedSize) << m.entry.name << " chunk " << chunk;
+                EXPECT_EQ(Crc32::Of(sink.bytes.data(), sink.bytes.size()), m.entry.crc)
+                    << path << " " << m.entry.name << " chunk " << chunk;
+            }
+            methods.insert(m.entry.method);
+        }
+    }
+    EXPECT_EQ(methods, (std::set<unsigned>{0, 1, 2, 3, 4, 5, 6, 8, 9}));
+}
+
+// Tables of zeros after a short pattern, around 256 KiB: for some sizes the last deflate bytes expand to
+// more than the free part of the inflater's 64 KiB output buffer, and zlib still holds output when it has
+// taken all the input.
+TEST(ChunkedInput, InflateDeliversWhatZlibHoldsAfterTheLastInput) {
+    int beyondTheBuffer = 0;
+    for (size_t size = 262145; size <= 262400; ++size) {
+        std::string table(size, '\0');
+        for (size_t i = 0; i < 1024; i += 4)
+            table.replace(i, 4, "\xde\xad\xbe\xef");
+        z_stream z = {};
+        ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+        std::string packed(deflateBound(&z, size), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(&table[0]);
+        z.avail_in = static_cast<uInt>(size);
+        z.next_out = reinterpret_cast<Bytef*>(&packed[0]);
+        z.avail_out = static_cast<uInt>(packed.size());
+        ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+        packed.resize(z.total_out);
+        deflateEnd(&z);
+
+        // The case of the fault: all but the last byte give less than the last multiple of 64 KiB.
+        z_stream probe = {};
+        inflateInit2(&probe, -MAX_WBITS);
+        std::string head(size, '\0');
+        probe.next_in = reinterpret_cast<Bytef*>(&packed[0]);
+        probe.avail_in = static_cast<uInt>(packed.size() - 1);
+        probe.next_out = reinterpret_cast<Bytef*>(&head[0]);
+        probe.avail_out = static_cast<uInt>(size);
+        inflate(&probe, Z_NO_FLUSH);
+        beyondTheBuffer += probe.total_out < (size - 1) / 65536 * 65536;
+        inflateEnd(&probe);
+
+        for (size_t chunk : kChunkSizes) {
+            ChunkedSource source(packed, chunk);
+            MemorySink sink(size);
+            const DecodeResult result = Inflate(source, sink);
+            ASSERT_EQ(result.status, DecodeStatus::Ok) << size << " chunk " << chunk;
+            EXPECT_EQ(result.bytesConsumed, packed.size());
+            ASSERT_TRUE(sink.bytes == table) << size << " chunk " << chunk;
+        }
+    }
+    EXPECT_GT(beyondTheBuffer, 10) << "the sizes no longer show the case";
 }
