@@ -244,7 +244,9 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
 
 bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHeader& local, int& code) {
     // The fixed part and, in the same read, the name the central directory leads us to expect.
-    std::vector<uint8_t> buffer(kLocalHeaderSize + entry.rawName.size());
+    const std::string& stored = entry.StoredName();
+    std::vector<uint8_t>& buffer = localHeaderBuffer_;
+    buffer.resize(kLocalHeaderSize + stored.size());
     uint8_t* header = buffer.data();
     uint64_t at = 0;
     auto readHeader = [&](int64_t shift) {
@@ -310,8 +312,8 @@ bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHead
     // method or size there is another file, and the archive is damaged.
     const char* disagreement = nullptr;
     const uint16_t flagMask = 0x0809 | (entry.method == 6 ? 0x0006 : 0);
-    if (nameLength != entry.rawName.size() || got < buffer.size() ||
-        !std::equal(entry.rawName.begin(), entry.rawName.end(), header + kLocalHeaderSize,
+    if (nameLength != stored.size() || got < buffer.size() ||
+        !std::equal(stored.begin(), stored.end(), header + kLocalHeaderSize,
                     [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
         disagreement = "name";
     else if (Get16(header + 8) != entry.method)
@@ -372,8 +374,8 @@ int ZipArchive::MemberExtractor::EnsureDirectory(const std::string& path, const 
 ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const ZipEntry& entry,
                                                                          size_t number) {
     const char* name = entry.name.c_str();
-    if (!entry.damage.empty()) {
-        messages_.Err("   skipping: %-22s  damaged: %s\n", name, entry.damage.c_str());
+    if (entry.damage) {
+        messages_.Err("   skipping: %-22s  damaged: %s\n", name, entry.damage);
         return Fail(kMemberError);
     }
     if (!PassesEntryChecks(entry))
@@ -692,7 +694,8 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
                                      (e.Host() == 3 && ((e.externalAttributes >> 16) & 0xF000) == 0x4000);
         if (folderAttribute && !e.IsDirectory() && !e.name.empty() && e.uncompressedSize == 0)
             e.name += '/';
-        e.rawName = std::move(raw);
+        if (raw != e.name)
+            e.rawName = std::move(raw);
         entries_.push_back(std::move(e));
     }
     uint8_t signature[4];
@@ -724,8 +727,8 @@ int ZipArchive::Test(size_t index, OutputSink& out) {
     const ZipEntry& entry = entries_[index];
     if (!inconsistency_.empty())
         return kStructureError;
-    if (!entry.damage.empty()) {
-        messages_.Err("%s:  damaged: %s\n", entry.name.c_str(), entry.damage.c_str());
+    if (entry.damage) {
+        messages_.Err("%s:  damaged: %s\n", entry.name.c_str(), entry.damage);
         return kMemberError;
     }
     const std::string notDecoded = MethodNotDecoded(entry);

@@ -139,6 +139,7 @@ private:
     // Kept between Extract() calls.
     std::vector<uint8_t> inputBuffer_;
     std::vector<uint8_t> outputBuffer_;
+    std::vector<uint8_t> localHeaderBuffer_;
     std::string fatDirectory_;
     bool fatVolume_ = false;
     bool fatKnown_ = false;

@@ -70,9 +70,11 @@ bool ApplyZip64Extra(const uint8_t* extra, size_t length, uint64_t* uncompressed
 struct ZipEntry {
     std::string
         name; // normalised: "/" separators, lower case for DOS-era upper-case names, control bytes as "?"
-    std::string rawName; // the bytes the central directory stores, for the comparison with the local header
-    // Why the member must not be extracted although the directory could be read ("" when sound).
-    std::string damage;
+    // The bytes the central directory stores, for the comparison with the local header; empty when they are
+    // the name itself (most names), to keep the directory of a large archive small.
+    std::string rawName;
+    // Why the member must not be extracted although the directory could be read; null when sound.
+    const char* damage = nullptr;
     uint16_t versionMadeBy = 0;
     uint16_t versionNeeded = 0;
     uint16_t flags = 0;
@@ -96,6 +98,7 @@ struct ZipEntry {
     bool HasDataDescriptor() const { return flags & 0x0008; }
     // General-purpose bit 11: the name (and comment) is UTF-8 rather than code page 437.
     bool HasUtf8Name() const { return flags & 0x0800; }
+    const std::string& StoredName() const { return rawName.empty() ? name : rawName; }
 };
 
 // Sequential reads through a buffer, for walking the central directory.
