@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -279,14 +280,31 @@ TEST_F(UnattendedArchives, AnEndRecordThatCountsFewerMembersIsADamagedPackageAnd
     ExpectNothingInstalled();
 }
 
-TEST_F(UnattendedArchives, NamesTheEngineMapsAreRecordedAsTheyAreWritten) {
-    WriteCustom({{"site.ini", "[site]\n"}, {"notes:v2.txt", "colon"}, {"OLD.TXT;1", "version", 0, 0}});
+// As today's Windows tools write archives: the MS-DOS host, names in mixed case, and an old archiver's
+// upper-case name and folder marked only by its attribute.
+TEST_F(UnattendedArchives, NamesAreInstalledAndRecordedAsTheyAreWritten) {
+    copytest::MEMBER folder{"OLDDIR", "", 0, 0};
+    folder.Attributes = 0x10;
+    WriteCustom({{"site.ini", "[site]\n"},
+                 {"notes:v2.txt", "colon"},
+                 {"OLD.TXT;1", "version", 0, 0},
+                 {"DemoPad Notes.Txt", "case", 0, 0},
+                 folder,
+                 {"OLDDIR/INSIDE.TXT", "inside", 0, 0}});
     ASSERT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u) << Log();
     EXPECT_EQ(ReadFile(Destination + "\\notes_v2.txt"), "colon");
     EXPECT_EQ(ReadFile(Destination + "\\old.txt"), "version");
+    EXPECT_EQ(ReadFile(Destination + "\\olddir\\inside.txt"), "inside");
+    std::vector<std::string> onDisk;
+    for (const auto& entry : std::filesystem::directory_iterator(Destination))
+        onDisk.push_back(entry.path().filename().string());
+    EXPECT_NE(std::find(onDisk.begin(), onDisk.end(), "DemoPad Notes.Txt"), onDisk.end())
+        << "the case is kept";
+    EXPECT_TRUE(std::filesystem::is_directory(Destination + "\\olddir"));
     const std::string files = "|" + Uninstall("UninstallFiles") + "|";
-    EXPECT_NE(files.find("|notes_v2.txt|"), std::string::npos) << files;
-    EXPECT_NE(files.find("|old.txt|"), std::string::npos) << files;
+    for (const char* recorded :
+         {"|notes_v2.txt|", "|old.txt|", "|DemoPad Notes.Txt|", "|olddir/|", "|olddir/inside.txt|"})
+        EXPECT_NE(files.find(recorded), std::string::npos) << recorded << " in " << files;
     EXPECT_EQ(files.find("notes:v2"), std::string::npos) << files;
     EXPECT_EQ(files.find(";1"), std::string::npos) << files;
 }
