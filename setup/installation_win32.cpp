@@ -115,9 +115,13 @@ private:
                 return false;
             if (showprogress)
                 Interaction.SetProgress(ProgressPercent(done, total));
-            if (IsFolderPlaceholder(member.Text())) // it was there only to create its folder
-                DeleteFileBelow(InstallDir, member, "ActualCopy");
-            else if (Files.Add(member.Text()) && size > 0)
+            // Recorded under the name it was written as (":" becomes "_", say), as the journal has it.
+            STRING written = archive.WrittenName(member.Text(), InstallDir.Text());
+            if (written.IsEmpty())
+                written = member;
+            if (IsFolderPlaceholder(written.Text())) // it was there only to create its folder
+                DeleteFileBelow(InstallDir, written, "ActualCopy");
+            else if (Files.Add(written.Text()) && size > 0)
                 InstalledBytes += static_cast<uint64_t>(size);
             size = archive.GetNextFile(member);
             done += size;
@@ -129,6 +133,11 @@ private:
     // said No, or when the archive itself is damaged (trying again cannot mend that).
     bool ExtractMember(UNZIPPER& archive, const char* member) {
         while (archive.ExtractFile(member, InstallDir.Text()) != 1) {
+            if (archive.LastFailure() == UNZIPPER::FAILURE::Method) {
+                State.Copy = COPYOUTCOME::Failed;
+                TellMethodNotDecoded(member, archive.LastMethod());
+                return false;
+            }
             if (archive.LastFailure() == UNZIPPER::FAILURE::Archive) {
                 State.Copy = COPYOUTCOME::Failed;
                 TellArchiveDamaged(member);
@@ -168,6 +177,17 @@ private:
         LogPrintf("SETUP::ActualCopy the package is damaged at %s: copying stops\n", member);
         STRING text = Message(IDS_ERR_ARCHIVE_DAMAGED);
         text.Replace("$FILE", member);
+        Interaction.ReportError(Message(IDS_MSGBOX_TITLE).Text(), text.Text());
+    }
+
+    // Not damage: the package was made with a method this setup cannot read, and the person who made it
+    // can mend that.
+    void TellMethodNotDecoded(const char* member, const STRING& method) {
+        LogPrintf("SETUP::ActualCopy %s is packed with %s, which setup cannot read: copying stops\n", member,
+                  method.Text());
+        STRING text = Message(IDS_ERR_ARCHIVE_METHOD);
+        text.Replace("$FILE", member);
+        text.Replace("$METHOD", method.Text());
         Interaction.ReportError(Message(IDS_MSGBOX_TITLE).Text(), text.Text());
     }
 

@@ -114,7 +114,50 @@ std::string Join(const std::string& base, const std::string& component) {
     return base + "/" + component;
 }
 
+const char* MethodName(unsigned method) {
+    switch (method) {
+    case 7:
+        return "tokenizing";
+    case 10:
+        return "PKWARE DCL implode";
+    case 12:
+        return "bzip2";
+    case 14:
+        return "LZMA";
+    case 16:
+        return "IBM z/OS CMPSC";
+    case 18:
+        return "IBM TERSE";
+    case 19:
+        return "IBM LZ77";
+    case 93:
+        return "Zstandard";
+    case 94:
+        return "MP3";
+    case 95:
+        return "xz";
+    case 96:
+        return "JPEG";
+    case 97:
+        return "WavPack";
+    case 98:
+        return "PPMd";
+    case 99:
+        return "AES encryption";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
+
+std::string MethodNotDecoded(const ZipEntry& entry) {
+    if (IsSupportedMethod(entry.method))
+        return entry.IsEncrypted() ? "traditional encryption" : "";
+    const char* name = MethodName(entry.method);
+    const std::string number = "method " + std::to_string(entry.method);
+    return name ? std::string(name) + " (" + number + ")" : number;
+}
 
 // Extracts single entries for one Extract() call: owns the reusable buffers and remembers the
 // directories already known to exist.
@@ -137,6 +180,8 @@ public:
 
     Result Extract(const ZipEntry& entry, size_t number);
     int SystemError() const { return systemError_; }
+    const std::string& NotDecodedMember() const { return notDecodedMember_; }
+    const std::string& NotDecodedMethod() const { return notDecodedMethod_; }
 
 private:
     Result Skip(int code = kWarning) { return {Outcome::Skipped, code}; }
@@ -159,6 +204,7 @@ private:
     bool fatVolume_;
     std::unordered_set<std::string> knownDirectories_;
     int systemError_ = 0; // of the last failed write
+    std::string notDecodedMember_, notDecodedMethod_;
 };
 
 bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
@@ -168,6 +214,17 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
     const unsigned needed = entry.versionNeeded & 0xFF;
     // Version 4.5: ZIP64 records; Deflate64 (2.1) is among the methods too.
     const unsigned canDo = 45;
+    // The method first: the methods of later versions are named, not just their version.
+    const std::string notDecoded = MethodNotDecoded(entry);
+    if (!notDecoded.empty()) {
+        if (!IsSupportedMethod(entry.method))
+            messages_.Err("   skipping: %-22s  compression method %d\n", name, entry.method);
+        else
+            messages_.Err("   skipping: %-22s  encrypted (not supported)\n", name);
+        notDecodedMember_ = entry.name;
+        notDecodedMethod_ = notDecoded;
+        return false;
+    }
     if (needed > canDo) {
         messages_.Err("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", name,
                       vms ? "VMS" : "PK", needed / 10, needed % 10, canDo / 10, canDo % 10);
@@ -182,19 +239,15 @@ bool ZipArchive::MemberExtractor::PassesEntryChecks(const ZipEntry& entry) {
         if (!yes)
             return false;
     }
-    if (!IsSupportedMethod(entry.method)) {
-        messages_.Err("   skipping: %-22s  compression method %d\n", name, entry.method);
-        return false;
-    }
-    if (entry.IsEncrypted()) {
-        messages_.Err("   skipping: %-22s  encrypted (not supported)\n", name);
-        return false;
-    }
     return true;
 }
 
 bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHeader& local, int& code) {
-    uint8_t header[kLocalHeaderSize];
+    // The fixed part and, in the same read, the name the central directory leads us to expect.
+    const std::string& stored = entry.StoredName();
+    std::vector<uint8_t>& buffer = localHeaderBuffer_;
+    buffer.resize(kLocalHeaderSize + stored.size());
+    uint8_t* header = buffer.data();
     uint64_t at = 0;
     auto readHeader = [&](int64_t shift) {
         // A ZIP64 field may claim any offset: one beyond the file finds no header.
@@ -204,7 +257,7 @@ bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHead
         if (position < 0)
             return size_t(0);
         at = static_cast<uint64_t>(position);
-        return file_.ReadAt(at, header, sizeof header);
+        return file_.ReadAt(at, header, buffer.size());
     };
     size_t got = readHeader(shift_);
     bool found = got >= 4 && Get32(header) == kLocalHeaderSignature;
@@ -224,7 +277,7 @@ bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHead
         code = kStructureError;
         return false;
     }
-    if (got < sizeof header) {
+    if (got < kLocalHeaderSize) {
         messages_.Err("\nfile #%zu:  bad local header\n", number);
         code = kMemberError;
         return false;
@@ -254,6 +307,30 @@ bool ZipArchive::ReadLocalHeader(const ZipEntry& entry, size_t number, LocalHead
         }
     }
     local.dataStart = at + kLocalHeaderSize + nameLength + extraLength;
+
+    // A reader that walks the local headers must find the member the directory describes: another name,
+    // method or size there is another file, and the archive is damaged.
+    const char* disagreement = nullptr;
+    const uint16_t flagMask = 0x0809 | (entry.method == 6 ? 0x0006 : 0);
+    if (nameLength != stored.size() || got < buffer.size() ||
+        !std::equal(stored.begin(), stored.end(), header + kLocalHeaderSize,
+                    [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
+        disagreement = "name";
+    else if (Get16(header + 8) != entry.method)
+        disagreement = "compression method";
+    else if ((Get16(header + 6) & flagMask) != (entry.flags & flagMask))
+        disagreement = "flags";
+    else if (!entry.HasDataDescriptor() && local.crc != entry.crc)
+        disagreement = "CRC";
+    else if (!entry.HasDataDescriptor() && (local.compressedSize != entry.compressedSize ||
+                                            local.uncompressedSize != entry.uncompressedSize))
+        disagreement = "sizes";
+    if (disagreement) {
+        messages_.Err("file #%zu:  local header of %s disagrees with the central directory (%s)\n", number,
+                      entry.name.c_str(), disagreement);
+        code = kMemberError;
+        return false;
+    }
     return true;
 }
 
@@ -297,6 +374,10 @@ int ZipArchive::MemberExtractor::EnsureDirectory(const std::string& path, const 
 ZipArchive::MemberExtractor::Result ZipArchive::MemberExtractor::Extract(const ZipEntry& entry,
                                                                          size_t number) {
     const char* name = entry.name.c_str();
+    if (entry.damage) {
+        messages_.Err("   skipping: %-22s  damaged: %s\n", name, entry.damage);
+        return Fail(kMemberError);
+    }
     if (!PassesEntryChecks(entry))
         return Skip();
     const unsigned host = entry.Host();
@@ -566,6 +647,8 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
         if (!reader.Read(h, 4) || Get32(h) != kCentralHeaderSignature) {
             messages_.Err("error:  expected central file header signature not found (file #%llu).\n", number);
             messages_.Err("%s", kBinaryModeHint);
+            inconsistency_ = "the end record counts " + std::to_string(end.totalEntries) +
+                             " entries, the central directory holds " + std::to_string(i);
             return kStructureError;
         }
         ZipEntry e;
@@ -577,6 +660,7 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
             !reader.Skip(Get16(h + 32))) {
             messages_.Err("error:  unexpected end of zipfile in the central directory (file #%llu).\n",
                           number);
+            inconsistency_ = "the central directory ends within entry " + std::to_string(number);
             return kUnexpectedEnd;
         }
         e.versionMadeBy = Get16(h + 4);
@@ -601,15 +685,38 @@ int ZipArchive::ReadCentralDirectory(const EndRecord& end, uint64_t start) {
                             e.disk == 0xFFFF ? &e.disk : nullptr);
         }
         // Kept whole, however long (the field holds at most 65535 bytes): a cut name is another file.
-        std::string name = MemberNameAsUtf8(raw, e.HasUtf8Name());
+        if (HasControlCharacters(raw))
+            e.damage = "control character in the name";
+        std::string name = MemberNameAsUtf8(ShowControlCharacters(raw), e.HasUtf8Name());
         e.name = NormalizeMemberName(name, e.Host());
+        // Old archivers marked folders by the MS-DOS directory attribute alone, or by a Unix mode.
+        const bool folderAttribute = (e.externalAttributes & 0x10) ||
+                                     (e.Host() == 3 && ((e.externalAttributes >> 16) & 0xF000) == 0x4000);
+        if (folderAttribute && !e.IsDirectory() && !e.name.empty() && e.uncompressedSize == 0)
+            e.name += '/';
+        if (raw != e.name)
+            e.rawName = std::move(raw);
         entries_.push_back(std::move(e));
     }
     uint8_t signature[4];
     const uint32_t expected = end.zip64 ? kZip64EndRecordSignature : kEndRecordSignature;
-    if (!reader.Read(signature, 4) || Get32(signature) != expected) {
+    const bool signatureRead = reader.Read(signature, 4);
+    if (signatureRead && Get32(signature) == kCentralHeaderSignature) {
+        // The members beyond the count would be missing without a word.
+        inconsistency_ = "the end record counts " + std::to_string(end.totalEntries) +
+                         " entries, the central directory holds more";
+        messages_.Err("error [%s]:  %s;\n  zipfile corrupt.\n", path_.c_str(), inconsistency_.c_str());
+        return kStructureError;
+    }
+    if (!signatureRead || Get32(signature) != expected) {
         messages_.Err("\nnote:  didn't find end-of-central-dir signature at end of central dir.\n");
         code = std::max<int>(code, kWarning);
+    }
+    if (end.thisDisk == 0 && end.entriesOnDisk != end.totalEntries) {
+        inconsistency_ = "the end record counts " + std::to_string(end.entriesOnDisk) +
+                         " entries on this disk and " + std::to_string(end.totalEntries) + " in all";
+        messages_.Err("error [%s]:  %s;\n  zipfile corrupt.\n", path_.c_str(), inconsistency_.c_str());
+        return kStructureError;
     }
     return code;
 }
@@ -618,7 +725,19 @@ int ZipArchive::Test(size_t index, OutputSink& out) {
     if (!usable_ || index >= entries_.size())
         return kUsage;
     const ZipEntry& entry = entries_[index];
-    if (!IsSupportedMethod(entry.method) || entry.IsEncrypted() || (entry.versionNeeded & 0xFF) > 45)
+    if (!inconsistency_.empty())
+        return kStructureError;
+    if (entry.damage) {
+        messages_.Err("%s:  damaged: %s\n", entry.name.c_str(), entry.damage);
+        return kMemberError;
+    }
+    const std::string notDecoded = MethodNotDecoded(entry);
+    if (!notDecoded.empty()) {
+        messages_.Err("%s:  packed with %s, which this engine does not decode\n", entry.name.c_str(),
+                      notDecoded.c_str());
+        return kWarning;
+    }
+    if ((entry.versionNeeded & 0xFF) > 45)
         return kWarning;
     if (entry.IsDirectory())
         return kOk;
@@ -748,8 +867,14 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
             return report;
         }
     }
-    MemberExtractor extractor(*this, directory, options);
     report.matched = selected.size();
+    if (!inconsistency_.empty()) {
+        // Nothing of an archive whose records disagree: the members it would leave out go missing unseen.
+        messages_.Err("error [%s]:  %s;\n  nothing extracted.\n", path_.c_str(), inconsistency_.c_str());
+        report.code = std::max<int>(report.code, kStructureError);
+        return report;
+    }
+    MemberExtractor extractor(*this, directory, options);
     for (size_t index : selected) {
         MemberExtractor::Result result = extractor.Extract(entries_[index], index + 1);
         report.code = std::max(report.code, result.code);
@@ -757,7 +882,21 @@ ExtractReport ZipArchive::Extract(const std::vector<std::string>& patterns, bool
             ++report.completed;
     }
     report.systemError = extractor.SystemError();
+    report.notDecodedMember = extractor.NotDecodedMember();
+    report.notDecodedMethod = extractor.NotDecodedMethod();
     return report;
+}
+
+std::string ZipArchive::WrittenName(const std::string& member, const std::string& directory) {
+    std::vector<bool> used;
+    const std::vector<size_t> selected = Select({member}, true, used);
+    if (selected.empty())
+        return "";
+    const ZipEntry& entry = entries_[selected.front()];
+    std::vector<std::string> components;
+    if (MapMemberPath(entry.name, IsFatDirectory(directory), components) != PathVerdict::Safe)
+        return "";
+    return WrittenPath(components, entry.IsDirectory());
 }
 
 } // namespace orvik::unzip

@@ -57,9 +57,16 @@ struct ExtractReport {
     size_t unmatchedPatterns = 0;
     // The platform's error number (GetLastError or errno) of the last write that failed, 0 when none did.
     int systemError = 0;
+    // The last member skipped because of a method this engine does not decode, and that method's name.
+    std::string notDecodedMember;
+    std::string notDecodedMethod;
     // True when every selected member was extracted correctly, whatever archive-level warnings came with it.
     bool AllMatchedCompleted() const { return matched > 0 && completed == matched && unmatchedPatterns == 0; }
 };
+
+// What keeps the engine from decoding `entry`, as a user may read it: "bzip2 (method 12)", "AES encryption
+// (method 99)", "traditional encryption"; "" when the engine decodes the member.
+std::string MethodNotDecoded(const ZipEntry& entry);
 
 class ZipArchive {
 public:
@@ -75,6 +82,14 @@ public:
     int OpenCode() const { return openCode_; }
     const std::string& Path() const { return path_; }
     const std::vector<ZipEntry>& Entries() const { return entries_; }
+    // Why the archive's records disagree with each other (the end record's count and the central
+    // directory, say): "" when they agree. Such an archive is damaged and none of its members is extracted.
+    const std::string& Inconsistency() const { return inconsistency_; }
+
+    // The path below `directory` that the member listed as `member` is written to, "/" separators and a
+    // trailing "/" for a folder: the name after the mapping for the target file system (":" to "_", a
+    // trailing ";1" dropped, spaces on FAT). "" when no member has that name or its name is refused.
+    std::string WrittenName(const std::string& member, const std::string& directory);
 
     // Lists the members matching `patterns` (all when empty) into `listing`.
     int List(const std::vector<std::string>& patterns, Listing& listing) const;
@@ -116,6 +131,7 @@ private:
     bool localHeaderSeen_ = false;
     bool usable_ = false;
     int openCode_ = kOk;
+    std::string inconsistency_;
     // Name -> entry indexes, built on first use so that extracting one member does not scan the directory.
     mutable std::unordered_multimap<std::string, size_t> exactIndex_;
     mutable std::unordered_multimap<std::string, size_t> foldedIndex_;
@@ -123,6 +139,7 @@ private:
     // Kept between Extract() calls.
     std::vector<uint8_t> inputBuffer_;
     std::vector<uint8_t> outputBuffer_;
+    std::vector<uint8_t> localHeaderBuffer_;
     std::string fatDirectory_;
     bool fatVolume_ = false;
     bool fatKnown_ = false;

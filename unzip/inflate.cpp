@@ -38,8 +38,12 @@ DecodeResult Inflate(ByteSource& in, OutputSink& out) {
     constexpr size_t kOutputSize = 64 * 1024;
     std::unique_ptr<uint8_t[]> output(new uint8_t[kOutputSize]);
 
+    // zlib may hold output that did not fit into the buffer even when it has consumed all its input, so
+    // it is called again while it makes progress; more input is asked for only when it made none, and
+    // the data ended early only when there is no more to give.
+    bool progressed = true;
     for (;;) {
-        if (z.avail_in == 0) {
+        if (z.avail_in == 0 && !progressed) {
             const uint8_t* chunk = nullptr;
             size_t n = in.NextChunk(chunk);
             if (n == 0) {
@@ -51,10 +55,16 @@ DecodeResult Inflate(ByteSource& in, OutputSink& out) {
             z.avail_in = static_cast<uInt>(n);
             result.bytesConsumed += n;
         }
+        const uInt inputBefore = z.avail_in;
         z.next_out = output.get();
         z.avail_out = kOutputSize;
         int rc = inflate(&z, Z_NO_FLUSH);
         size_t produced = kOutputSize - z.avail_out;
+        progressed = produced > 0 || z.avail_in != inputBefore;
+        if (!progressed && z.avail_in != 0) {
+            result.status = DecodeStatus::BadData; // stuck with input in hand: never seen from zlib
+            break;
+        }
         if (produced > 0 && !out.Write(output.get(), produced)) {
             result.status = DecodeStatus::WriteFailed;
             break;

@@ -106,10 +106,38 @@ std::string ToLowerAscii(std::string text) {
 
 std::string NormalizeMemberName(const std::string& raw, unsigned host) {
     std::string name = raw;
-    for (char& c : name)
+    bool hasLowerCase = false;
+    for (char& c : name) {
         if (c == '\\')
             c = '/';
-    return HostIgnoresCase(host) ? ToLowerAscii(name) : name;
+        hasLowerCase = hasLowerCase || (c >= 'a' && c <= 'z');
+    }
+    // The old DOS archivers wrote names wholly in upper case; today's tools on Windows mark their archives
+    // with the same host but store the names as the user spelt them.
+    return HostIgnoresCase(host) && !hasLowerCase ? ToLowerAscii(name) : name;
+}
+
+bool HasControlCharacters(const std::string& raw) {
+    for (char c : raw) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+std::string ShowControlCharacters(std::string raw) {
+    for (char& c : raw)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return raw;
+}
+
+std::string WrittenPath(const std::vector<std::string>& components, bool directory) {
+    std::string path;
+    for (const std::string& component : components)
+        path += (path.empty() ? "" : "/") + component;
+    return directory && !path.empty() ? path + "/" : path;
 }
 
 bool HasWildcards(const std::string& pattern) {

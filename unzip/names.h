@@ -14,8 +14,18 @@ bool HostIgnoresCase(unsigned host);
 // page 437, the IBM PC's, which the format prescribes for names without the flag.
 std::string MemberNameAsUtf8(const std::string& raw, bool utf8Flag);
 
-// "\" becomes "/" (archivers on Windows used it as a separator); lower case for case-ignoring hosts.
+// "\" becomes "/" (archivers on Windows used it as a separator); lower case for case-ignoring hosts when
+// the name has no lower-case letter (as the DOS archivers wrote every name).
 std::string NormalizeMemberName(const std::string& raw, unsigned host);
+
+// A stored name with a byte below 0x20 or 0x7F: no file can carry it, and readers disagree on what it means
+// (most cut the name at a NUL). Such a member is damaged.
+bool HasControlCharacters(const std::string& raw);
+// The name for listings and messages: each such byte shown as "?", which no Windows file name holds.
+std::string ShowControlCharacters(std::string raw);
+
+// The relative path MapMemberPath's components are written as, "/" between them and after a directory.
+std::string WrittenPath(const std::vector<std::string>& components, bool directory);
 
 std::string ToLowerAscii(std::string text);
 

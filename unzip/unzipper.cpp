@@ -115,7 +115,7 @@ bool UNZIPPER::IsProtected(const STRING& name, const STRING& destination) const 
         if (pattern.IsEmpty())
             continue;
         if (ProtectedEntryMatches(pattern, name) &&
-            fs::Stat(MemberPath(destination, name)) != fs::PathKind::Missing) {
+            fs::Stat(MemberPath(destination, Written)) != fs::PathKind::Missing) {
             LogPrintf("UNZIPPER::ExtractFile() %s is protected and exists\n", name.Text());
             keep = true;
         }
@@ -131,7 +131,7 @@ bool UNZIPPER::MayOverwrite(const STRING& name, const STRING& destination) const
         STRING member = item.Word(0, ";", WORD_NOTNULL);
         if (member.IsEmpty() || StringCompareNoCase(member.Text(), name.Text()) != 0)
             continue;
-        if (fs::Stat(MemberPath(destination, name)) == fs::PathKind::Missing)
+        if (fs::Stat(MemberPath(destination, Written)) == fs::PathKind::Missing)
             continue;
         STRING description = item.Word(1, ";", WORD_NOTNULL);
         bool yes = Ask(description.NotEmpty() ? description : name);
@@ -150,10 +150,15 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
 
     Failure = FAILURE::None;
     SystemError = 0;
+    Method = "";
+    // The policies look at the file the member would replace, under the name it is written as.
+    Written = WrittenName(name, destination);
+    if (Written.IsEmpty())
+        Written = member;
     bool run = !IsProtected(member, target) && MayOverwrite(member, target);
     int result = 1;
     if (run && BeforeWrite) {
-        SystemError = BeforeWrite(member);
+        SystemError = BeforeWrite(Written);
         if (SystemError != 0) {
             Failure = FAILURE::Write;
             LogPrintf("UNZIPPER::~ExtractFile() not written: system error %d before the write\n",
@@ -175,6 +180,10 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
         result = report.AllMatchedCompleted() ? 1 : 0;
         if (result == 0)
             Failure = report.code == kWriteError ? FAILURE::Write : FAILURE::Archive;
+        if (result == 0 && !report.notDecodedMethod.empty()) {
+            Failure = FAILURE::Method;
+            Method = TEXTCODEC::FromUtf8(report.notDecodedMethod).c_str();
+        }
         if (Failure == FAILURE::Write)
             SystemError = report.systemError;
         LogPrintf("UNZIPPER::~ExtractFile() engine result %d, system error %d, %s\n", report.code,
@@ -183,4 +192,10 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
     if (extracted)
         *extracted = run ? 1 : 0;
     return result;
+}
+
+STRING UNZIPPER::WrittenName(const char* name, const char* destination) {
+    const std::string written =
+        Archive->WrittenName(EngineText(STRING(name)), EngineText(WithForwardSlashes(STRING(destination))));
+    return STRING(TEXTCODEC::FromUtf8(written).c_str());
 }

@@ -24,9 +24,10 @@ public:
     // Windows, string resources 2992 and 2993).
     using ASKOVERWRITE = std::function<bool(const STRING& subject)>;
 
-    // Called once a member is about to be written (after the policy lists let it through), with the member
-    // name; 0 lets the write go on, else the system's error code, which fails the extraction as a write
-    // failure with that code. The installer's journal backs up the file it would replace here.
+    // Called once a member is about to be written (after the policy lists let it through), with the name
+    // it is written under (WrittenName); 0 lets the write go on, else the system's error code, which fails
+    // the extraction as a write failure with that code. The installer's journal backs up the file it would
+    // replace here.
     using BEFOREWRITE = std::function<int(const STRING& member)>;
 
     UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRING& protectedfiles,
@@ -46,15 +47,22 @@ public:
     // 1 when the member was extracted correctly or a policy list kept it back, else 0. *extracted (if
     // given) is 1 when the engine ran, 0 when a policy kept the existing file.
     int ExtractFile(const char* name, const char* destination, int* extracted = nullptr);
+    // The path below destination that the member is written to, "/" separators: the listed name after the
+    // mapping the engine applies on writing (":" to "_", a trailing ";1" dropped, spaces on FAT drives).
+    // What the installer journals and records. Empty when the engine refuses the name.
+    STRING WrittenName(const char* name, const char* destination);
 
     // Why the last ExtractFile returned 0: the archive is at fault (damaged data, a bad CRC, a member the
     // engine refuses to write, such as an unsafe name), so trying again cannot help; or writing the file
-    // failed, which the user may be able to mend (a file in use, a full disk).
-    enum class FAILURE { None, Archive, Write };
+    // failed, which the user may be able to mend (a file in use, a full disk); or the member is packed with
+    // a method the engine does not decode (LastMethod names it), which no retry mends either.
+    enum class FAILURE { None, Archive, Write, Method };
     FAILURE LastFailure() const { return Failure; }
     // The system's error code of the write that made the last ExtractFile fail (GetLastError on Windows,
     // errno natively): a full disk, access denied, a file in use. 0 when no write failed or none is known.
     int LastSystemError() const { return SystemError; }
+    // After FAILURE::Method: the method, as a user may read it ("bzip2 (method 12)").
+    const STRING& LastMethod() const { return Method; }
 
 private:
     bool IsProtected(const STRING& name, const STRING& destination) const;
@@ -66,6 +74,8 @@ private:
     int Cursor = 0;
     FAILURE Failure = FAILURE::None;
     int SystemError = 0;
+    STRING Method;
+    STRING Written; // of the member ExtractFile is extracting
     ASKOVERWRITE Ask;
     BEFOREWRITE BeforeWrite;
     std::unique_ptr<orvik::unzip::Messages> EngineMessages;

@@ -10,9 +10,9 @@ namespace fs {
 class InputFile;
 }
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B50;   // "PK\3\4"
-constexpr uint32_t kCentralHeaderSignature = 0x02014B50; // "PK\1\2"
-constexpr uint32_t kEndRecordSignature = 0x06054B50;     // "PK\5\6"
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;    // "PK\3\4"
+constexpr uint32_t kCentralHeaderSignature = 0x02014B50;  // "PK\1\2"
+constexpr uint32_t kEndRecordSignature = 0x06054B50;      // "PK\5\6"
 constexpr uint32_t kZip64EndRecordSignature = 0x06064B50; // "PK\6\6"
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;   // "PK\6\7"
 
@@ -63,12 +63,18 @@ Zip64End ReadZip64End(const fs::InputFile& file, EndRecord& record, std::string&
 // the fixed header marked with all ones, in the format's order: uncompressed size, compressed size,
 // local header offset, disk number. Fields the block lacks keep their value. True when the field was
 // there.
-bool ApplyZip64Extra(const uint8_t* extra, size_t length, uint64_t* uncompressedSize, uint64_t* compressedSize,
-                     uint64_t* localHeaderOffset, uint32_t* disk);
+bool ApplyZip64Extra(const uint8_t* extra, size_t length, uint64_t* uncompressedSize,
+                     uint64_t* compressedSize, uint64_t* localHeaderOffset, uint32_t* disk);
 
 // One central directory entry, as the engine keeps it for the whole session.
 struct ZipEntry {
-    std::string name; // normalised: "/" separators, lower case for case-ignoring hosts, at most 260 bytes
+    std::string
+        name; // normalised: "/" separators, lower case for DOS-era upper-case names, control bytes as "?"
+    // The bytes the central directory stores, for the comparison with the local header; empty when they are
+    // the name itself (most names), to keep the directory of a large archive small.
+    std::string rawName;
+    // Why the member must not be extracted although the directory could be read; null when sound.
+    const char* damage = nullptr;
     uint16_t versionMadeBy = 0;
     uint16_t versionNeeded = 0;
     uint16_t flags = 0;
@@ -92,6 +98,7 @@ struct ZipEntry {
     bool HasDataDescriptor() const { return flags & 0x0008; }
     // General-purpose bit 11: the name (and comment) is UTF-8 rather than code page 437.
     bool HasUtf8Name() const { return flags & 0x0800; }
+    const std::string& StoredName() const { return rawName.empty() ? name : rawName; }
 };
 
 // Sequential reads through a buffer, for walking the central directory.

@@ -142,6 +142,7 @@
 #define IDS_SWITCHES_ALIASES_HELP    3031 /* "/?": other installers' spellings of the switches */
 #define IDS_EXIT_CODES_MORE_HELP     3032 /* "/?": the exit codes 9 to 12, after 3020 */
 #define IDS_ERR_ALREADY_RUNNING      3033 /* another setup or uninstall of the product runs: setup ends (9) */
+#define IDS_ERR_ARCHIVE_METHOD       3036 /* "$FILE", "$METHOD"; a member packed with a method setup cannot read */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

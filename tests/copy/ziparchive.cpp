@@ -7,7 +7,7 @@ namespace copytest {
 
 namespace {
 
-constexpr uint16_t VERSION_NEEDED = 20;
+constexpr uint16_t VERSION_MADE_BY = 20;
 constexpr uint16_t DOS_TIME = (12 << 11) | (30 << 5);               // 12:30:00
 constexpr uint16_t DOS_DATE = ((2021 - 1980) << 9) | (6 << 5) | 15; // 2021-06-15
 constexpr uint32_t ATTRIBUTE_FOLDER = 0x10;
@@ -42,9 +42,9 @@ private:
 // The fields local and central headers share, from "version needed" to the name length.
 void CommonFields(LEWRITER& out, const MEMBER& member) {
     const uint32_t size = static_cast<uint32_t>(member.Data.size());
-    out.U16(VERSION_NEEDED);
+    out.U16(member.VersionNeeded);
     out.U16(member.Flags);
-    out.U16(0); // stored
+    out.U16(member.Method);
     out.U16(DOS_TIME);
     out.U16(DOS_DATE);
     out.U32(Crc32(member.Data));
@@ -68,12 +68,12 @@ bool WriteZip(const std::string& path, const std::vector<MEMBER>& members) {
 
         const bool folder = !member.Name.empty() && member.Name.back() == '/';
         directory.U32(0x02014b50);
-        directory.U16(static_cast<uint32_t>(member.Host << 8) | VERSION_NEEDED);
+        directory.U16(static_cast<uint32_t>(member.Host << 8) | VERSION_MADE_BY);
         CommonFields(directory, member);
         directory.U16(0); // comment
         directory.U16(0); // disk
         directory.U16(0); // internal attributes
-        directory.U32(folder ? ATTRIBUTE_FOLDER : ATTRIBUTE_ARCHIVE);
+        directory.U32(member.Attributes ? member.Attributes : folder ? ATTRIBUTE_FOLDER : ATTRIBUTE_ARCHIVE);
         directory.U32(offset);
         directory.Text(member.Name);
     }

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/copy/ziparchive.h"
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
@@ -208,6 +210,107 @@ TEST_F(UnattendedInstallation, ARunThatCannotBeginShowsNothingAndSaysWhyInItsExi
     std::filesystem::remove(Package.Path / "setup.cfg");
     EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 1u);
     EXPECT_FALSE(Exists(Destination));
+}
+
+// custom.fil replaced by an archive of the test's own writer: setup.fil is installed first, so a failure
+// in custom.fil shows that the copy is undone as a whole.
+class UnattendedArchives : public UnattendedInstallation {
+protected:
+    void WriteCustom(const std::vector<copytest::MEMBER>& members) const {
+        ASSERT_TRUE(copytest::WriteZip(Package.File("custom.fil"), members));
+    }
+    // The copy's message as the log shows it in an unattended run, in the language library `library`.
+    std::string LoggedMessage(const char* library, int id, const std::string& file,
+                              const std::string& method) const {
+        HMODULE module = LoadLibraryExA(Package.File(library).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        char text[1024] = {};
+        const int length = module ? LoadStringA(module, static_cast<UINT>(id), text, sizeof text) : 0;
+        if (module)
+            FreeLibrary(module);
+        std::string message(text, static_cast<size_t>(length > 0 ? length : 0));
+        return Replaced(Replaced(message, "$FILE", file), "$METHOD", method);
+    }
+    // Each line of the message (those in ASCII: the log keeps its own code page) is in the log.
+    void ExpectLogged(const std::string& message) const {
+        const std::string log = Log();
+        size_t lines = 0;
+        for (const std::string& line : Split(message, '\n')) {
+            bool ascii = true;
+            for (char c : line)
+                ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+            if (line.empty() || !ascii)
+                continue;
+            ++lines;
+            EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+        }
+        EXPECT_GE(lines, 2u) << message;
+    }
+    void ExpectNothingInstalled() const {
+        EXPECT_FALSE(Exists(Destination + "\\demoapp.exe")) << "setup.fil's files are undone";
+        EXPECT_FALSE(Exists(Destination + "\\site.ini"));
+        EXPECT_EQ(Uninstall("UninstallPath"), "<absent>");
+    }
+};
+
+TEST_F(UnattendedArchives, AMemberPackedWithBzip2EndsTheRunWithFourNamingTheFileAndTheMethod) {
+    copytest::MEMBER packed{"templates/letter.odemo", "bzip2 bytes", 0, 11, 12};
+    packed.VersionNeeded = 46;
+    WriteCustom({{"site.ini", "[site]\n"}, packed});
+    ASSERT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 4u) << Log();
+    const std::string english =
+        LoggedMessage("setupenglish.dll", 3036, "templates/letter.odemo", "bzip2 (method 12)");
+    EXPECT_NE(english.find("bzip2 (method 12)"), std::string::npos) << english;
+    ExpectLogged(english);
+    ExpectNothingInstalled();
+
+    // The same in German.
+    ASSERT_EQ(RunShowingNothing("/VERYSILENT -LANG GER /DIR:" + Destination), 4u) << Log();
+    const std::string german =
+        LoggedMessage("setupgerman.dll", 3036, "templates/letter.odemo", "bzip2 (method 12)");
+    EXPECT_NE(german.find("gepackt"), std::string::npos) << german;
+    ExpectLogged(german);
+    ExpectNothingInstalled();
+}
+
+TEST_F(UnattendedArchives, AnEndRecordThatCountsFewerMembersIsADamagedPackageAndNothingStays) {
+    WriteCustom({{"site.ini", "[site]\n"}, {"templates/letter.odemo", "letter"}});
+    std::string archive = Package.Read("custom.fil");
+    const size_t end = archive.rfind("PK\x05\x06");
+    archive[end + 8] = archive[end + 10] = 1; // the second member would go missing without a word
+    Package.Write("custom.fil", archive);
+    // The listing's assertion would wait for a person; what counts here is that nothing is copied.
+    ASSERT_EQ(RunShowingNothing("/VERYSILENT /NOASSERT /DIR:" + Destination), 4u) << Log();
+    EXPECT_NE(Log().find("the package is damaged at site.ini"), std::string::npos) << Log();
+    ExpectNothingInstalled();
+}
+
+// As today's Windows tools write archives: the MS-DOS host, names in mixed case, and an old archiver's
+// upper-case name and folder marked only by its attribute.
+TEST_F(UnattendedArchives, NamesAreInstalledAndRecordedAsTheyAreWritten) {
+    copytest::MEMBER folder{"OLDDIR", "", 0, 0};
+    folder.Attributes = 0x10;
+    WriteCustom({{"site.ini", "[site]\n"},
+                 {"notes:v2.txt", "colon"},
+                 {"OLD.TXT;1", "version", 0, 0},
+                 {"DemoPad Notes.Txt", "case", 0, 0},
+                 folder,
+                 {"OLDDIR/INSIDE.TXT", "inside", 0, 0}});
+    ASSERT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u) << Log();
+    EXPECT_EQ(ReadFile(Destination + "\\notes_v2.txt"), "colon");
+    EXPECT_EQ(ReadFile(Destination + "\\old.txt"), "version");
+    EXPECT_EQ(ReadFile(Destination + "\\olddir\\inside.txt"), "inside");
+    std::vector<std::string> onDisk;
+    for (const auto& entry : std::filesystem::directory_iterator(Destination))
+        onDisk.push_back(entry.path().filename().string());
+    EXPECT_NE(std::find(onDisk.begin(), onDisk.end(), "DemoPad Notes.Txt"), onDisk.end())
+        << "the case is kept";
+    EXPECT_TRUE(std::filesystem::is_directory(Destination + "\\olddir"));
+    const std::string files = "|" + Uninstall("UninstallFiles") + "|";
+    for (const char* recorded :
+         {"|notes_v2.txt|", "|old.txt|", "|DemoPad Notes.Txt|", "|olddir/|", "|olddir/inside.txt|"})
+        EXPECT_NE(files.find(recorded), std::string::npos) << recorded << " in " << files;
+    EXPECT_EQ(files.find("notes:v2"), std::string::npos) << files;
+    EXPECT_EQ(files.find(";1"), std::string::npos) << files;
 }
 
 } // namespace

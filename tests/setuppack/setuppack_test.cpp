@@ -338,6 +338,24 @@ TEST_F(SetupPack, MissingFilesAndDamagedArchivesAreReported) {
     EXPECT_TRUE(Reports(foreign, "setup.cfg", 1, "no \"=\""));
 }
 
+// A package made by another tool with bzip2: setup cannot read the member, and the check says which and why.
+TEST_F(SetupPack, MembersPackedWithAMethodSetupCannotReadAreNamedWithTheMethod) {
+    Build();
+    std::string archive = ReadAll(Package / "setup.fil");
+    const size_t local = archive.find("app.exe") - 30;
+    const size_t central = archive.find("app.exe", local + 40) - 46;
+    ASSERT_EQ(archive.compare(local, 4, "PK\003\004"), 0);
+    ASSERT_EQ(archive.compare(central, 4, "PK\001\002"), 0);
+    archive[local + 8] = archive[central + 10] = 12;
+    archive[local + 9] = archive[central + 11] = 0;
+    std::ofstream(Package / "setup.fil", std::ios::binary) << archive;
+    const REPORT report = Check();
+    EXPECT_TRUE(Reports(report, "setup.fil", 0,
+                        "member \"app.exe\" is packed with bzip2 (method 12), which setup cannot read"))
+        << Listed(report);
+    EXPECT_EQ(report.All().size(), 1u) << Listed(report);
+}
+
 TEST_F(SetupPack, UnsafeMemberNamesAreReportedAndNeverPacked) {
     fs::create_directories(Package);
     ZIPWRITER zip;

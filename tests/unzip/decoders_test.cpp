@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <random>
@@ -60,11 +61,11 @@ DecodeResult Decode(const ZipEntry& e, const std::string& compressed, OutputSink
 }
 
 const char* const kSampleArchives[] = {
-    "legacy/store.zip",          "legacy/shrink.zip",     "legacy/reduce1.zip",
-    "legacy/reduce2.zip",        "legacy/reduce3.zip",    "legacy/reduce4.zip",
-    "legacy/implode-4k.zip",     "legacy/implode-8k.zip", "legacy/implode-4k-lit.zip",
-    "legacy/implode-8k-lit.zip", "legacy/deflate.zip",    "pkzip/pk1-shrink.zip",
-    "pkzip/pk1-reduce.zip",      "pkzip/pk1-implode.zip", "pkzip/SCRNC102.ZIP",
+    "legacy/store.zip",          "legacy/shrink.zip",       "legacy/reduce1.zip",
+    "legacy/reduce2.zip",        "legacy/reduce3.zip",      "legacy/reduce4.zip",
+    "legacy/implode-4k.zip",     "legacy/implode-8k.zip",   "legacy/implode-4k-lit.zip",
+    "legacy/implode-8k-lit.zip", "legacy/deflate.zip",      "pkzip/pk1-shrink.zip",
+    "pkzip/pk1-reduce.zip",      "pkzip/pk1-implode.zip",   "pkzip/SCRNC102.ZIP",
     "zip64/7z-deflate64.zip",    "zip64/zip64-records.zip",
 };
 
@@ -214,4 +215,49 @@ TEST(DamagedStreams, OutputBeyondTheDeclaredSizeIsRefused) {
         EXPECT_EQ(Decode(m.entry, m.compressed, sink).status, DecodeStatus::WriteFailed);
         EXPECT_LE(sink.bytes.size(), 100u);
     }
+}
+
+namespace {
+
+// Hands out the data in pieces of `chunk` bytes (0: all at once), as archives are read in buffers.
+class ChunkedSource : public ByteSource {
+public:
+    ChunkedSource(const std::string& data, size_t chunk) : data_(data), chunk_(chunk ? chunk : data.size()) {}
+    size_t NextChunk(const uint8_t*& data) override {
+        const size_t n = std::min(chunk_, data_.size() - position_);
+        data = reinterpret_cast<const uint8_t*>(data_.data()) + position_;
+        position_ += n;
+        return n;
+    }
+
+private:
+    const std::string& data_;
+    size_t chunk_;
+    size_t position_ = 0;
+};
+
+const size_t kChunkSizes[] = {1, 7, 4096, 0};
+
+} // namespace
+
+// However the compressed bytes arrive, every decoder gives the same output.
+TEST(ChunkedInput, EveryDecoderGivesTheSameBytesInChunksOf1And7And4096AndWhole) {
+    std::set<unsigned> methods;
+    for (const char* path : kSampleArchives) {
+        for (const RawMember& m : RawMembers(ZipData(path))) {
+            for (size_t chunk : kChunkSizes) {
+                ChunkedSource source(m.compressed, chunk);
+                MemorySink sink(m.entry.uncompressedSize);
+                const DecodeResult result =
+                    DecodeMethod(m.entry.method, m.entry.flags, source, sink, m.entry.uncompressedSize);
+                ASSERT_EQ(result.status, DecodeStatus::Ok)
+                    << path << " " << m.entry.name << " chunk " << chunk;
+                EXPECT_EQ(sink.bytes.size(), m.entry.uncompressedSize) << m.entry.name << " chunk " << chunk;
+                EXPECT_EQ(Crc32::Of(sink.bytes.data(), sink.bytes.size()), m.entry.crc)
+                    << path << " " << m.entry.name << " chunk " << chunk;
+            }
+            methods.insert(m.entry.method);
+        }
+    }
+    EXPECT_EQ(methods, (std::set<unsigned>{0, 1, 2, 3, 4, 5, 6, 8, 9}));
 }

@@ -62,6 +62,13 @@ ARCHIVESUMMARY CheckArchive(const std::string& folder, const std::string& name, 
             report.Add(name, 0,
                        "member \"" + entry.name +
                            "\" has an unsafe name: setup does not write it below the destination");
+        const std::string method = MethodNotDecoded(entry);
+        if (!method.empty()) {
+            report.Add(name, 0,
+                       "member \"" + entry.name + "\" is packed with " + method +
+                           ", which setup cannot read: setup stops copying there");
+            continue;
+        }
         messages.Clear();
         DISCARDSINK sink;
         const int tested = archive.Test(i, sink);
