@@ -10,6 +10,7 @@
 #include "setup/hooklibrary.h"
 #include "setup/install.h"
 #include "setup/res/messages.h"
+#include "setup/runmode.h"
 #include "setup/uninstall.h"
 #include "setup/verbs.h"
 
@@ -37,6 +38,11 @@ int RunMode(const STRING& programpath) {
 } // namespace
 
 int SetupMain(int argc, char** argv) {
+    // Nobody is there to answer an assertion's box: it is logged and written to "assert.log", and the run
+    // goes on with the safe result.
+    const RUNMODE mode = ReadRunMode();
+    if (mode.Unattended() || mode.AnswersByDefault())
+        SetAssertSilent(true);
     InitApplication(argc > 0 ? argv[0] : nullptr, "setup", "1.00", nullptr);
     LogPrintf("SETUP::SetupMain %s %s runs, gLocale= %d, language suffix '%s'\n", gAppName.Text(),
               gAppVersion.Text(), gLocale, OSYS::GetStringFromResource(IDS_LANGUAGE_SUFFIX).Text());
