@@ -95,6 +95,19 @@ bool IsCommandLineOnly(const STRING& name) {
     return false;
 }
 
+// The user's temporary folder; empty when the environment names none.
+STRING UserTempFolder() {
+    for (const char* name : {"TEMP", "TMPDIR"}) {
+        if (const char* value = std::getenv(name))
+            return STRING(value);
+    }
+#if defined(_WIN32)
+    return STRING("");
+#else
+    return STRING("/tmp");
+#endif
+}
+
 } // namespace
 
 // ---- Command line -----------------------------------------------------------------------------------------
@@ -352,8 +365,7 @@ void AcquireArguments(const ARGUMENTSOURCE& source) {
     }
 
     const ARGUMENTFILES files = ArgumentFileNames(programpath, gAppDir, gStartDir);
-    const char* tempvalue = std::getenv("TEMP");
-    const STRING temp(tempvalue ? tempvalue : "");
+    const STRING temp = UserTempFolder();
     for (int f = 0; f < files.Count; ++f) {
         if (!FileExists(files.Names[f]))
             continue;

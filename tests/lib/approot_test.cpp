@@ -301,7 +301,8 @@ TEST_F(ArgumentAcquisition, FileNameCandidates) {
 }
 
 TEST_F(ArgumentAcquisition, LoggingSwitchesInFilesExceptForAService) {
-    const fs::path log = Scratch.File("from-file.log");
+    // Beside the argument file: the only place, with TEMP, where a log it asks for may go.
+    const fs::path log = AppDir / "from-file.log";
     WriteWholeFile((AppDir / "commandline.ini").string(), "/LOGIT:" + log.string() + "\n");
 
     Acquire({}, "service.exe");
