@@ -4,12 +4,14 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
+#include "lib/ownedpath.h"
 #include "lib/textcodec.h"
 
 STRINGARRAY gArgs(STRINGARRAY::DefaultGrowBy);
@@ -70,6 +72,40 @@ STRINGARRAY ReadArgumentFile(const STRING& name) {
 bool IsSwitchWithPrefix(const STRING& argument, const char* name) {
     return argument.Length() >= 1 && (argument[0] == '/' || argument[0] == '-') &&
            StartsWithNoCase(argument.c_str() + 1, name);
+}
+
+// The switch name of argument ("/NAME:value", "-NAME"): the text after the mark up to a colon.
+STRING SwitchName(const STRING& argument) {
+    if (argument.Length() < 2 || (argument[0] != '/' && argument[0] != '-'))
+        return STRING();
+    const char* name = argument.c_str() + 1;
+    const char* colon = std::strchr(name, ':');
+    STRING result;
+    result.Append(name, colon ? static_cast<int>(colon - name) : -1);
+    return result;
+}
+
+// What an argument file may not ask for: the action of the run, and where the program works.
+bool IsCommandLineOnly(const STRING& name) {
+    for (const char* only : {"ADMIN", "WRITEREG", "WRITEHEXREG", "DELETEREG", "COPYFILE", "DELETEFILE",
+                             "REMOVE", "FINAL", "ORDER", "AUTODIR"}) {
+        if (EqualsNoCase(name.Text(), only))
+            return true;
+    }
+    return false;
+}
+
+// The user's temporary folder; empty when the environment names none.
+STRING UserTempFolder() {
+    for (const char* name : {"TEMP", "TMPDIR"}) {
+        if (const char* value = std::getenv(name))
+            return STRING(value);
+    }
+#if defined(_WIN32)
+    return STRING("");
+#else
+    return STRING("/tmp");
+#endif
 }
 
 } // namespace
@@ -272,6 +308,39 @@ ARGUMENTFILES ArgumentFileNames(const char* programpath, const STRING& appdir, c
     return files;
 }
 
+STRING ArgumentFileLine(const STRING& argument, const STRING& folder, const STRING& temp) {
+    const STRING name = SwitchName(argument);
+    if (!name.NotNull())
+        return argument;
+    if (IsCommandLineOnly(name))
+        return STRING();
+    if (!EqualsNoCase(name.Text(), "LOGIT") && !EqualsNoCase(name.Text(), "LOGITKEEP") &&
+        !EqualsNoCase(name.Text(), "LOGITHARD"))
+        return argument;
+    STRING file = argument.Mid(name.Length() + 1);
+    if (file.NotEmpty() && file[0] == ':')
+        file.CutLeft(1);
+    if (EqualsNoCase(file.Text(), "STDERR") || EqualsNoCase(file.Text(), "CONSOLE"))
+        return argument;
+    // A log without a name would go to the user's documents, a unique one to the program's folder.
+    if (file.IsEmpty() || EqualsNoCase(file.Text(), "UNIQUE"))
+        file = "logit.log";
+    STRING full;
+    if (IsNameBelow(file.Text())) {
+        if (!JoinBelow(folder, file, &full))
+            return STRING();
+#if !defined(_WIN32)
+        full.Replace("\\", "/");
+#endif
+    } else if (!HasParentComponent(file) &&
+               (IsAtOrBelow(file, folder) || (temp.NotEmpty() && IsAtOrBelow(file, temp)))) {
+        full = file;
+    } else {
+        return STRING();
+    }
+    return "/" || name || ":" || full;
+}
+
 // ---- Acquisition ------------------------------------------------------------------------------------------
 
 void AcquireArguments(const ARGUMENTSOURCE& source) {
@@ -296,14 +365,31 @@ void AcquireArguments(const ARGUMENTSOURCE& source) {
     }
 
     const ARGUMENTFILES files = ArgumentFileNames(programpath, gAppDir, gStartDir);
+    const STRING temp = UserTempFolder();
     for (int f = 0; f < files.Count; ++f) {
         if (!FileExists(files.Names[f]))
             continue;
         const STRINGARRAY lines = ReadArgumentFile(files.Names[f]);
+        const STRING folder = DirectoryOf(files.Names[f].Text());
         for (int i = 0; i < lines.Count(); ++i) {
+            const STRING& line = *lines.Get(i);
+            const STRING argument = ArgumentFileLine(line, folder, temp);
+            if (!argument.NotNull()) {
+                LogPrintf("ORVIKAPP %s: '%s' ignored, only the command line may ask for it\n",
+                          files.Names[f].Text(), line.Text());
+                // "-NAME value": the value goes with it.
+                if (line[0] == '-' && !line.Find(":") && i + 1 < lines.Count() &&
+                    lines.Get(i + 1)->Length() > 0 && (*lines.Get(i + 1))[0] != '/' &&
+                    (*lines.Get(i + 1))[0] != '-')
+                    ++i;
+                continue;
+            }
+            // Levels alone would open the log in the user's documents: it opens beside the file instead.
+            if (!service && StartsWithNoCase(argument.Text() + 1, "LOG:") && !LogitActive())
+                LogitOption(ArgumentFileLine("/LOGIT", folder, temp).Text());
             if (!service)
-                LogitOption(lines.Get(i)->c_str());
-            gArgs.Append(*lines.Get(i));
+                LogitOption(argument.c_str());
+            gArgs.Append(argument);
         }
         LogPrintf("ORVIKAPP processing of %s done\n", files.Names[f].Text());
     }

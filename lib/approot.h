@@ -26,10 +26,10 @@ int SplitCommandLine(char* text, const char* programpath, char** slots, int maxi
 
 // What argument acquisition needs to know about the process.
 struct ARGUMENTSOURCE {
-    STRING ProgramPath;               // full path of the program file
-    int Count = 0;                    // command-line arguments, program name first
+    STRING ProgramPath; // full path of the program file
+    int Count = 0;      // command-line arguments, program name first
     char** Vector = nullptr;
-    int DefaultLanguage = 9;          // primary language of the user (Windows language identifier)
+    int DefaultLanguage = 9; // primary language of the user (Windows language identifier)
 };
 
 // Fills gStartDir, gAppDir (which becomes the working directory), gAppName, gMainThreadId, the program
@@ -59,6 +59,15 @@ struct ARGUMENTFILES {
     STRING Names[4];
 };
 ARGUMENTFILES ArgumentFileNames(const char* programpath, const STRING& appdir, const STRING& startdir);
+
+// An argument file lies in a folder others may write to: what it may say is limited. argument is one of its
+// lines, folder the file's own folder, temp the user's temporary folder. Returns the argument to use:
+// - null for a switch only the real command line may give (the command verbs, "REMOVE", "FINAL", "ORDER",
+//   "AUTODIR");
+// - for a log switch, its file joined to folder when relative or missing ("logit.log"); null when it names
+//   a file that is neither below folder nor below temp;
+// - any other argument as it is.
+STRING ArgumentFileLine(const STRING& argument, const STRING& folder, const STRING& temp);
 
 // Language identifier named by a "LANG" value ("GER", "ENGL", "FRENCH", "HUNGARIAN", case ignored), or
 // defaultlanguage for anything else, including a null value.

@@ -32,7 +32,8 @@ void PrepareHeap() {
         return;
     }
     ULONG lowfragmentation = 2;
-    setinformation(GetProcessHeap(), HeapCompatibilityInformation, &lowfragmentation, sizeof lowfragmentation);
+    setinformation(GetProcessHeap(), HeapCompatibilityInformation, &lowfragmentation,
+                   sizeof lowfragmentation);
 }
 
 // The top-level window that contains window: message boxes must be owned by it, not by a control.
@@ -60,6 +61,7 @@ int ShowMessageBox(const char* kind, void* window, const char* title, const char
 } // namespace
 
 int AppProcessEntry(void* instance, APPMAIN appmain) {
+    RestrictLibrarySearch();
     gInstance = instance;
     gResourceModule = instance;
 
@@ -106,7 +108,8 @@ int AppEntry(int argc, char** argv, APPMAIN appmain) {
     return result;
 }
 
-bool InitApplication(const char* programpath, const char* name, const char* version, const char* displayname) {
+bool InitApplication(const char* programpath, const char* name, const char* version,
+                     const char* displayname) {
     SetApplicationIdentity(name, version, displayname);
     const STRING base = AdjustDevelopmentDir(DirectoryOf(programpath)) || "\\" || name;
 

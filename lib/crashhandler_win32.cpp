@@ -78,7 +78,7 @@ void CRASHREPORT::Make() const {
     const STRING desktop = WithoutTrailingSeparator(OSYS::GetSystemPath(OSYS::SYSTEMPATH_DESKTOP));
     const CRASHDUMPKIND kind = CrashDumpKindFor(CrashHandlerLevel());
 
-    LIBRARYHANDLE dbghelp(LoadLibraryA("dbghelp.dll"));
+    LIBRARYHANDLE dbghelp(LoadSystemLibrary("dbghelp.dll"));
     const auto writedump = dbghelp ? reinterpret_cast<MINIDUMPWRITEDUMP>(reinterpret_cast<void*>(
                                          GetProcAddress(dbghelp.get(), "MiniDumpWriteDump")))
                                    : nullptr;

@@ -8,6 +8,7 @@
 
 #include "lib/scopedhandle.h"
 #include "lib/strings.h"
+#include "lib/systemlibrary.h"
 
 // <windows.h> maps these names to their A/W variants; the OSYS functions keep the plain names.
 #ifdef GetUserName
@@ -256,7 +257,8 @@ private:
 };
 
 // A dynamically loaded library with one looked-up function, freed when the object goes. Every step is
-// logged; a quiet library does not log its look-ups.
+// logged; a quiet library does not log its look-ups. A name without a path is a system library, loaded from
+// the system folder only; any other library is named by its full path.
 class DLLINTERFACE {
 public:
     DLLINTERFACE(const char* dllname, const char* function = nullptr, bool quiet = false);

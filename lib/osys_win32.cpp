@@ -313,6 +313,16 @@ STRING GetStringFromResource(int id, void* module) {
 // ---------------------------------------------------------------------------------------------------------
 // Programs
 
+namespace {
+// A program text that is a whole file name rather than a program followed by its arguments.
+bool NamesProgramFile(const STRING& text) {
+    if (EndsWithNoCase(text, ".exe") || EndsWithNoCase(text, ".com"))
+        return true;
+    const DWORD attributes = GetFileAttributesA(text.Text());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+} // namespace
+
 STARTCOMMAND PrepareStart(const char* program, const char* arguments, int flags) {
     STARTCOMMAND start{STRING(), SW_SHOWNORMAL};
     if (flags & START_HIDDEN)
@@ -329,9 +339,11 @@ STARTCOMMAND PrepareStart(const char* program, const char* arguments, int flags)
         start.ShowState = SW_HIDE;
         prog.CutLeft(1);
     }
+    const bool quoted = prog.Length() > 0 && prog[0] == '"';
     if (arguments != nullptr && *arguments != '\0')
-        start.CommandLine.Printf(prog.Length() > 0 && prog[0] == '"' ? "%s %s" : "\"%s\" %s", prog.Text(),
-                                 arguments);
+        start.CommandLine.Printf(quoted ? "%s %s" : "\"%s\" %s", prog.Text(), arguments);
+    else if (!quoted && prog.Find(" ") && NamesProgramFile(prog))
+        start.CommandLine.Printf("\"%s\"", prog.Text()); // else "C:\Program.exe" would be tried first
     else
         start.CommandLine = prog;
     start.CommandLine.Truncate(MaxCommandLine);
@@ -763,6 +775,34 @@ bool RAISETHREADPRIORITY::SetPriority(int priority) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Libraries
+
+void RestrictLibrarySearch() {
+    // Looked up: systems without the call have no such search flags either, and then at least the current
+    // folder leaves the search.
+    using SETDEFAULTDLLDIRECTORIES = BOOL(WINAPI*)(DWORD);
+    const auto restrict = reinterpret_cast<SETDEFAULTDLLDIRECTORIES>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "SetDefaultDllDirectories")));
+    if (restrict == nullptr || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        SetDllDirectoryA("");
+}
+
+HINSTANCE__* LoadSystemLibrary(const char* name) {
+    if (name == nullptr || std::strpbrk(name, "\\/:") != nullptr)
+        return nullptr;
+    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
+        return module;
+    // Without the search flags (older systems): the full path in the system folder.
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    const STRING path = STRING(folder) || "\\" || name;
+    return LoadLibraryA(path.Text());
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // DLLINTERFACE
 
 DLLINTERFACE::DLLINTERFACE(const char* dllname, const char* function, bool quiet) : Quiet(quiet) {
@@ -781,7 +821,8 @@ bool DLLINTERFACE::Load(const char* dllname, const char* function) {
     LogPrintf("DLLINTERFACE::Load %s %s\n", dllname ? dllname : "<NULL>", function ? function : "<NULL>");
     Unload();
     if (dllname != nullptr) {
-        Library.reset(LoadLibraryA(dllname));
+        const bool bare = std::strpbrk(dllname, "\\/:") == nullptr;
+        Library.reset(bare ? LoadSystemLibrary(dllname) : LoadLibraryA(dllname));
         std::snprintf(DllName, sizeof(DllName), "%s", dllname);
     }
     bool ok = IsLoaded();

@@ -6,8 +6,8 @@
 
 class HOOKLIBRARY {
 public:
-    // Loads "SETUPHOOK" by its plain name, so that the system's search order applies (the program's folder
-    // first). Without a library the entry points keep what they had.
+    // Loads "SETUPHOOK.dll" by its full path in the program's own folder, never through the search path (the
+    // current folder, PATH). Without a library the entry points keep what they had.
     HOOKLIBRARY();
     // Switches both entry points off before the library goes: nothing may call into a released library.
     ~HOOKLIBRARY();

@@ -1,13 +1,18 @@
 #include "setup/hooklibrary.h"
 
+#include "lib/filename.h"
 #include "lib/orvik.h"
 #include "setup/setuphooks.h"
 
 namespace {
-const char* const HOOK_LIBRARY_NAME = "SETUPHOOK";
+const char* const HOOK_LIBRARY_NAME = "SETUPHOOK.dll";
+
+STRING HookLibraryPath() {
+    return FILENAME("<self>").Path() || "\\" || HOOK_LIBRARY_NAME;
+}
 } // namespace
 
-HOOKLIBRARY::HOOKLIBRARY() : Library(HOOK_LIBRARY_NAME, nullptr, false) {
+HOOKLIBRARY::HOOKLIBRARY() : Library(HookLibraryPath().Text(), nullptr, false) {
     if (!Library.IsLoaded()) {
         LogPrintf("SETUP::HOOKLIBRARY no hook library: the built-in hooks stay\n");
         return;

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <ctime>
+#include <memory>
+#include <utility>
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
@@ -87,21 +89,31 @@ private:
         LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
     }
 
-    // Both archives in order; false when the user gave up on a member or the package is damaged.
+    // Both archives in order; false when the user gave up on a member or the package is damaged. Both
+    // directories are read before the first file is written: a damaged package installs nothing.
     bool ExtractArchives() {
         Config["AskOverwrite"].MakeNotNull();
         Config["ProtectedFiles"].MakeNotNull();
-        if (!ExtractArchive("setup.fil", Config["AskOverwrite"], Config["ProtectedFiles"], true))
-            return false;
+        auto ask = [this](const STRING& subject) { return AskOverwrite(subject); };
+        UNZIPPER product("setup.fil", Config["AskOverwrite"], Config["ProtectedFiles"], ask);
+        std::unique_ptr<UNZIPPER> custom;
         if (FILENAME("custom.fil").Exists())
-            return ExtractArchive("custom.fil", STRING(NO_POLICY_LIST), STRING(NO_POLICY_LIST), false);
-        return true;
+            custom =
+                std::make_unique<UNZIPPER>("custom.fil", STRING(NO_POLICY_LIST), STRING(NO_POLICY_LIST), ask);
+        for (const auto& [archive, name] : {std::pair<UNZIPPER*, const char*>{&product, "setup.fil"},
+                                            std::pair<UNZIPPER*, const char*>{custom.get(), "custom.fil"}}) {
+            if (archive != nullptr && !archive->IsReadable()) {
+                State.Copy = COPYOUTCOME::Failed;
+                TellArchiveDamaged(name);
+                return false;
+            }
+        }
+        if (!ExtractArchive(product, "setup.fil", true))
+            return false;
+        return !custom || ExtractArchive(*custom, "custom.fil", false);
     }
 
-    bool ExtractArchive(const char* name, const STRING& askoverwrite, const STRING& protectedfiles,
-                        bool showprogress) {
-        UNZIPPER archive(name, askoverwrite, protectedfiles,
-                         [this](const STRING& subject) { return AskOverwrite(subject); });
+    bool ExtractArchive(UNZIPPER& archive, const char* name, bool showprogress) {
         archive.SetBeforeWrite(
             [this](const STRING& member) { return Journal.BeforeFile(member, MemberSize); }); // rollback
         const int64_t total = archive.GetTotalSize();

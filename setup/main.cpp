@@ -11,6 +11,7 @@
 #include "setup/install.h"
 #include "setup/res/messages.h"
 #include "setup/switchaliases.h"
+#include "setup/runmode.h"
 #include "setup/uninstall.h"
 #include "setup/verbs.h"
 
@@ -40,6 +41,11 @@ int RunMode(const STRING& programpath) {
 int SetupMain(int argc, char** argv) {
     // Before the language library is loaded: "/LANG=" chooses it as "/LANG:" does.
     ApplySwitchAliases();
+    // Nobody is there to answer an assertion's box: it is logged and written to "assert.log", and the run
+    // goes on with the safe result.
+    const RUNMODE mode = ReadRunMode();
+    if (mode.Unattended() || mode.AnswersByDefault())
+        SetAssertSilent(true);
     InitApplication(argc > 0 ? argv[0] : nullptr, "setup", "1.00", nullptr);
     LogPrintf("SETUP::SetupMain %s %s runs, gLocale= %d, language suffix '%s'\n", gAppName.Text(),
               gAppVersion.Text(), gLocale, OSYS::GetStringFromResource(IDS_LANGUAGE_SUFFIX).Text());

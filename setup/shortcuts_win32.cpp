@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <io.h>
 #include <string>
+#include <vector>
 #include <objbase.h>
 #include <shlobj.h>
 // After the COM headers, which it builds on.
@@ -84,15 +85,32 @@ void MakeParentFolder(const STRING& path) {
         MakeDirectoryPath(parent.Text());
 }
 
-// The program a link starts: "%PATH%\name" becomes the full path of that library when the system finds it;
+// Where the system looks for a library or program named without a folder, less the program's own folder and
+// the current one: a name found there would be a file anybody may have put beside the package.
+STRING SystemSearchPath() {
+    char system[MAX_PATH] = {}, windows[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    STRING path = STRING(system) || ";" || windows;
+    const DWORD length = GetEnvironmentVariableA("PATH", nullptr, 0);
+    if (length > 0) {
+        std::vector<char> value(length);
+        if (GetEnvironmentVariableA("PATH", value.data(), length) > 0)
+            path = path || ";" || value.data();
+    }
+    return path;
+}
+
+// The program a link starts: "%PATH%\name" becomes the full path of that library or program when the search
+// path holds it, found without loading it (a library's start code would run in this elevated process);
 // the "*" and "#" marks go.
 STRING ResolveTarget(const SHORTCUTENTRY& entry) {
     STRING target = entry.Target;
     if (!entry.IsDesktopEntry() && entry.IsOnSearchPath()) {
-        const STRING library = target.Mid(7);
-        const LIBRARYHANDLE module(LoadLibraryA(library.Text()));
+        const STRING name = target.Mid(7);
         char full[257] = {};
-        if (module && GetModuleFileNameA(module.get(), full, 256) > 0)
+        const DWORD length = SearchPathA(SystemSearchPath().Text(), name.Text(), ".dll", 256, full, nullptr);
+        if (length > 0 && length < 256)
             target = full;
     }
     while (target.Length() > 0 && (target[0] == '*' || target[0] == '#'))

@@ -1,5 +1,5 @@
 // The uninstall driver: what setup.exe does when the uninstall entry starts it with "-remove KEY". The first
-// pass asks, copies the program and its language libraries into a fresh folder below "TEMP" and starts that
+// pass asks, copies the program and its libraries into a fresh, private folder below "TEMP" and starts that
 // copy with "-final"; the final pass runs the uninstall wizard (feedback, removal options, removal) from
 // there, so that every file of the installation folder can go.
 #pragma once
@@ -35,25 +35,34 @@ void BuildUninstallSteps(SETUPSTEP (&steps)[UNINSTALL_STEP_COUNT]);
 // when the entry has none).
 void ReadUninstallIdentity(UNINSTALLSTATE& state);
 
-// The files the first pass copies for the final pass: the program itself and the "setup*.dll" libraries of
-// the install folder. Fewer than two libraries: no copy (an uninstall then runs where it is).
+// The files the first pass copies for the final pass: the program itself, the "setup*.dll" libraries of the
+// install folder and its hook library "SETUPHOOK.dll" when there is one. Fewer than two "setup*.dll" (the
+// hook counts): no copy (an uninstall then runs where it is).
 struct FINALPASSFILES {
     STRING Program;
-    std::vector<STRING> Libraries;
-    bool Enough() const { return Libraries.size() >= 2; }
+    std::vector<STRING> Libraries; // "setup*.dll" but the hook
+    STRING Hook;                   // empty without a hook library
+    bool Enough() const { return Libraries.size() + (Hook.NotEmpty() ? 1 : 0) >= 2; }
 };
 FINALPASSFILES CollectFinalPassFiles(const STRING& programpath, const STRING& installpath);
 
-// A new, empty folder of its own below temp for the final pass ("<temp>\OrvikUninstall-<n>"); empty when
-// none could be made.
+// A new, empty folder below temp for the final pass ("<temp>\OrvikUninstall-<suffix>") that only the current
+// user, the Administrators and SYSTEM may write to; empty when none could be made.
 STRING MakeFinalPassFolder(const STRING& temp);
 
-// Copies the files into folder under their own names. False when any copy failed.
+// Copies the files into folder under their own names, none over a file that is there already. False when any
+// copy failed.
 bool CopyFinalPassFiles(const FINALPASSFILES& files, const STRING& folder);
 
-// Final pass: the program's own copy and the language libraries beside it are deleted at the next restart,
-// and the folder with them, when the program runs from a folder that the first pass made below temp.
-// Returns how many requests were made.
+// True for a folder that the first pass makes: directly below temp, named "OrvikUninstall-...".
+bool IsFinalPassFolder(const STRING& folder, const STRING& temp);
+
+// Removes at once the files of a final-pass folder and the folder (the copy or the start failed); nothing
+// when folder is no final-pass folder. Returns how many were removed.
+int RemoveFinalPassFolder(const STRING& folder, const STRING& temp);
+
+// Final pass: every file of the folder the program runs from, and the folder, are deleted at the next
+// restart, when that folder is one that the first pass made below temp. Returns how many requests were made.
 int ScheduleFinalPassCleanup(const STRING& programpath, const STRING& temp);
 
 // Page functions of the uninstall wizard.

@@ -10,6 +10,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "lib/privatefolder.h"
 #include "lib/winhandles.h"
 #include "setup/deletionguard.h"
 #include "setup/exitcodes.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr const char* MUTEX_PREFIX = "Orvik_Uninstall_";
 constexpr const char* FINAL_PASS_FOLDER = "OrvikUninstall-";
+constexpr const char* HOOK_LIBRARY_FILE = "SETUPHOOK.dll";
 constexpr const char* APP_PATHS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 // A final pass started by a first pass that is still ending waits this long for its mutex.
 constexpr int FINAL_PASS_MUTEX_WAIT_MS = 10000;
@@ -43,16 +45,21 @@ STRING ReadEntryText(REGISTRY& entry, const char* value) {
     return STRING(text.c_str());
 }
 
-// The named mutex that keeps two uninstalls of one product apart, held until the process ends. Null when
-// another process holds it still after waitms.
-std::unique_ptr<MUTEXSEM> AcquireUninstallMutex(const STRING& appname, int waitms) {
+// The named mutex that keeps two uninstalls of one product apart, held until the process ends. None when
+// another process holds it still after waitms, and none when the name is taken by an object of another kind
+// or no mutex can be made: whoever holds the name may be an uninstall too, and never is this one.
+KERNELHANDLE AcquireUninstallMutex(const STRING& appname, int waitms) {
     const STRING name = MUTEX_PREFIX || appname;
     for (int waited = 0;; waited += MUTEX_POLL_MS) {
-        auto mutex = std::make_unique<MUTEXSEM>(false, name.Text());
-        if (!mutex->AlreadyExisted())
+        KERNELHANDLE mutex(CreateMutexA(nullptr, FALSE, name.Text()));
+        const DWORD error = GetLastError();
+        if (mutex && error != ERROR_ALREADY_EXISTS)
             return mutex;
+        if (!mutex)
+            LogPrintf("SETUP::RunUninstall no mutex %s: %s\n", name.Text(),
+                      OSYS::GetLastErrorString(error).Text());
         if (waited >= waitms)
-            return nullptr;
+            return KERNELHANDLE();
         OSYS::Sleep(MUTEX_POLL_MS);
     }
 }
@@ -80,8 +87,12 @@ STRING CopyForFinalPass(const STRING& programpath, const UNINSTALLSTATE& state) 
         return STRING();
     }
     const STRING folder = MakeFinalPassFolder(temp);
-    if (folder.IsEmpty() || !CopyFinalPassFiles(files, folder))
+    if (folder.IsEmpty())
         return STRING();
+    if (!CopyFinalPassFiles(files, folder)) {
+        RemoveFinalPassFolder(folder, temp);
+        return STRING();
+    }
     return folder;
 }
 
@@ -114,8 +125,8 @@ STRING UnattendedSwitches(const STRING& logfile) {
 // started the uninstall sees it end only when the removal has ended. The final pass takes the uninstall
 // mutex itself, so this pass gives it up first and takes it back when the final pass cannot start. Returns
 // the final pass's exit code; SETUP_EXIT_SUCCESS with *started false when it did not start.
-SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& state,
-                                  std::unique_ptr<MUTEXSEM>& mutex, bool* started) {
+SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& state, KERNELHANDLE& mutex,
+                                  bool* started) {
     const STRING logfile = LogitFileName();
     const STRING switches = UnattendedSwitches(logfile);
     // A process's current folder cannot be deleted: this one must not keep the install folder while it waits.
@@ -139,6 +150,7 @@ SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& st
     if (logfile.NotEmpty())
         LogitOption(("/LOGITKEEP:" || logfile).Text());
     if (!*started) {
+        RemoveFinalPassFolder(folder, TempFolder());
         mutex = AcquireUninstallMutex(state.AppName, 0);
         return mutex ? SETUP_EXIT_SUCCESS : SETUP_EXIT_CANNOT_START;
     }
@@ -277,36 +289,38 @@ FINALPASSFILES CollectFinalPassFiles(const STRING& programpath, const STRING& in
         return files;
     FILEFIND find((installpath || "\\setup*.dll").Text());
     for (bool found = find.Found(); found; found = find.Next()) {
-        if (!find.IsDirectory())
+        if (!find.IsDirectory() && !SameFileName(find.Name(), HOOK_LIBRARY_FILE))
             files.Libraries.push_back(find.FullPath());
     }
+    // The final pass loads its hook from its own folder, as every run does.
+    const STRING hook = NormalFolder(installpath) || "\\" || HOOK_LIBRARY_FILE;
+    const DWORD attributes = GetFileAttributesA(hook.Text());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        files.Hook = hook;
     return files;
 }
 
 STRING MakeFinalPassFolder(const STRING& temp) {
-    // A name nobody else holds: created here, so no other process can have put a library into it.
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        STRING folder;
-        folder.Printf("%s\\%s%lu-%u", NormalFolder(temp).Text(), FINAL_PASS_FOLDER,
-                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
-        if (CreateDirectoryA(folder.Text(), nullptr))
-            return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    LogPrintf("SETUP::RunUninstall no folder for the final pass below %s\n", temp.Text());
-    return STRING();
+    // A folder nobody else held before, and nobody but this user, the Administrators and SYSTEM may write to:
+    // TEMP may be C:\Windows\Temp, where every user can put a library or an argument file.
+    const STRING folder = CreatePrivateFolder(NormalFolder(temp), FINAL_PASS_FOLDER);
+    if (folder.IsEmpty())
+        LogPrintf("SETUP::RunUninstall no folder for the final pass below %s\n", temp.Text());
+    return folder;
 }
 
 bool CopyFinalPassFiles(const FINALPASSFILES& files, const STRING& folder) {
     bool ok = true;
     std::vector<STRING> all{files.Program};
     all.insert(all.end(), files.Libraries.begin(), files.Libraries.end());
+    if (files.Hook.NotEmpty())
+        all.push_back(files.Hook);
     for (const STRING& file : all) {
         FILENAME source;
         source = file;
         const STRING target = folder || "\\" || source.Name();
-        const bool copied = CopyFileA(source.Text(), target.Text(), FALSE) != 0;
+        // Never over a file that is there already: only this pass puts files into its folder.
+        const bool copied = CopyFileA(source.Text(), target.Text(), TRUE) != 0;
         LogPrintf("SETUP::RunUninstall copy %s to %s: %s\n", source.Text(), target.Text(),
                   copied ? "done" : OSYS::GetLastErrorString().Text());
         ok = ok && copied;
@@ -314,33 +328,54 @@ bool CopyFinalPassFiles(const FINALPASSFILES& files, const STRING& folder) {
     return ok;
 }
 
+bool IsFinalPassFolder(const STRING& folder, const STRING& temp) {
+    FILENAME path;
+    path = folder;
+    return temp.NotEmpty() && FILENAME(temp).IsDirectory() &&
+           StringCompareNoCase(NormalFolder(path.Path()).Text(), NormalFolder(temp).Text()) == 0 &&
+           path.Name().iPos(FINAL_PASS_FOLDER) == 0;
+}
+
+std::vector<STRING> FinalPassFolderFiles(const STRING& folder) {
+    std::vector<STRING> files;
+    FILEFIND find((folder || "\\*").Text());
+    for (bool found = find.Found(); found; found = find.Next()) {
+        if (!find.IsDirectory() && !find.IsLink())
+            files.push_back(find.FullPath());
+    }
+    return files;
+}
+
+int RemoveFinalPassFolder(const STRING& folder, const STRING& temp) {
+    if (!IsFinalPassFolder(folder, temp))
+        return 0;
+    int removed = 0;
+    for (const STRING& file : FinalPassFolderFiles(folder))
+        removed += DeleteFileA(file.Text()) ? 1 : 0;
+    removed += RemoveDirectoryA(folder.Text()) ? 1 : 0;
+    LogPrintf("SETUP::RunUninstall final-pass folder %s removed (%d)\n", folder.Text(), removed);
+    return removed;
+}
+
 int ScheduleFinalPassCleanup(const STRING& programpath, const STRING& temp) {
     FILENAME program;
     program = programpath;
     const STRING folder = program.Path();
-    FILENAME parent;
-    parent = folder;
     // Only a folder of the first pass's making, directly below TEMP: never TEMP itself or anything else.
-    const bool ours =
-        temp.NotEmpty() && FILENAME(temp).IsDirectory() &&
-        StringCompareNoCase(NormalFolder(parent.Path()).Text(), NormalFolder(temp).Text()) == 0 &&
-        parent.Name().iPos(FINAL_PASS_FOLDER) == 0;
-    if (!ours) {
+    if (!IsFinalPassFolder(folder, temp)) {
         LogPrintf("SETUP::RunUninstall %s does not run from a final-pass folder: nothing scheduled\n",
                   programpath.Text());
         return 0;
     }
+    // Everything in it came from the first pass: nobody else may write there.
+    std::vector<STRING> files = FinalPassFolderFiles(folder);
+    files.push_back(folder); // last: at the restart its files have gone before it
     int scheduled = 0;
-    for (const STRING& name : {program.Name(), STRING("setupenglish.dll"), STRING("setupgerman.dll")}) {
-        const STRING file = folder || "\\" || name;
+    for (const STRING& file : files) {
         if (MoveFileExA(file.Text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
             ++scheduled;
         LogPrintf("SETUP::RunUninstall %s deleted at the next restart\n", file.Text());
     }
-    // The folder goes last: at the restart its files have gone before it.
-    if (MoveFileExA(folder.Text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-        ++scheduled;
-    LogPrintf("SETUP::RunUninstall %s deleted at the next restart\n", folder.Text());
     return scheduled;
 }
 
@@ -354,8 +389,7 @@ int RunUninstall(const STRING& programpath) {
 
     const RUNMODE mode = ReadRunMode();
     const bool finalpass = TestArg("FINAL");
-    std::unique_ptr<MUTEXSEM> mutex =
-        AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
+    KERNELHANDLE mutex = AcquireUninstallMutex(state.AppName, finalpass ? FINAL_PASS_MUTEX_WAIT_MS : 0);
     if (!mutex) {
         LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
         return SETUP_EXIT_IN_PROGRESS;
@@ -391,6 +425,8 @@ int RunUninstall(const STRING& programpath) {
         // the uninstall runs here instead.
         if (folder.NotEmpty() && StartFinalPass(folder, state, STRING(""), nullptr))
             return SETUP_EXIT_SUCCESS;
+        if (folder.NotEmpty())
+            RemoveFinalPassFolder(folder, TempFolder());
         WINORVIK::InfoMsgBox(nullptr, "Uninst", "Cannot copy to temp directory. Local uninstall.");
     }
     if (const NEWSETUPHOOK builtin = UninstallProductHook(state.KeyName)) {

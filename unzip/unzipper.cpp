@@ -72,9 +72,13 @@ UNZIPPER::UNZIPPER(const STRING& archive, const STRING& askoverwrite, const STRI
     int error = Archive->Open(path, 0);
     if (Archive->IsUsable())
         error = std::max(error, Archive->List({}, *Table));
-    Assert(error == 0, "error==FALSE", "unzipper", __LINE__, nullptr, false);
-    LogPrintf("UNZIPPER::~UNZIPPER() %d members, %lld bytes, result %d\n",
-              static_cast<int>(Table->entries.size()), static_cast<long long>(Table->total), error);
+    // A directory that cannot be read is a damaged package, which the caller reports: no assertion, whose
+    // box would wait for a person in a run that has none.
+    // A warning (data before the archive, a tolerated oddity) leaves every member listed.
+    Readable = Archive->IsUsable() && error <= orvik::unzip::kWarning;
+    LogPrintf("UNZIPPER::~UNZIPPER() %d members, %lld bytes, result %d%s\n",
+              static_cast<int>(Table->entries.size()), static_cast<long long>(Table->total), error,
+              Readable ? "" : ": the archive's directory cannot be read");
 }
 
 UNZIPPER::~UNZIPPER() = default;

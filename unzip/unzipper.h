@@ -38,6 +38,9 @@ public:
 
     void SetBeforeWrite(BEFOREWRITE before) { BeforeWrite = std::move(before); }
 
+    // False when the archive cannot be opened or its directory cannot be read completely (more than a
+    // warning): the package is damaged, and no member should be extracted from it.
+    bool IsReadable() const { return Readable; }
     // Sum of the uncompressed sizes of all listed members.
     int64_t GetTotalSize() const;
     // Sets name to the first member's whole name, however long, and returns its size.
@@ -76,6 +79,7 @@ private:
     int SystemError = 0;
     STRING Method;
     STRING Written; // of the member ExtractFile is extracting
+    bool Readable = false;
     ASKOVERWRITE Ask;
     BEFOREWRITE BeforeWrite;
     std::unique_ptr<orvik::unzip::Messages> EngineMessages;

@@ -6,27 +6,62 @@
 #include <bcrypt.h>
 
 #include "lib/orvik.h"
+#include "lib/osys.h"
 
 namespace MAILPLATFORM {
 
 namespace {
+// CNG's entry points, from the library in the system folder: imported, the library would be loaded with the
+// program from wherever the loader looks first, the program's own folder included.
+struct CNG {
+    decltype(&BCryptOpenAlgorithmProvider) OpenAlgorithmProvider = nullptr;
+    decltype(&BCryptCloseAlgorithmProvider) CloseAlgorithmProvider = nullptr;
+    decltype(&BCryptCreateHash) CreateHash = nullptr;
+    decltype(&BCryptDestroyHash) DestroyHash = nullptr;
+    decltype(&BCryptHashData) HashData = nullptr;
+    decltype(&BCryptFinishHash) FinishHash = nullptr;
+
+    explicit CNG(HMODULE library) {
+        if (library == nullptr)
+            return;
+        Find(library, "BCryptOpenAlgorithmProvider", OpenAlgorithmProvider);
+        Find(library, "BCryptCloseAlgorithmProvider", CloseAlgorithmProvider);
+        Find(library, "BCryptCreateHash", CreateHash);
+        Find(library, "BCryptDestroyHash", DestroyHash);
+        Find(library, "BCryptHashData", HashData);
+        Find(library, "BCryptFinishHash", FinishHash);
+    }
+    bool Complete() const {
+        return OpenAlgorithmProvider && CloseAlgorithmProvider && CreateHash && DestroyHash && HashData &&
+               FinishHash;
+    }
+
+private:
+    template <typename F> static void Find(HMODULE library, const char* name, F& function) {
+        function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    }
+};
+
 // The open algorithm provider and hash object of one computation.
 class CNGHASH {
 public:
-    CNGHASH(const BINARY& key) {
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&Algorithm, BCRYPT_MD5_ALGORITHM, nullptr,
-                                                        BCRYPT_ALG_HANDLE_HMAC_FLAG)))
+    CNGHASH(const BINARY& key) : Library(LoadSystemLibrary("bcrypt.dll")), Api(Library.get()) {
+        if (!Api.Complete()) {
+            LogPrintf("MAILPLATFORM::HmacMd5 no CNG in the system folder\n");
+            return;
+        }
+        if (!BCRYPT_SUCCESS(Api.OpenAlgorithmProvider(&Algorithm, BCRYPT_MD5_ALGORITHM, nullptr,
+                                                      BCRYPT_ALG_HANDLE_HMAC_FLAG)))
             Algorithm = nullptr;
-        else if (!BCRYPT_SUCCESS(BCryptCreateHash(Algorithm, &Hash, nullptr, 0,
-                                                  const_cast<PUCHAR>(key.Data()),
-                                                  static_cast<ULONG>(key.Length()), 0)))
+        else if (!BCRYPT_SUCCESS(Api.CreateHash(Algorithm, &Hash, nullptr, 0, const_cast<PUCHAR>(key.Data()),
+                                                static_cast<ULONG>(key.Length()), 0)))
             Hash = nullptr;
     }
     ~CNGHASH() {
         if (Hash != nullptr)
-            BCryptDestroyHash(Hash);
+            Api.DestroyHash(Hash);
         if (Algorithm != nullptr)
-            BCryptCloseAlgorithmProvider(Algorithm, 0);
+            Api.CloseAlgorithmProvider(Algorithm, 0);
     }
     CNGHASH(const CNGHASH&) = delete;
     CNGHASH& operator=(const CNGHASH&) = delete;
@@ -34,9 +69,9 @@ public:
     BINARY Digest(const BINARY& data) {
         UCHAR digest[16];
         if (Hash == nullptr ||
-            !BCRYPT_SUCCESS(BCryptHashData(Hash, const_cast<PUCHAR>(data.Data()),
-                                           static_cast<ULONG>(data.Length()), 0)) ||
-            !BCRYPT_SUCCESS(BCryptFinishHash(Hash, digest, sizeof(digest), 0))) {
+            !BCRYPT_SUCCESS(
+                Api.HashData(Hash, const_cast<PUCHAR>(data.Data()), static_cast<ULONG>(data.Length()), 0)) ||
+            !BCRYPT_SUCCESS(Api.FinishHash(Hash, digest, sizeof(digest), 0))) {
             LogPrintf("MAILPLATFORM::HmacMd5 CNG failed\n");
             return BINARY();
         }
@@ -44,6 +79,8 @@ public:
     }
 
 private:
+    LIBRARYHANDLE Library;
+    CNG Api;
     BCRYPT_ALG_HANDLE Algorithm = nullptr;
     BCRYPT_HASH_HANDLE Hash = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "lib/net/tlsclient.h"
 
 #include "lib/scopedhandle.h"
+#include "lib/systemlibrary.h"
 
 #define SECURITY_WIN32
 #include <windows.h>
@@ -23,7 +24,7 @@ constexpr unsigned long ContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_
 // every security package (Kerberos, NTLM, the TLS library), which an installation that sends no mail does not
 // need to wait for.
 PSecurityFunctionTableA LoadSecurityInterface(LIBRARYHANDLE& library) {
-    library.reset(LoadLibraryA("secur32.dll"));
+    library.reset(LoadSystemLibrary("secur32.dll"));
     if (!library)
         return nullptr;
     const auto initialise = reinterpret_cast<INIT_SECURITY_INTERFACE_A>(

@@ -4,12 +4,14 @@
 
 #include <commctrl.h>
 
+#include "lib/osys.h"
+
 namespace {
 
 bool RegisterAllClasses() {
     // Loaded by name so that the program does not import it: the library stays loaded for the process, since
     // the classes it registers live in it.
-    HMODULE library = LoadLibraryA("comctl32.dll");
+    HMODULE library = LoadSystemLibrary("comctl32.dll");
     if (library == nullptr)
         return false;
     using INITIALISE = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "lib/orvik.h"
+#include "lib/osys.h"
 #include "lib/textcodec.h"
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 // The print dialog's library is loaded when a dialog is asked for: importing it would load the common
 // controls with the program. It stays loaded for the process.
 BOOL ShowPrintDialog(PRINTDLGA* dialog) {
-    HMODULE library = LoadLibraryA("comdlg32.dll");
+    HMODULE library = LoadSystemLibrary("comdlg32.dll");
     if (library == nullptr)
         return FALSE;
     using PRINTDIALOG = BOOL(WINAPI*)(PRINTDLGA*);

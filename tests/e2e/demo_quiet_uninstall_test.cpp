@@ -190,3 +190,18 @@ TEST_F(QuietUninstallation, SilentShowsTheProgressWindowOnly) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(Exists(kDestination + "\\demoapp.exe"));
 }
+
+// Another kind of object under the name of the uninstall mutex: whoever holds it may be an uninstall too, so
+// this one does nothing, says why in its log and exit code, and asks nobody.
+TEST_F(QuietUninstallation, AnEventHoldingTheMutexNameIsAnotherUninstallRunning) {
+    const HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, ("Orvik_Uninstall_" + kAppName).c_str());
+    ASSERT_NE(squatter, nullptr);
+    const std::string log = Package.File("squatted.log");
+    EXPECT_EQ(RunUnseen(QuietCommand, " \"/LOGIT:" + log + "\""), 1u);
+    CloseHandle(squatter);
+    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "nothing is removed";
+    EXPECT_TRUE(Exists(kDestination + "\\demoapp.exe"));
+    const std::string text = ReadFile(log);
+    EXPECT_NE(text.find("is already being uninstalled"), std::string::npos) << text;
+    EXPECT_EQ(text.find("ASSERTION FAILED"), std::string::npos) << text;
+}

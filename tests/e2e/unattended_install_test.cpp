@@ -313,4 +313,85 @@ TEST_F(UnattendedArchives, NamesAreInstalledAndRecordedAsTheyAreWritten) {
     EXPECT_EQ(files.find(";1"), std::string::npos) << files;
 }
 
+// A value of the current user's registry for the life of the object; what was there before comes back.
+class USERVALUE {
+public:
+    USERVALUE(const std::string& key, const std::string& name, const std::string& value)
+        : Key(key), Name(name) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, Key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &Handle,
+                        nullptr);
+        RegSetValueExA(Handle, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    }
+    ~USERVALUE() {
+        RegDeleteValueA(Handle, Name.c_str());
+        RegCloseKey(Handle);
+    }
+    USERVALUE(const USERVALUE&) = delete;
+    USERVALUE& operator=(const USERVALUE&) = delete;
+
+private:
+    std::string Key, Name;
+    HKEY Handle = nullptr;
+};
+
+// The program's folder is a download folder anybody may write to, and so is a folder of PATH: no library put
+// there is loaded. Wine takes its own libraries first; the override makes it look into the program's folder
+// first, as the Windows loader does for a library that is not one of the system's known ones.
+TEST_F(UnattendedInstallation, NoLibraryPlantedBesideItOrOnThePathIsLoaded) {
+    const std::vector<std::string> planted = {"bcrypt.dll", "dbghelp.dll", "secur32.dll", "comdlg32.dll",
+                                              "comctl32.dll"};
+    std::vector<std::unique_ptr<USERVALUE>> overrides;
+    for (const std::string& name : planted) {
+        std::filesystem::copy_file(ORVIK_MARKER_LIBRARY, Package.Path / name);
+        overrides.push_back(
+            std::make_unique<USERVALUE>("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
+                                        name.substr(0, name.size() - 4), "native,builtin"));
+    }
+    const std::filesystem::path onpath = Package.Path / "onpath";
+    std::filesystem::create_directories(onpath);
+    std::filesystem::copy_file(ORVIK_MARKER_LIBRARY, onpath / "SETUPHOOK.dll");
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (onpath.string() + ";" + path).c_str());
+    const DWORD exitcode = RunShowingNothing("/VERYSILENT /DIR:" + Destination);
+    SetEnvironmentVariableA("PATH", path);
+
+    EXPECT_EQ(exitcode, 0u) << Log();
+    for (const std::string& name : planted)
+        EXPECT_FALSE(Exists(Package.File(name.c_str()) + ".loaded"))
+            << name << " beside setup.exe was loaded";
+    EXPECT_FALSE(Exists((onpath / "SETUPHOOK.dll.loaded").string())) << "the hook was found through PATH";
+    EXPECT_NE(Log().find("no hook library"), std::string::npos);
+    EXPECT_TRUE(Exists(Destination + "\\demoapp.exe"));
+}
+
+// An argument file beside setup.exe may switch the log on, but asks for no verb and no mode: the install
+// runs, the copy it asks for does not.
+TEST_F(UnattendedInstallation, AnArgumentFileBesideItCannotTurnTheRunIntoAVerb) {
+    const std::string target = Destination.substr(0, Destination.rfind('\\')) + "\\planted.cfg";
+    std::filesystem::create_directories(Destination.substr(0, Destination.rfind('\\')));
+    Package.Write("commandline.ini",
+                  "/COPYFILE:" + Package.File("setup.cfg") + "|" + target + "|1\n/ORDER\n-remove\nDemoPad\n");
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 0u);
+    EXPECT_FALSE(Exists(target)) << "the verb of the argument file ran";
+    EXPECT_TRUE(Exists(Destination + "\\demoapp.exe")) << Log();
+    EXPECT_NE(Log().find("'/COPYFILE:"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("ignored, only the command line may ask for it"), std::string::npos);
+}
+
+// A truncated archive is a damaged package: nobody is asked anything, nothing is installed, and the exit code
+// says so at once.
+TEST_F(UnattendedInstallation, ATruncatedArchiveEndsWithFourAndInstallsNothing) {
+    const std::string archive = Package.File("setup.fil");
+    std::filesystem::resize_file(archive, std::filesystem::file_size(archive) * 2 / 3);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 4u) << Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_FALSE(Exists(Destination + "\\demoapp.exe"));
+    EXPECT_EQ(Uninstall("UninstallPath"), "<absent>");
+    EXPECT_EQ(Log().find("ASSERTION FAILED"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("the package is damaged at setup.fil"), std::string::npos) << Log();
+}
+
 } // namespace

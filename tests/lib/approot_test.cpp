@@ -256,7 +256,8 @@ TEST_F(ArgumentAcquisition, LanguageFromArgumentsOrDefault) {
 }
 
 TEST_F(ArgumentAcquisition, ArgumentFilesFollowTheCommandLineInOrderTrimmed) {
-    WriteWholeFile((AppDir / "commandline.ini").string(), "  /FIRST  \n\n\t-SECOND\t\r\n   \nlast line without end");
+    WriteWholeFile((AppDir / "commandline.ini").string(),
+                   "  /FIRST  \n\n\t-SECOND\t\r\n   \nlast line without end");
     WriteWholeFile((AppDir / "setup_commandline.ini").string(), "/THIRD\n");
     WriteWholeFile((StartDir / "commandline.ini").string(), "/FOURTH\n");
     WriteWholeFile((StartDir / "setup_commandline.ini").string(), "/FIFTH\n");
@@ -300,7 +301,8 @@ TEST_F(ArgumentAcquisition, FileNameCandidates) {
 }
 
 TEST_F(ArgumentAcquisition, LoggingSwitchesInFilesExceptForAService) {
-    const fs::path log = Scratch.File("from-file.log");
+    // Beside the argument file: the only place, with TEMP, where a log it asks for may go.
+    const fs::path log = AppDir / "from-file.log";
     WriteWholeFile((AppDir / "commandline.ini").string(), "/LOGIT:" + log.string() + "\n");
 
     Acquire({}, "service.exe");
@@ -343,7 +345,9 @@ TEST(AdjustDevelopmentDir, BuildOutputFolderBesideTheSources) {
     const fs::path project = scratch.File("project");
     for (const char* output : {"Debug", "Debug2", "Release", "release2", "Releasex", "x"})
         fs::create_directories(project / output);
-    const auto adjust = [](const fs::path& p) { return fs::path(AdjustDevelopmentDir(p.string().c_str()).Text()); };
+    const auto adjust = [](const fs::path& p) {
+        return fs::path(AdjustDevelopmentDir(p.string().c_str()).Text());
+    };
 
     // Without sources in the parent nothing changes.
     EXPECT_EQ(adjust(project / "Release"), project / "Release");
@@ -367,7 +371,8 @@ TEST(ReflowMessageText, SingleBreaksJoinParagraphsStay) {
     EXPECT_EQ(ReflowMessageText("First line\r\nsecond line\r\n\r\nthird line", 55),
               "First line second line\r\rthird line");
     EXPECT_EQ(ReflowMessageText("one\ntwo\n\n\nthree", 55), "one two\r\r\rthree");
-    EXPECT_EQ(ReflowMessageText("list:\n  item\n\tnext", 55), "list:\r  item\r\tnext") << "indented lines stay";
+    EXPECT_EQ(ReflowMessageText("list:\n  item\n\tnext", 55), "list:\r  item\r\tnext")
+        << "indented lines stay";
     EXPECT_EQ(ReflowMessageText("ends with blank \nnext", 55), "ends with blank next");
     EXPECT_EQ(ReflowMessageText("\nedges\n", 55), "\redges\r");
     EXPECT_EQ(ReflowMessageText("", 55), "");
@@ -411,7 +416,8 @@ TEST(ApplicationExit, WritesTheClosingLinesAndClosesTheLog) {
 
     EXPECT_FALSE(LogitActive());
     const std::string text = ReadWholeFile(log.string());
-    const size_t welcome = text.find("Welcome back Setup, you have safely returned to ORVIKAPP with exit code 42\r\n");
+    const size_t welcome =
+        text.find("Welcome back Setup, you have safely returned to ORVIKAPP with exit code 42\r\n");
     const size_t taxi = text.find("Taxi to your hangar and have a pleasant stay.\r\n");
     const size_t over = text.find("Over and out.\r\n");
     ASSERT_NE(welcome, std::string::npos) << text;
@@ -420,4 +426,56 @@ TEST(ApplicationExit, WritesTheClosingLinesAndClosesTheLog) {
     EXPECT_LT(welcome, taxi);
     EXPECT_LT(taxi, over);
     EXPECT_EQ(text.size(), over + std::string("Over and out.\r\n").size()) << "nothing after the last line";
+}
+
+TEST_F(ArgumentAcquisition, ArgumentFilesCarryNoVerbOrMode) {
+    fs::current_path(AppDir);
+    WriteWholeFile(
+        (AppDir / "commandline.ini").string(),
+        "/COPYFILE:payload|C:\\Windows\\evil.dll|1\n-remove\nKYR6\n/LANG:GER\n-final\n/ORDER\n/AUTODIR\n"
+        "/writereg:a|b|c\n/SILENT\n");
+    Acquire({"/REMOVE:real"});
+    EXPECT_EQ(Args(), (std::vector<std::string>{Program, "/REMOVE:real", "/LANG:GER", "/SILENT"}));
+}
+
+TEST(ArgumentFileLine, LogFilesStayBesideTheFileOrBelowTemp) {
+#if defined(_WIN32)
+    const STRING folder("C:\\Users\\me\\Downloads");
+    const STRING temp("C:\\Users\\me\\AppData\\Local\\Temp");
+    const char* sep = "\\";
+#else
+    const STRING folder("/home/me/Downloads");
+    const STRING temp("/tmp");
+    const char* sep = "/";
+#endif
+    const std::string beside = std::string(folder.Text()) + sep;
+    const std::string below = std::string(temp.Text()) + sep;
+    const struct {
+        std::string line;
+        std::string expected; // "(null)" when ignored
+    } cases[] = {
+        {"/LANG:GER", "/LANG:GER"},
+        {"/VERYSILENT", "/VERYSILENT"},
+        {"/LOG:7", "/LOG:7"},
+        {"/LOGIT:STDERR", "/LOGIT:STDERR"},
+        {"/LOGIT:setup.log", "/LOGIT:" + beside + "setup.log"},
+        {"-logitkeep:sub/x.log", "/logitkeep:" + beside + "sub" + sep + "x.log"},
+        {"/LOGIT", "/LOGIT:" + beside + "logit.log"},
+        {"/LOGITHARD:UNIQUE", "/LOGITHARD:" + beside + "logit.log"},
+        {"/LOGIT:" + below + "a.log", "/LOGIT:" + below + "a.log"},
+        {"/LOGIT:" + beside + "b.log", "/LOGIT:" + beside + "b.log"},
+        {"/LOGIT:..\\x.log", "(null)"},
+        {"/LOGIT:" + beside + "..\\..\\x.log", "(null)"},
+        {"/LOGIT:C:\\Windows\\System32\\x.dll", "(null)"},
+        {"/LOGIT:/etc/x", "(null)"},
+        {"/LOGIT:\\\\server\\share\\x.log", "(null)"},
+        {"-DELETEFILE", "(null)"},
+        {"/ADMIN:ADDPRINTER", "(null)"},
+        {"/WriteHexReg:a|b|0A|1", "(null)"},
+        {"/DeleteReg:a|b", "(null)"},
+    };
+    for (const auto& c : cases) {
+        const STRING result = ArgumentFileLine(STRING(c.line.c_str()), folder, temp);
+        EXPECT_EQ(c.expected, !result.NotNull() ? "(null)" : result.Text()) << c.line;
+    }
 }

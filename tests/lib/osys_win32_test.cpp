@@ -75,8 +75,8 @@ TEST_F(RegistryTest, ValuesRoundTripIncludingLongAndEmptyStrings) {
 
     // Other programs read the stored bytes: a text is stored with its terminating zero.
     HKEY raw = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(TestBase) + "App").c_str(), 0,
-                                           KEY_READ, &raw));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(TestBase) + "App").c_str(), 0, KEY_READ, &raw));
     DWORD type = 0, stored = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(raw, "Long", nullptr, &type, nullptr, &stored));
     EXPECT_EQ(REG_SZ, type);
@@ -160,6 +160,19 @@ TEST(OsysStart, CommandLinesAndShowStates) {
               OSYS::PrepareStart("p", nullptr, OSYS::START_HIDDEN | OSYS::START_MINIMIZED).ShowState);
     EXPECT_EQ(SW_SHOWMAXIMIZED, OSYS::PrepareStart("p", nullptr, OSYS::START_MAXIMIZED).ShowState);
     EXPECT_EQ(1023, OSYS::PrepareStart("p", std::string(3000, 'a').c_str(), 0).CommandLine.Length());
+}
+
+// A path with blanks and no arguments is quoted: unquoted, "C:\Program.exe" would be started first.
+TEST(OsysStart, ProgramPathWithBlanksQuotedWithoutArguments) {
+    const char* const device = "C:\\Program Files\\Microsoft ActiveSync\\CEAppMgr.exe";
+    EXPECT_EQ(std::string("\"") + device + "\"", Text(OSYS::PrepareStart(device, nullptr, 0).CommandLine));
+    EXPECT_EQ(std::string("\"") + device + "\"", Text(OSYS::PrepareStart(device, "", 0).CommandLine));
+    EXPECT_EQ("\"C:\\a b\\t.exe\"", Text(OSYS::PrepareStart("\"C:\\a b\\t.exe\"", nullptr, 0).CommandLine));
+    EXPECT_EQ("tool.exe -x", Text(OSYS::PrepareStart("tool.exe -x", nullptr, 0).CommandLine));
+    SCRATCHDIR scratch;
+    WriteWholeFile(scratch.File("a b.cmd"), "@echo off\r\n");
+    EXPECT_EQ("\"" + scratch.File("a b.cmd") + "\"",
+              Text(OSYS::PrepareStart(scratch.File("a b.cmd").c_str(), nullptr, 0).CommandLine));
 }
 
 TEST(OsysStart, ExitCodesAndFailedStarts) {

@@ -107,6 +107,24 @@ TEST_F(ShortcutLinks, ATargetOnTheSearchPathBecomesTheLibrarysFullPath) {
     EXPECT_NE(std::string::npos, missing.Path.find("no-such-library-here.dll")) << missing.Path;
 }
 
+// A library on the search path is found where it lies, but not loaded: its start code would run in this
+// elevated process. The program's own folder is not searched: anybody may have put a library there.
+TEST_F(ShortcutLinks, ALibraryOnTheSearchPathIsFoundWithoutLoadingIt) {
+    const std::string folder = Dest.File("onpath");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyFileA(ORVIK_MARKER_LIBRARY, (folder + "\\markerlib.dll").c_str(), FALSE);
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (folder + ";" + path).c_str());
+    Create("Marker;%PATH%\\markerlib.dll", true);
+    SetEnvironmentVariableA("PATH", path);
+    const SHELLLINKDATA found = ReadShellLink(Menu.File("Marker.LNK"));
+    ASSERT_TRUE(found.Loaded);
+    EXPECT_EQ(0, _stricmp((folder + "\\markerlib.dll").c_str(), found.Path.c_str())) << found.Path;
+    EXPECT_EQ(GetFileAttributesA((folder + "\\markerlib.dll.loaded").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the library was loaded";
+}
+
 TEST_F(ShortcutLinks, APathLongerThanTheSystemLimitIsRefusedAndLoggedWhileTheOthersAreMade) {
     const std::string logfile = Dest.File("long.log");
     LogitOption(("/LOGIT:" + logfile).c_str());

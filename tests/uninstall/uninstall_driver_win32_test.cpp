@@ -88,6 +88,35 @@ TEST(FinalPass, CopiedOnlyWithTwoLanguageLibrariesIntoAFreshFolderOfItsOwn) {
     fs::remove_all(second.Text());
 }
 
+// The hook goes with the libraries; a file already in the folder is refused, not overwritten, and a failed
+// copy takes the folder with it at once.
+TEST(FinalPass, CopiesTheHookNeverOverwritesAndRemovesAFailedFolderAtOnce) {
+    TEMPFOLDER install("uninstall_hook");
+    for (const char* name :
+         {"Setup.exe", "setupenglish.dll", "setupgerman.dll", "setupfrench.dll", "SETUPHOOK.dll"})
+        install.Write(name, name);
+    const FINALPASSFILES files =
+        CollectFinalPassFiles(STRING(install.File("Setup.exe").c_str()), STRING(install.Text().c_str()));
+    EXPECT_EQ(files.Libraries.size(), 3u);
+    EXPECT_EQ(fs::path(files.Hook.Text()).filename(), "SETUPHOOK.dll");
+
+    const STRING temp(Temp().c_str());
+    const STRING folder = MakeFinalPassFolder(temp);
+    ASSERT_TRUE(IsFinalPassFolder(folder, temp)) << folder.Text();
+    std::ofstream(fs::path(folder.Text()) / "setupgerman.dll") << "planted";
+    EXPECT_FALSE(CopyFinalPassFiles(files, folder));
+    std::string text;
+    std::ifstream(fs::path(folder.Text()) / "setupgerman.dll") >> text;
+    EXPECT_EQ(text, "planted") << "overwritten";
+    EXPECT_TRUE(fs::exists(fs::path(folder.Text()) / "SETUPHOOK.dll"));
+    EXPECT_EQ(RemoveFinalPassFolder(folder, temp), 6);
+    EXPECT_FALSE(fs::exists(folder.Text()));
+
+    EXPECT_FALSE(IsFinalPassFolder(STRING(install.Text().c_str()), temp));
+    EXPECT_EQ(RemoveFinalPassFolder(STRING(install.Text().c_str()), temp), 0);
+    EXPECT_TRUE(fs::exists(install.File("SETUPHOOK.dll"))) << "only a final-pass folder is removed";
+}
+
 TEST(FinalPass, ItsCopiesAndFolderAreDeletedAtTheNextRestartButNothingElseIs) {
     const STRING temp(Temp().c_str());
     EXPECT_EQ(ScheduleFinalPassCleanup(STRING((Temp() + "\\setup.exe").c_str()), temp), 0)
@@ -97,11 +126,13 @@ TEST(FinalPass, ItsCopiesAndFolderAreDeletedAtTheNextRestartButNothingElseIs) {
 
     const STRING folder = MakeFinalPassFolder(temp);
     ASSERT_TRUE(folder.NotEmpty());
-    for (const char* name : {"Setup.exe", "setupenglish.dll", "setupgerman.dll"})
+    for (const char* name :
+         {"Setup.exe", "setupenglish.dll", "setupgerman.dll", "setupfrench.dll", "SETUPHOOK.dll"})
         std::ofstream(fs::path(folder.Text()) / name) << name;
-    EXPECT_EQ(ScheduleFinalPassCleanup(folder || "\\Setup.exe", temp), 4);
+    EXPECT_EQ(ScheduleFinalPassCleanup(folder || "\\Setup.exe", temp), 6);
     const std::string pending = PendingDeletions();
-    for (const char* name : {"\\Setup.exe|", "\\setupenglish.dll|", "\\setupgerman.dll|"})
+    for (const char* name : {"\\Setup.exe|", "\\setupenglish.dll|", "\\setupgerman.dll|",
+                             "\\setupfrench.dll|", "\\SETUPHOOK.dll|"})
         EXPECT_NE(pending.find(std::string(fs::path(folder.Text()).filename().string()) + name),
                   std::string::npos)
             << name << " in " << pending;
