@@ -54,8 +54,17 @@ void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames);
 // Deletes the recorded desktop links (".LNK") from desktop.
 void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames);
 // Remove-all: the install folder's tree and the product's application-data tree, each only when the guard
-// allows it, then the product's registry keys.
-void RemoveAllData(const STRING& keyname, const STRING& installpath);
+// allows it, then the product's registry keys. Says which of the trees the guard let go but that could not
+// be removed wholly.
+struct REMOVEALLRESULT {
+    bool InstallTreeLeft = false;
+    bool DataTreeLeft = false;
+};
+REMOVEALLRESULT RemoveAllData(const STRING& keyname, const STRING& installpath);
+// True when datadir ("ApplicationDataDir") names, in whatever spelling, one of the product's standard
+// application-data folders: userappdata or commonappdata + "\" + vendor + "\" + keyname.
+bool IsStandardDataFolder(const STRING& datadir, const STRING& keyname, const STRING& userappdata,
+                          const STRING& commonappdata);
 // Deletes the recorded file-type keys below HKEY_CLASSES_ROOT, never one of the system's.
 void RemoveFileTypes(const STRING& rootclasses);
 // Takes the recorded programs off the firewall's list of authorised applications.

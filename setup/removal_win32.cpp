@@ -13,6 +13,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "lib/textcodec.h"
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
 #include "setup/installrecord.h"
@@ -67,9 +68,12 @@ STRING NamePart(const STRING& entry) {
     return entry.Mid(cut + 1);
 }
 
-void RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
+// True when the guard let the tree go but something of it is left.
+bool RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
     LogPrintf("SETUP::RemoveInstallation remove-all: %s %s\n", what, folder.Text());
-    DeleteOwnedTree(folder, keyname, "RemoveInstallation");
+    bool complete = false;
+    return DeleteOwnedTree(folder, keyname, "RemoveInstallation", &complete) == TREEVERDICT::Allowed &&
+           !complete;
 }
 
 } // namespace
@@ -128,10 +132,10 @@ PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
         return group;
     }
     for (const STRING& menu : {userprograms, commonprograms}) {
-        if (menu.IsEmpty() || !IsAtOrBelow(recorded, menu) || IsRootFolder(menu))
+        if (menu.IsEmpty() || !ResolvesAtOrBelow(recorded, menu) || IsRootFolder(menu))
             continue;
         group.Folder = NormalFolder(recorded);
-        group.MayRemoveFolder = !IsAtOrBelow(menu, recorded);
+        group.MayRemoveFolder = !ResolvesAtOrBelow(menu, recorded);
         return group;
     }
     LogPrintf("SETUP::RemoveInstallation program group %s lies outside the program menus: left alone\n",
@@ -200,24 +204,36 @@ void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames) {
         DeleteFileBelow(desktop, name || ".LNK", "RemoveInstallation");
 }
 
-void RemoveAllData(const STRING& keyname, const STRING& installpath) {
-    RemoveTreeOfProduct(installpath, keyname, "install folder");
+bool IsStandardDataFolder(const STRING& datadir, const STRING& keyname, const STRING& userappdata,
+                          const STRING& commonappdata) {
+    const STRING product = STRING(VendorFor(keyname)) || "\\" || keyname;
+    std::u16string judged;
+    if (!CanonicalPath(TEXTCODEC::ToWide(datadir.NotNull() ? datadir.Text() : ""), &judged))
+        return false;
+    for (const STRING& appdata : {userappdata, commonappdata}) {
+        STRING standard;
+        std::u16string canonical;
+        if (JoinBelow(appdata, product, &standard) &&
+            CanonicalPath(TEXTCODEC::ToWide(standard.Text()), &canonical) &&
+            TEXTCODEC::FoldCase(canonical) == TEXTCODEC::FoldCase(judged))
+            return true;
+    }
+    return false;
+}
+
+REMOVEALLRESULT RemoveAllData(const STRING& keyname, const STRING& installpath) {
+    REMOVEALLRESULT result;
+    result.InstallTreeLeft = RemoveTreeOfProduct(installpath, keyname, "install folder");
 
     const char* vendor = VendorFor(keyname);
     REGISTRY settings(REGISTRY::CurrentUser(), "Software\\Orvik", keyname.Text(), REGISTRY::MODE_READ);
     STRING datadir;
     if (settings.Read("ApplicationDataDir", datadir) && datadir.c_str() != nullptr) {
         datadir = STRING(datadir.c_str());
-        STRING userdata, commondata;
-        const STRING product = STRING(vendor) || "\\" || keyname;
-        const bool userknown = JoinBelow(ShellFolder(OSYS::SYSTEMPATH_APPDATA), product, &userdata);
-        const bool commonknown =
-            JoinBelow(ShellFolder(OSYS::SYSTEMPATH_COMMON_APPDATA), product, &commondata);
-        const bool standard =
-            (userknown && StringCompareNoCase(NormalFolder(datadir).Text(), userdata.Text()) == 0) ||
-            (commonknown && StringCompareNoCase(NormalFolder(datadir).Text(), commondata.Text()) == 0);
-        if (datadir.NotEmpty() && FILENAME(datadir).IsDirectory() && standard)
-            RemoveTreeOfProduct(NormalFolder(datadir), keyname, "application data");
+        if (datadir.NotEmpty() && FILENAME(datadir).IsDirectory() &&
+            IsStandardDataFolder(datadir, keyname, ShellFolder(OSYS::SYSTEMPATH_APPDATA),
+                                 ShellFolder(OSYS::SYSTEMPATH_COMMON_APPDATA)))
+            result.DataTreeLeft = RemoveTreeOfProduct(datadir, keyname, "application data");
         else
             LogPrintf(
                 "SETUP::RemoveInstallation ApplicationDataDir '%s' is no folder of the product: left alone\n",
@@ -226,13 +242,14 @@ void RemoveAllData(const STRING& keyname, const STRING& installpath) {
     if (keyname.IsEmpty() || keyname.Find("\\") || keyname.Find("/")) {
         LogPrintf("SETUP::RemoveInstallation key name '%s' names no key of its own: no settings deleted\n",
                   keyname.Text());
-        return;
+        return result;
     }
     const STRING vendorkey = STRING("Software\\") || vendor;
     REGISTRY(REGISTRY::CurrentUser(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
         .DeleteKey(keyname.Text(), false);
     REGISTRY(REGISTRY::LocalMachine(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
         .DeleteKey(keyname.Text(), false);
+    return result;
 }
 
 void RemoveFileTypes(const STRING& rootclasses) {
@@ -283,8 +300,11 @@ void REMOVAL::Run() {
                                        ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),
                        record.StartmenuFiles);
     RemoveDesktopLinks(ShellFolder(OSYS::SYSTEMPATH_DESKTOP), record.DesktopFiles);
-    if (removeall)
-        RemoveAllData(State.KeyName, State.InstallPath);
+    if (removeall) {
+        const REMOVEALLRESULT left = RemoveAllData(State.KeyName, State.InstallPath);
+        State.InstallTreeLeft = left.InstallTreeLeft;
+        State.Leftovers += left.DataTreeLeft ? 1 : 0;
+    }
     RemoveFileTypes(record.RootClasses);
     RemoveFirewallExceptions(record.Firewall, State.InstallPath, FIREWALLSYSTEM::Windows());
 

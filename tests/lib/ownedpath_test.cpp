@@ -108,13 +108,15 @@ TEST_F(TreeDeletion, TheProductsOwnFolderMayGo) {
 
 TEST_F(TreeDeletion, SystemUserAndOtherProductsFoldersNeverGo) {
     EXPECT_EQ(JudgeTreeDeletion(STRING("Q:\\"), Guarded, Products), TREEVERDICT::Root);
-    EXPECT_EQ(JudgeTreeDeletion(STRING("Q:"), Guarded, Products), TREEVERDICT::Root);
+    EXPECT_EQ(JudgeTreeDeletion(STRING("Q:"), Guarded, Products), TREEVERDICT::Relative)
+        << "the current folder of drive Q:";
     EXPECT_EQ(JudgeTreeDeletion(STRING("\\\\nas\\apps"), Guarded, Products), TREEVERDICT::Root);
     EXPECT_EQ(JudgeTreeDeletion(STRING(), Guarded, Products), TREEVERDICT::Root);
     EXPECT_EQ(JudgeTreeDeletion(STRING("Demo"), Guarded, Products), TREEVERDICT::Relative);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:Demo"), Guarded, Products), TREEVERDICT::Relative);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Program Files\\Demo\\.."), Guarded, Products),
-              TREEVERDICT::Relative);
+              TREEVERDICT::Protected)
+        << "the folder Windows resolves it to";
     EXPECT_EQ(JudgeTreeDeletion(STRING("c:\\program files"), Guarded, Products), TREEVERDICT::Protected);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Users"), Guarded, Products), TREEVERDICT::Protected);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Users\\jo\\AppData"), Guarded, Products), TREEVERDICT::Protected);
