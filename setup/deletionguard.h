@@ -29,6 +29,10 @@ bool RemoveEmptyFolderBelow(const STRING& folder, const STRING& name, const char
 TREEVERDICT DeleteOwnedTree(const STRING& folder, const STRING& ownkey, const char* context,
                             bool* complete = nullptr);
 
+// True when folder, in whatever spelling, names a folder that is there; also when what it names cannot be
+// determined (nobody can tell it is gone). False for an empty text.
+bool FolderRemains(const STRING& folder);
+
 // The guard of this system: the system's and the user's folders, and (withproducts) the install folders of
 // every other product, those of the uninstall entry ownkey left out.
 FOLDERGUARD SystemGuard(const STRING& ownkey, bool withproducts);

@@ -456,6 +456,16 @@ TREEVERDICT DeleteOwnedTree(const STRING& folder, const STRING& ownkey, const ch
     return verdict;
 }
 
+bool FolderRemains(const STRING& folder) {
+    if (folder.IsEmpty())
+        return false;
+    U16 canonical;
+    if (!CanonicalPath(TEXTCODEC::ToWide(folder.Text()), &canonical))
+        return true;
+    const DWORD attributes = GetFileAttributesW(Wide(Literal(canonical)));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 FOLDERGUARD SystemGuard(const STRING& ownkey, bool withproducts) {
     FOLDERGUARD guard;
     for (const auto& [folder, kind] : SystemAndUserFolders())

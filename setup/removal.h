@@ -54,8 +54,8 @@ void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames);
 // Deletes the recorded desktop links (".LNK") from desktop.
 void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames);
 // Remove-all: the install folder's tree and the product's application-data tree, each only when the guard
-// allows it, then the product's registry keys. Says which of the trees the guard let go but that could not
-// be removed wholly.
+// allows it, then the product's registry keys. Says which of the trees are not gone: refused by the guard,
+// or not removed wholly.
 struct REMOVEALLRESULT {
     bool InstallTreeLeft = false;
     bool DataTreeLeft = false;

@@ -68,12 +68,14 @@ STRING NamePart(const STRING& entry) {
     return entry.Mid(cut + 1);
 }
 
-// True when the guard let the tree go but something of it is left.
+// True when something of the tree is left: the guard refused it and it is there, or it let it go and not
+// all of it could be removed.
 bool RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
     LogPrintf("SETUP::RemoveInstallation remove-all: %s %s\n", what, folder.Text());
     bool complete = false;
-    return DeleteOwnedTree(folder, keyname, "RemoveInstallation", &complete) == TREEVERDICT::Allowed &&
-           !complete;
+    if (DeleteOwnedTree(folder, keyname, "RemoveInstallation", &complete) == TREEVERDICT::Allowed)
+        return !complete;
+    return FolderRemains(folder);
 }
 
 } // namespace

@@ -154,7 +154,7 @@ SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& st
 // scheduled.
 bool ScheduleHeldFiles(const UNINSTALLSTATE& state) {
     const STRING folder = NormalFolder(state.InstallPath);
-    if (!FILENAME(folder).IsDirectory())
+    if (!FolderRemains(folder))
         return true;
     if (JudgeOwnedTree(folder, state.KeyName) != TREEVERDICT::Allowed)
         return false;
