@@ -14,8 +14,10 @@
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
 #include "lib/textcodec.h"
+#include "lib/winhandles.h"
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
+#include "setup/filetypeguard.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/interaction.h"
@@ -78,6 +80,12 @@ bool RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char
     return FolderRemains(folder);
 }
 
+// The key below HKEY_CLASSES_ROOT that a key path begins with.
+STRING TopKey(const STRING& path) {
+    const int cut = path.Pos("\\");
+    return cut < 0 ? path : path.Left(cut);
+}
+
 } // namespace
 
 REMOVALRECORD ReadRemovalRecord(const STRING& keyname) {
@@ -91,6 +99,7 @@ REMOVALRECORD ReadRemovalRecord(const STRING& keyname) {
     record.DesktopFiles = ReadList(entry, "UninstallDesktopFiles");
     record.Protect = ReadList(entry, "UninstallProtect");
     record.RootClasses = ReadList(entry, "UninstallRootClasses");
+    record.RootValues = ReadList(entry, "UninstallRootValues");
     record.Firewall = ReadList(entry, "UninstallFirewall");
     return record;
 }
@@ -111,18 +120,9 @@ const char* VendorFor(const STRING& keyname) {
 }
 
 bool IsSystemClassKey(const STRING& name) {
-    static const char* const systemkeys[] = {
-        "*",         "CLSID",   "Directory", "Folder",  "Drive",  "AllFilesystemObjects",
-        "Interface", "TypeLib", "AppID",     "exefile", "lnkfile"};
     if (name.IsEmpty() || name.Find("\\") || name.Find("/"))
         return true;
-    STRING trimmed = name;
-    trimmed.Strip();
-    for (const char* key : systemkeys) {
-        if (StringCompareNoCase(trimmed.Text(), key) == 0)
-            return true;
-    }
-    return trimmed.IsEmpty();
+    return IsSystemFileType(name);
 }
 
 PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
@@ -254,7 +254,7 @@ REMOVEALLRESULT RemoveAllData(const STRING& keyname, const STRING& installpath) 
     return result;
 }
 
-void RemoveFileTypes(const STRING& rootclasses) {
+void RemoveFileTypes(const STRING& rootclasses, const STRING& rootvalues) {
     REGISTRY classes(REGISTRY::ClassesRoot(), "", "", REGISTRY::MODE_WRITE);
     for (const STRING& name : ListFields(rootclasses)) {
         if (IsSystemClassKey(name)) {
@@ -263,6 +263,25 @@ void RemoveFileTypes(const STRING& rootclasses) {
             continue;
         }
         classes.DeleteKey(name.Text(), true);
+    }
+    for (const STRING& entry : ListFields(rootvalues)) {
+        STRING key, text;
+        if (!ParseRootValue(entry, &key, &text) || IsSystemFileType(TopKey(key)))
+            continue;
+        REGKEY opened;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.Text(), 0, KEY_READ | KEY_SET_VALUE, opened.receive()) !=
+            ERROR_SUCCESS)
+            continue;
+        char value[1024] = {};
+        DWORD size = sizeof value - 1;
+        DWORD type = 0;
+        const bool same = RegQueryValueExA(opened.get(), nullptr, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
+                          type == REG_SZ && StringCompareNoCase(value, text.Text()) == 0;
+        LogPrintf("SETUP::RemoveInstallation %s existed before the installation: its value %s\n", key.Text(),
+                  same ? "deleted" : "was changed since, kept");
+        if (same)
+            RegDeleteValueA(opened.get(), nullptr);
     }
 }
 
@@ -307,7 +326,7 @@ void REMOVAL::Run() {
         State.InstallTreeLeft = left.InstallTreeLeft;
         State.Leftovers += left.DataTreeLeft ? 1 : 0;
     }
-    RemoveFileTypes(record.RootClasses);
+    RemoveFileTypes(record.RootClasses, record.RootValues);
     RemoveFirewallExceptions(record.Firewall, State.InstallPath, FIREWALLSYSTEM::Windows());
 
     DeleteEntry();

@@ -231,3 +231,60 @@ TEST_F(GuardedFolders, RemoveAllKeepsAFolderHoldingAProductOfThe32BitView) {
 }
 
 } // namespace
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string DefaultValue(const std::string& key) {
+    return RegistryText(HKEY_CLASSES_ROOT, key);
+}
+
+void SetClassValue(const std::string& key, const char* name, const std::string& text) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, key.c_str(), &opened), ERROR_SUCCESS);
+    RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(opened);
+}
+
+} // namespace
+
+// A package that names a type of the system gets it refused; a key of the product's that another program
+// made first keeps what is not the installation's when the product goes.
+TEST_F(GuardedFolders, FileTypesOfTheSystemAreRefusedAndKeysThatExistedBeforeStay) {
+    std::string config = ReadAll(Package.Path / "setup.cfg");
+    const size_t line = config.find("FileTypes=");
+    ASSERT_NE(line, std::string::npos);
+    config.insert(config.find('\n', line), "|.txt;txtfile=Hijacked;demoapp.exe \"%1\";demoapp.exe,1");
+    std::ofstream(Package.Path / "setup.cfg", std::ios::binary) << config;
+    const std::string txt = DefaultValue(".txt");
+    const std::string txtfile = DefaultValue("txtfile");
+    SetClassValue(".odnote", "", "Other.Note");
+    SetClassValue(".odnote", "Owner", "another program");
+
+    ASSERT_EQ(Run("/VERYSILENT \"/DIR:" + Scratch + "\\DemoPad\""), 0u) << Log;
+    EXPECT_EQ(DefaultValue(".txt"), txt);
+    EXPECT_EQ(DefaultValue("txtfile"), txtfile);
+    EXPECT_NE(Log.find("refused: a file type of the system"), std::string::npos);
+    EXPECT_EQ(DefaultValue(".odnote"), "DemoPad.Note");
+    const std::string recorded = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallRootClasses");
+    EXPECT_EQ(recorded.find(".odnote"), std::string::npos) << recorded;
+    EXPECT_EQ(recorded.find(".txt"), std::string::npos) << recorded;
+
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
+    ASSERT_EQ(quiet.front(), '"');
+    const size_t end = quiet.find('"', 1);
+    RobotProcess uninstall =
+        RobotProcess::start(quiet.substr(1, end - 1), quiet.substr(end + 2), Package.Path.string());
+    EXPECT_EQ(uninstall.exitCode(kRunTimeout), 0u);
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".odemo")) << "created by the installation";
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, "DemoPad.Note"));
+    ASSERT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, ".odnote")) << "it was there before";
+    EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, ".odnote", "Owner"), "another program");
+    EXPECT_EQ(DefaultValue(".odnote"), "<absent>") << "the value the installation wrote goes";
+    EXPECT_EQ(DefaultValue(".txt"), txt);
+}

@@ -304,6 +304,20 @@ TEST_F(SetupPack, TargetsThatNoMemberProvidesAreReportedAtTheirKeys) {
                                         << Listed(report);
 }
 
+// Registering a type of the system would take it from Windows, and its uninstall would delete the
+// system's key: setup refuses such entries, and the check says so at their line.
+TEST_F(SetupPack, FileTypesOfTheSystemAreReported) {
+    const REPORT report = CheckConfig("AppName=Demo\n"                                                    // 1
+                                      "FileTypes=.txt;Demo.Doc=Text;app.exe \"%1\";app.exe,1|"            //
+                                      ".dmo;txtfile=Demo;app.exe \"%1\";app.exe,1|"                       //
+                                      ".dmo; CLSID =Demo;app.exe \"%1\";app.exe,1|"                       //
+                                      ".Exe;Demo.Doc=Demo;app.exe \"%1\";app.exe,1\n"                     // 2
+                                      "FileTypes.ger=.dmo;Demo.Doc=Dokument;app.exe \"%1\";app.exe,1\n"); // 3
+    for (const char* type : {"\".txt\"", "\"txtfile\"", "\"CLSID\"", "\".Exe\""})
+        EXPECT_TRUE(Reports(report, "setup.cfg", 2, std::string(type) + ", a type of the system")) << type;
+    EXPECT_EQ(report.All().size(), 4u) << "the product's own types pass\n" << Listed(report);
+}
+
 TEST_F(SetupPack, MissingFilesAndDamagedArchivesAreReported) {
     Build();
     fs::remove(Package / "LIZENZ.TXT");

@@ -224,3 +224,54 @@ TEST(RemovalSteps, FileTypesAndFirewallEntriesOfTheProductOnly) {
     EXPECT_NE(firewall.Find(L"C:\\Apps\\other.exe"), nullptr);
     EXPECT_NE(firewall.Find(L"C:\\Windows\\explorer.exe"), nullptr);
 }
+
+// Of a key that existed before the installation only the value it wrote goes, and only while it still
+// holds what was written; the system's keys stay whatever the record says.
+TEST(RemovalSteps, FileTypeKeysThatExistedBeforeLoseOnlyTheValuesWritten) {
+    const std::string earlier = "." + UniqueName("rmv");
+    const std::string changed = "." + UniqueName("rmc");
+    for (const std::string& key : {earlier, changed}) {
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (key + "\\shell").c_str(), &created), ERROR_SUCCESS);
+        RegCloseKey(created);
+        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, "Demo.Doc", 8);
+    }
+    RegSetValueA(HKEY_CLASSES_ROOT, changed.c_str(), REG_SZ, "Other.Doc", 9);
+    // The system's key for text files, made for the test where the prefix has none.
+    HKEY system = nullptr;
+    const bool made = RegOpenKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, KEY_READ, &system) != ERROR_SUCCESS;
+    if (made)
+        RegSetValueA(HKEY_CLASSES_ROOT, ".txt", REG_SZ, "txtfile", 7);
+    else
+        RegCloseKey(system);
+    const std::string txt = [] {
+        char text[256] = {};
+        LONG size = sizeof text;
+        RegQueryValueA(HKEY_CLASSES_ROOT, ".txt", text, &size);
+        return std::string(text);
+    }();
+
+    RemoveFileTypes(
+        STRING(".txt|txtfile"),
+        STRING((earlier + ";Demo.Doc|" + changed + ";Demo.Doc|.txt;" + txt + "|nonsense").c_str()));
+    char text[256] = {};
+    LONG size = sizeof text;
+    EXPECT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, (earlier + "\\shell").c_str(), text, &size), ERROR_SUCCESS)
+        << "the key and what else it holds stay";
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, earlier.c_str(), 0, KEY_READ, &opened), ERROR_SUCCESS);
+    EXPECT_NE(RegQueryValueExA(opened, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(opened);
+    size = sizeof text;
+    ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, changed.c_str(), text, &size), ERROR_SUCCESS);
+    EXPECT_STREQ(text, "Other.Doc") << "changed since: not the installation's any more";
+    size = sizeof text;
+    ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, ".txt", text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(text), txt);
+    for (const std::string& key : {earlier, changed}) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + "\\shell").c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    }
+    if (made)
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".txt");
+}
