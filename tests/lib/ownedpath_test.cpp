@@ -138,3 +138,30 @@ TEST_F(TreeDeletion, DestinationsMayBeADriveButNoSystemOrUserFolder) {
 }
 
 } // namespace
+
+namespace {
+
+// Other products name their folder in many ways: the folder of a full-path program counts, a program found
+// on the search path does not.
+TEST(OwnedPath, TheFolderOfAnUninstallCommandOrAnIcon) {
+    const struct {
+        const char16_t* Command;
+        const char16_t* Folder;
+    } cases[] = {
+        {u"\"C:\\Program Files\\Other\\uninst.exe\" /S", u"C:\\Program Files\\Other"},
+        {u"C:\\Program Files\\Other\\uninst.exe /S", u"C:\\Program Files\\Other"},
+        {u"C:\\Program Files (x86)\\Other\\app.exe,0", u"C:\\Program Files (x86)\\Other"},
+        {u"  \\\\nas\\apps\\Other\\setup.exe -remove", u"\\\\nas\\apps\\Other"},
+        {u"D:\\Tools\\Other\\icon.ico", u"D:\\Tools\\Other"},
+        {u"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", u""},
+        {u"rundll32.exe shell32.dll,Control_RunDLL", u""},
+        {u"C:\\uninst.exe", u""},
+        {u"\"C:\\Program Files\\Other\\uninst.exe", u""},
+        {u"", u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgramFolderOf(c.Command), std::u16string(c.Folder))
+            << TEXTCODEC::Utf8FromUtf16(c.Command);
+}
+
+} // namespace

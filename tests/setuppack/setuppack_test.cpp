@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/filetypeguard.h"
 #include "tools/setuppack/configfile.h"
 #include "tools/setuppack/packagecheck.h"
 #include "tools/setuppack/packbuild.h"
@@ -439,4 +440,25 @@ TEST(SetupPackKeys, TheNearestKeyIsFoundDespiteTyposAndLetterCase) {
     EXPECT_EQ(EscapeFault("C:\\\\Prog\\n\\x41"), "");
     EXPECT_NE(EscapeFault("\\x4"), "");
     EXPECT_NE(EscapeFault("end\\"), "");
+}
+
+TEST(SetupPackFileTypes, SystemTypesAndTheRecordOfEarlierKeys) {
+    for (const char* type : {".exe", " .LNK ", "exefile", "Applications", "SystemFileAssociations", "*", "",
+                             "Microsoft.PowerShellScript.1", "Windows.Something", "ms-settings", "https"})
+        EXPECT_TRUE(IsSystemFileType(STRING(type))) << type;
+    for (const char* type : {".odemo", "DemoPad.Document", ".exe2", "txtfiles", ".demo.exe"})
+        EXPECT_FALSE(IsSystemFileType(STRING(type))) << type;
+
+    ROOTVALUES values;
+    EXPECT_TRUE(values.Add(STRING(".odnote"), STRING("DemoPad.Note")));
+    EXPECT_TRUE(values.Add(STRING("DemoPad.Note\\Shell\\open\\command"), STRING("Q:\\demo.exe \"%1\"")));
+    EXPECT_FALSE(values.Add(STRING(".odlog"), STRING("a|b"))) << "a text the list cannot hold";
+    EXPECT_FALSE(values.Add(STRING(".odlog"), STRING("a;b")));
+    EXPECT_EQ(values.Text(), ".odnote;DemoPad.Note|DemoPad.Note\\Shell\\open\\command;Q:\\demo.exe \"%1\"");
+    STRING key, text;
+    ASSERT_TRUE(ParseRootValue(STRING(".odnote;"), &key, &text));
+    EXPECT_EQ(key, ".odnote");
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(ParseRootValue(STRING(";x"), &key, &text));
+    EXPECT_FALSE(ParseRootValue(STRING("nokey"), &key, &text));
 }
