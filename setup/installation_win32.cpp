@@ -256,7 +256,11 @@ private:
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
             WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
-        WriteRecordText(entry, "HKLM", "UninstallRootValues", RootValues.Text().Text());
+        // Only when there is something to give back, and never one of an earlier run.
+        if (RootValues.Text().NotEmpty())
+            WriteRecordText(entry, "HKLM", "UninstallRootValues", RootValues.Text().Text());
+        else
+            entry.DeleteValue("UninstallRootValues");
         const STRING today = InstallDateText(std::time(nullptr));
         for (const ENTRYVALUE& value : ManagedEntryValues(Config, InstallDir, InstalledBytes, today)) {
             if (value.IsNumber)
