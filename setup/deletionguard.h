@@ -13,11 +13,12 @@
 #include "lib/ownedpath.h"
 #include "lib/strings.h"
 
-// Deletes the file folder\name. A name that would leave folder is refused; context names the caller in the
-// log. True when the file was deleted.
+// Deletes the file folder\name. A name that would leave folder is refused, and so is one that a link on the
+// way leads out of it; context names the caller in the log. True when the file was deleted.
 bool DeleteFileBelow(const STRING& folder, const STRING& name, const char* context);
 
-// Removes the folder folder\name when it is empty (the system refuses otherwise). True when it was removed.
+// Removes the folder folder\name when it is empty (the system refuses otherwise), with the same refusals.
+// True when it was removed.
 bool RemoveEmptyFolderBelow(const STRING& folder, const STRING& name, const char* context);
 
 // Deletes everything in folder and folder itself when the system's guard (SystemGuard with the products of

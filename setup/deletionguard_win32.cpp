@@ -395,6 +395,16 @@ private:
     const char* Context;
 };
 
+// True when path, joined literally below folder, is still below it as the system resolves both: no link,
+// junction or mount point on the way (or at path itself) leads out.
+bool ResolvesBelow(const STRING& folder, const STRING& path) {
+    U16 base;
+    U16 target;
+    return CanonicalPath(TEXTCODEC::ToWide(folder.Text()), &base) &&
+           CanonicalPath(TEXTCODEC::ToWide(path.Text()), &target) && CanonicalAtOrBelow(target, base) &&
+           TEXTCODEC::FoldCase(target) != TEXTCODEC::FoldCase(base);
+}
+
 } // namespace
 
 bool DeleteFileBelow(const STRING& folder, const STRING& name, const char* context) {
@@ -402,6 +412,11 @@ bool DeleteFileBelow(const STRING& folder, const STRING& name, const char* conte
     if (!JoinBelow(folder, name, &path)) {
         LogPrintf("SETUP::%s refuses to delete '%s' below '%s': the name leaves its folder\n", context,
                   name.Text(), folder.Text());
+        return false;
+    }
+    if (!ResolvesBelow(folder, path)) {
+        LogPrintf("SETUP::%s refuses to delete '%s': a link on the way leads out of '%s'\n", context,
+                  path.Text(), folder.Text());
         return false;
     }
     FILENAME file;
@@ -416,6 +431,11 @@ bool RemoveEmptyFolderBelow(const STRING& folder, const STRING& name, const char
     if (!JoinBelow(folder, name, &path)) {
         LogPrintf("SETUP::%s refuses to remove folder '%s' below '%s': the name leaves its folder\n", context,
                   name.Text(), folder.Text());
+        return false;
+    }
+    if (!ResolvesBelow(folder, path)) {
+        LogPrintf("SETUP::%s refuses to remove folder '%s': a link on the way leads out of '%s'\n", context,
+                  path.Text(), folder.Text());
         return false;
     }
     FILENAME directory;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/e2e/demo_session.h"
+#include "tests/common/linux_link.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/setup_folder.h"
@@ -188,19 +189,9 @@ TEST_F(GuardedFolders, RemoveAllTakesTheProductsDotFoldersButNeverWhatALinkInItP
     Put(outside + "\\planted.txt");
     // Wine makes no junction (FSCTL_SET_REPARSE_POINT) nor symbolic link of its own; a link of the Linux
     // side is what it reports as a reparse point.
-    STARTUPINFOA startup = {sizeof startup};
-    PROCESS_INFORMATION process = {};
-    char unixpath[MAX_PATH] = {};
-    std::string command = std::string("Z:\\bin\\ln -s ") + WINE_DRIVE_Q + "/guarded_" +
-                          std::to_string(GetCurrentProcessId()) + "/Outside " + WINE_DRIVE_Q + "/guarded_" +
-                          std::to_string(GetCurrentProcessId()) + "/Product/link";
-    std::copy(command.begin(), command.end(), unixpath);
-    ASSERT_TRUE(
-        CreateProcessA(nullptr, unixpath, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_NE(GetFileAttributesA((product + "\\link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    const std::string unixscratch =
+        std::string(WINE_DRIVE_Q) + "/guarded_" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(linuxlink::Make(unixscratch + "/Outside", unixscratch + "/Product/link", product + "\\link"));
 
     ENTRY record(UniqueName("OrvikGuarded"));
     const DWORD code = RemoveAll(record, product);
@@ -210,10 +201,12 @@ TEST_F(GuardedFolders, RemoveAllTakesTheProductsDotFoldersButNeverWhatALinkInItP
     EXPECT_FALSE(Exists(product + "\\app.exe"));
     // Windows removes a junction as a link; Wine cannot remove a link of the Linux side without reaching
     // its target, so there the link stays, and so does its folder: the removal is incomplete.
-    if (Exists(product + "\\link"))
+    if (Exists(product + "\\link")) {
         EXPECT_EQ(code, 8u);
-    else
+        EXPECT_TRUE(linuxlink::Remove(unixscratch + "/Product/link", product + "\\link"));
+    } else {
         EXPECT_EQ(code, 0u);
+    }
 }
 
 TEST_F(GuardedFolders, RemoveAllKeepsAFolderHoldingAProductOfThe32BitView) {

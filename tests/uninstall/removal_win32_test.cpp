@@ -11,6 +11,7 @@
 #include <string>
 
 #include "lib/textcodec.h"
+#include "tests/common/linux_link.h"
 #include "setup/deletionguard.h"
 #include "setup/removal.h"
 #include "setup/uninstall.h"
@@ -274,4 +275,27 @@ TEST(RemovalSteps, FileTypeKeysThatExistedBeforeLoseOnlyTheValuesWritten) {
     }
     if (made)
         RegDeleteKeyA(HKEY_CLASSES_ROOT, ".txt");
+}
+
+// A recorded name is joined literally, but a link on the way may lead anywhere: what lies behind it is
+// never the product's. Wine makes no junction of its own; a link of the Linux side is one to it.
+TEST(RemovalSteps, RecordedNamesBehindALinkStay) {
+    SCRATCH scratch;
+    const fs::path install = scratch.Path / "Demo";
+    Put(install / "demo.exe");
+    Put(scratch.Path / "Outside" / "readme.txt", "someone else's");
+    fs::create_directories(scratch.Path / "Outside" / "empty");
+    const std::string unixscratch = std::string(WINE_DRIVE_Q) + "/" + scratch.Path.filename().string();
+    ASSERT_TRUE(
+        linuxlink::Make(unixscratch + "/Outside", unixscratch + "/Demo/docs", (install / "docs").string()));
+    ASSERT_TRUE(fs::exists(install / "docs" / "readme.txt"));
+
+    REMOVALRECORD record;
+    record.Files = STRING("demo.exe|docs\\readme.txt|docs\\empty\\x.txt");
+    EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 1);
+    EXPECT_FALSE(fs::exists(install / "demo.exe"));
+    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "readme.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "empty"))
+        << "an empty folder behind the link stays too";
+    EXPECT_TRUE(linuxlink::Remove(unixscratch + "/Demo/docs", (install / "docs").string()));
 }
