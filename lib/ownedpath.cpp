@@ -1,6 +1,7 @@
 #include "lib/ownedpath.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -130,6 +131,14 @@ bool IsAtOrBelow(const STRING& path, const STRING& folder) {
     return p.size() == n || f[n - 1] == u'\\' || p[n] == u'\\';
 }
 
+bool ResolvesAtOrBelow(const STRING& path, const STRING& folder) {
+    std::u16string p;
+    std::u16string f;
+    return CanonicalPath(TEXTCODEC::ToWide(path.NotNull() ? path.Text() : ""), &p) &&
+           CanonicalPath(TEXTCODEC::ToWide(folder.NotNull() ? folder.Text() : ""), &f) &&
+           CanonicalAtOrBelow(p, f);
+}
+
 bool SameFileName(const STRING& a, const STRING& b) {
     return TEXTCODEC::FoldCase(TEXTCODEC::ToWide(a.Text())) ==
            TEXTCODEC::FoldCase(TEXTCODEC::ToWide(b.Text()));
@@ -178,51 +187,135 @@ const char* TreeVerdictText(TREEVERDICT verdict) {
         return "a folder of the system or the user, or one that holds such a folder";
     case TREEVERDICT::OtherProduct:
         return "another product is installed there";
+    case TREEVERDICT::Unresolved:
+        return "the folder it finally names cannot be determined";
     }
     return "?";
 }
 
 namespace {
 
-bool IsFullPath(const STRING& folder) {
-    const STRING f = NormalFolder(folder);
-    return (f.Length() >= 3 && IsDriveLetter(f.Text()) && f[2] == '\\') ||
-           (f.Length() > 2 && f[0] == '\\' && f[1] == '\\');
+bool IsAbsoluteText(std::u16string_view text) {
+    if (text.size() >= 3 && text[1] == u':' && (text[2] == u'\\' || text[2] == u'/'))
+        return true;
+    return text.size() >= 2 && (text[0] == u'\\' || text[0] == u'/') && (text[1] == u'\\' || text[1] == u'/');
 }
 
-TREEVERDICT JudgeAgainstProtected(const STRING& folder, const std::vector<STRING>& protectedfolders) {
-    for (const STRING& guarded : protectedfolders) {
-        if (guarded.NotEmpty() && IsAtOrBelow(guarded, folder))
-            return TREEVERDICT::Protected;
-    }
-    return TREEVERDICT::Allowed;
+std::u16string Wide(const STRING& text) {
+    return TEXTCODEC::ToWide(text.NotNull() ? text.Text() : "");
 }
 
 } // namespace
 
-TREEVERDICT JudgeTreeDeletion(const STRING& folder, const std::vector<STRING>& protectedfolders,
-                              const std::vector<STRING>& otherproducts) {
-    if (IsRootFolder(folder))
+void FOLDERGUARD::Protect(std::u16string_view folder, GUARDKIND kind) {
+    std::u16string canonical;
+    if (CanonicalPath(folder, *SystemSeam, &canonical) || ParsePathText(folder, *SystemSeam, &canonical))
+        Guarded.emplace_back(canonical, kind);
+}
+
+void FOLDERGUARD::AddProduct(std::u16string_view folder) {
+    std::u16string canonical;
+    if (CanonicalPath(folder, *SystemSeam, &canonical) || ParsePathText(folder, *SystemSeam, &canonical))
+        Products.push_back(canonical);
+}
+
+TREEVERDICT FOLDERGUARD::Resolve(std::u16string_view folder, std::u16string* canonical) const {
+    if (folder.empty())
         return TREEVERDICT::Root;
-    if (!IsFullPath(folder) || HasParentComponent(folder))
+    if (!IsAbsoluteText(folder))
         return TREEVERDICT::Relative;
-    const TREEVERDICT verdict = JudgeAgainstProtected(folder, protectedfolders);
-    if (verdict != TREEVERDICT::Allowed)
-        return verdict;
-    for (const STRING& product : otherproducts) {
-        if (product.NotEmpty() && IsAtOrBelow(product, folder))
+    if (!CanonicalPath(folder, *SystemSeam, canonical))
+        return TREEVERDICT::Unresolved;
+    return TREEVERDICT::Allowed;
+}
+
+bool FOLDERGUARD::IsProtected(const std::u16string& canonical) const {
+    for (const auto& [guarded, kind] : Guarded) {
+        if (CanonicalAtOrBelow(guarded, canonical))
+            return true;
+        if (kind == GUARDKIND::Tree && CanonicalAtOrBelow(canonical, guarded))
+            return true;
+    }
+    return false;
+}
+
+TREEVERDICT FOLDERGUARD::JudgeTree(std::u16string_view folder, std::u16string* canonical) const {
+    std::u16string judged;
+    const TREEVERDICT resolved = Resolve(folder, &judged);
+    if (resolved != TREEVERDICT::Allowed)
+        return resolved;
+    if (canonical != nullptr)
+        *canonical = judged;
+    if (IsCanonicalRoot(judged))
+        return TREEVERDICT::Root;
+    if (IsProtected(judged))
+        return TREEVERDICT::Protected;
+    for (const std::u16string& product : Products) {
+        if (CanonicalAtOrBelow(product, judged))
             return TREEVERDICT::OtherProduct;
     }
     return TREEVERDICT::Allowed;
 }
 
-TREEVERDICT JudgeDestination(const STRING& folder, const std::vector<STRING>& protectedfolders) {
-    const STRING f = NormalFolder(folder);
-    if (f.Length() == 3 && IsDriveLetter(f.Text()))
+TREEVERDICT FOLDERGUARD::JudgeDestination(std::u16string_view folder, std::u16string* canonical) const {
+    std::u16string judged;
+    const TREEVERDICT resolved = Resolve(folder, &judged);
+    if (resolved != TREEVERDICT::Allowed)
+        return resolved;
+    if (canonical != nullptr)
+        *canonical = judged;
+    if (judged.size() == 3 && judged[1] == u':')
         return TREEVERDICT::Allowed;
-    if (IsRootFolder(f))
+    if (IsCanonicalRoot(judged))
         return TREEVERDICT::Root;
-    if (!IsFullPath(f) || HasParentComponent(f))
-        return TREEVERDICT::Relative;
-    return JudgeAgainstProtected(f, protectedfolders);
+    return IsProtected(judged) ? TREEVERDICT::Protected : TREEVERDICT::Allowed;
+}
+
+TREEVERDICT JudgeTreeDeletion(const STRING& folder, const std::vector<STRING>& protectedfolders,
+                              const std::vector<STRING>& otherproducts) {
+    FOLDERGUARD guard;
+    for (const STRING& guarded : protectedfolders)
+        guard.Protect(Wide(guarded), GUARDKIND::Folder);
+    for (const STRING& product : otherproducts)
+        guard.AddProduct(Wide(product));
+    return guard.JudgeTree(Wide(folder));
+}
+
+TREEVERDICT JudgeDestination(const STRING& folder, const std::vector<STRING>& protectedfolders) {
+    FOLDERGUARD guard;
+    for (const STRING& guarded : protectedfolders)
+        guard.Protect(Wide(guarded), GUARDKIND::Folder);
+    return guard.JudgeDestination(Wide(folder));
+}
+
+std::u16string ProgramFolderOf(std::u16string_view command) {
+    std::u16string_view text = command;
+    while (!text.empty() && text.front() == u' ')
+        text.remove_prefix(1);
+    std::u16string_view program;
+    if (!text.empty() && text.front() == u'"') {
+        const size_t end = text.find(u'"', 1);
+        if (end == std::u16string_view::npos)
+            return std::u16string();
+        program = text.substr(1, end - 1);
+    } else {
+        // Unquoted: the program ends with its extension (blanks may be part of its folder's name), else at
+        // an icon index.
+        const std::u16string folded = TEXTCODEC::FoldCase(text);
+        size_t end = std::u16string::npos;
+        for (std::u16string_view extension : {u".EXE", u".COM", u".DLL", u".ICO", u".BAT", u".CMD"}) {
+            const size_t at = folded.find(extension);
+            if (at != std::u16string::npos)
+                end = std::min(end, at + extension.size());
+        }
+        if (end == std::u16string::npos)
+            end = std::min(text.find(u','), text.size());
+        program = text.substr(0, end);
+    }
+    if (!IsAbsoluteText(program))
+        return std::u16string();
+    const size_t cut = program.find_last_of(u"\\/");
+    if (cut == std::u16string_view::npos || cut <= 2)
+        return std::u16string();
+    return std::u16string(program.substr(0, cut));
 }

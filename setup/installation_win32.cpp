@@ -13,6 +13,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/deletionguard.h"
+#include "setup/filetypeguard.h"
 #include "setup/installjournal.h"
 #include "setup/installrecord.h"
 #include "setup/registryrecord.h"
@@ -226,18 +227,58 @@ private:
         }
     }
 
+    // A key this installation creates is recorded for deletion; one that existed before (and that no
+    // earlier installation of this product created) keeps everything but the values written here.
     void RegisterFileTypes() {
+        const STRING earlier = ReadEarlierRootClasses();
         for (const STRING& field : ListFields(ConfigValue(Config, "FileTypes"))) {
             FILETYPE type;
             if (!ParseFileType(field, &type))
                 continue;
+            if (IsSystemFileType(type.Extension) || IsSystemFileType(type.Identifier)) {
+                LogPrintf("SETUP::ActualCopy file type %s;%s refused: a file type of the system\n",
+                          type.Extension.Text(), type.Identifier.Text());
+                continue;
+            }
+            const bool extensionours = OursToCreate(type.Extension, earlier);
+            const bool identifierours = OursToCreate(type.Identifier, earlier);
             for (const REGISTRYTEXT& key : FileTypeKeys(type, InstallDir)) {
                 Journal.BeforeKey(HKEY_CLASSES_ROOT, key.Name); // rollback
                 REGISTRY registry(REGISTRY::ClassesRoot(), "", key.Name.Text(), REGISTRY::MODE_CREATE);
                 WriteRecordText(registry, "HKCR", nullptr, key.Text.Text());
+                const bool ours = key.Name == type.Extension ? extensionours : identifierours;
+                if (!ours && !RootValues.Add(key.Name, key.Text))
+                    LogPrintf("SETUP::ActualCopy %s: its value cannot be recorded and stays on uninstall\n",
+                              key.Name.Text());
             }
-            RootClasses.Add(type);
+            if (extensionours)
+                RootClasses.Add(type.Extension);
+            if (identifierours)
+                RootClasses.Add(type.Identifier);
         }
+    }
+
+    // The keys the product's earlier installation recorded as its own.
+    STRING ReadEarlierRootClasses() const {
+        if (!HasUninstallEntry(Config))
+            return STRING("");
+        STRING text;
+        REGISTRY entry(REGISTRY::LocalMachine(), "", UninstallKeyPath(Config).Text(), REGISTRY::MODE_READ);
+        if (!entry.IsOpen() || !entry.Read("UninstallRootClasses", text) || text.c_str() == nullptr)
+            return STRING("");
+        return STRING(text.c_str());
+    }
+
+    static bool OursToCreate(const STRING& key, const STRING& earlier) {
+        if (!ClassKeyExists(key))
+            return true;
+        for (const STRING& created : ListFields(earlier)) {
+            if (StringCompareNoCase(created.Text(), key.Text()) == 0)
+                return true;
+        }
+        LogPrintf("SETUP::ActualCopy file type key %s existed before: only its values are recorded\n",
+                  key.Text());
+        return false;
     }
 
     void WriteUninstallEntry() {
@@ -248,6 +289,11 @@ private:
         for (const REGISTRYTEXT& value :
              UninstallEntryValues(Config, InstallDir, Files.Text(), RootClasses.Text()))
             WriteRecordText(entry, "HKLM", value.Name.Text(), value.Text.Text());
+        // Only when there is something to give back, and never one of an earlier run.
+        if (RootValues.Text().NotEmpty())
+            WriteRecordText(entry, "HKLM", "UninstallRootValues", RootValues.Text().Text());
+        else
+            entry.DeleteValue("UninstallRootValues");
         const STRING today = InstallDateText(std::time(nullptr));
         for (const ENTRYVALUE& value : ManagedEntryValues(Config, InstallDir, InstalledBytes, today)) {
             if (value.IsNumber)
@@ -270,6 +316,7 @@ private:
     int64_t MemberSize = -1;            // of the member being extracted: the journal decides on its backup
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
+    ROOTVALUES RootValues;       // the values written into file-type keys that existed before
     uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize
     bool ServiceStopped = false;
 };

@@ -106,9 +106,12 @@ REGISTRYTEXTS FileTypeKeys(const FILETYPE& type, const STRING& installdir) {
 }
 
 void ROOTCLASSES::Add(const FILETYPE& type) {
-    List.Append(type.Extension);
-    List.Append("|");
-    List.Append(type.Identifier);
+    Add(type.Extension);
+    Add(type.Identifier);
+}
+
+void ROOTCLASSES::Add(const STRING& key) {
+    List.Append(key);
     List.Append("|");
 }
 

@@ -69,6 +69,8 @@ REGISTRYTEXTS FileTypeKeys(const FILETYPE& type, const STRING& installdir);
 class ROOTCLASSES {
 public:
     void Add(const FILETYPE& type);
+    // One key (an extension or an identifier) that this installation created.
+    void Add(const STRING& key);
     // "ext|id|ext|id" without a final "|"; empty when nothing was registered.
     STRING Text() const;
 

@@ -8,8 +8,8 @@
 #include "setup/kyrsetuphook.h"
 
 bool CopyTreeOutside(const STRING& from, const STRING& to, const char* context) {
-    if (IsAtOrBelow(NormalFolder(to), NormalFolder(from)) || HasParentComponent(from) ||
-        HasParentComponent(to)) {
+    if (IsAtOrBelow(NormalFolder(to), NormalFolder(from)) || ResolvesAtOrBelow(to, from) ||
+        HasParentComponent(from) || HasParentComponent(to)) {
         LogPrintf("%s refuses to copy %s into %s: the target lies inside the source\n", context, from.Text(),
                   to.Text());
         return false;

@@ -12,6 +12,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "lib/textcodec.h"
 #include "setup/config.h"
 #include "setup/deletionguard.h"
 #include "setup/installstate.h"
@@ -255,7 +256,7 @@ void KYRPRODUCTHOOK::CommitUserData(const ASKYESNO& ask, const INSTALLSTATE& ins
 
     // Settings are copied only into a folder of the product's own: never a drive root, nor a folder of the
     // system or the user (or one that holds such a folder), where they would lie loose among other files.
-    const TREEVERDICT verdict = JudgeTreeDeletion(target, SystemAndUserFolders(), {});
+    const TREEVERDICT verdict = SystemGuard(STRING(""), false).JudgeTree(TEXTCODEC::ToWide(target.Text()));
     const bool owned = verdict == TREEVERDICT::Allowed;
     if (!owned)
         LogPrintf("SETUP::NewSetupHookKYR%d nothing is taken over into %s: %s\n", Generation.Version,

@@ -38,8 +38,10 @@ STRING PageText(HWND page, int id) {
     return STRING(text);
 }
 
+// One folder however either is spelt ("C:\\PROGRA~1\\KYR", a junction to it ...).
 bool SameFolder(const STRING& a, const STRING& b) {
-    return StringCompareNoCase(NormalFolder(a).c_str(), NormalFolder(b).c_str()) == 0;
+    return StringCompareNoCase(NormalFolder(a).c_str(), NormalFolder(b).c_str()) == 0 ||
+           (ResolvesAtOrBelow(a, b) && ResolvesAtOrBelow(b, a));
 }
 
 // An earlier generation's uninstall entry: where it was installed and its program group.
@@ -60,8 +62,8 @@ EARLIERENTRY ReadEarlierEntry(const char* key) {
 bool IsProgramGroup(const STRING& folder) {
     for (int csidl : {OSYS::SYSTEMPATH_PROGRAMS, OSYS::SYSTEMPATH_COMMON_PROGRAMS}) {
         const STRING programs = NormalFolder(OSYS::GetSystemPath(csidl));
-        if (programs.NotEmpty() && !IsRootFolder(programs) && IsAtOrBelow(folder, programs) &&
-            !SameFolder(folder, programs))
+        if (programs.NotEmpty() && !IsRootFolder(programs) && ResolvesAtOrBelow(folder, programs) &&
+            !ResolvesAtOrBelow(programs, folder))
             return true;
     }
     return false;

@@ -306,7 +306,7 @@ STRING DeviceManagerInstallDir(const STRING& managerpath, const STRING& appname)
 // A folder of the system or of the user (or one that holds such a folder) is never a destination: the
 // product's files would lie loose among the user's own, and no uninstall could tell them apart.
 STRING DestinationRefusal(const STRING& folder) {
-    const TREEVERDICT verdict = JudgeDestination(folder, SystemAndUserFolders());
+    const TREEVERDICT verdict = JudgeDestinationFolder(folder);
     if (verdict == TREEVERDICT::Allowed)
         return STRING("");
     LogPrintf("SETUP::DestinationPage %s refused: %s\n", folder.Text(), TreeVerdictText(verdict));

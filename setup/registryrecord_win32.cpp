@@ -1,6 +1,9 @@
 #include "setup/registryrecord.h"
 
+#include <windows.h>
+
 #include "lib/orvik.h"
+#include "lib/winhandles.h"
 
 namespace {
 
@@ -15,6 +18,12 @@ bool Logged(bool written, REGISTRY& key, const char* rootname, const char* value
 
 bool WriteRecordText(REGISTRY& key, const char* rootname, const char* value, const char* text) {
     return Logged(key.Write(value, text), key, rootname, value);
+}
+
+bool ClassKeyExists(const STRING& name) {
+    REGKEY key;
+    return name.NotEmpty() &&
+           RegOpenKeyExA(HKEY_CLASSES_ROOT, name.Text(), 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
 }
 
 bool WriteRecordNumber(REGISTRY& key, const char* rootname, const char* value, uint32_t number) {

@@ -20,6 +20,7 @@ struct REMOVALRECORD {
     STRING DesktopFiles{""};   // UninstallDesktopFiles
     STRING Protect{""};        // UninstallProtect: file names that are never deleted
     STRING RootClasses{""};    // UninstallRootClasses: keys below HKEY_CLASSES_ROOT
+    STRING RootValues{""};     // UninstallRootValues: "key;text" default values written into earlier keys
     STRING Firewall{""};       // UninstallFirewall: programs relative to the install path
 };
 REMOVALRECORD ReadRemovalRecord(const STRING& keyname);
@@ -54,10 +55,21 @@ void RemoveProgramGroup(const PROGRAMGROUP& group, const STRING& linknames);
 // Deletes the recorded desktop links (".LNK") from desktop.
 void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames);
 // Remove-all: the install folder's tree and the product's application-data tree, each only when the guard
-// allows it, then the product's registry keys.
-void RemoveAllData(const STRING& keyname, const STRING& installpath);
-// Deletes the recorded file-type keys below HKEY_CLASSES_ROOT, never one of the system's.
-void RemoveFileTypes(const STRING& rootclasses);
+// allows it, then the product's registry keys. Says which of the trees are not gone: refused by the guard,
+// or not removed wholly.
+struct REMOVEALLRESULT {
+    bool InstallTreeLeft = false;
+    bool DataTreeLeft = false;
+};
+REMOVEALLRESULT RemoveAllData(const STRING& keyname, const STRING& installpath);
+// True when datadir ("ApplicationDataDir") names, in whatever spelling, one of the product's standard
+// application-data folders: userappdata or commonappdata + "\" + vendor + "\" + keyname.
+bool IsStandardDataFolder(const STRING& datadir, const STRING& keyname, const STRING& userappdata,
+                          const STRING& commonappdata);
+// Deletes the recorded file-type keys below HKEY_CLASSES_ROOT, never one of the system's; of the keys that
+// existed before the installation, only the default values it wrote, and only while they still hold what
+// it wrote.
+void RemoveFileTypes(const STRING& rootclasses, const STRING& rootvalues = STRING(""));
 // Takes the recorded programs off the firewall's list of authorised applications.
 void RemoveFirewallExceptions(const STRING& programs, const STRING& installpath, FIREWALLSYSTEM& system);
 

@@ -13,8 +13,11 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
+#include "lib/textcodec.h"
+#include "lib/winhandles.h"
 #include "setup/copypage.h"
 #include "setup/deletionguard.h"
+#include "setup/filetypeguard.h"
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/interaction.h"
@@ -67,9 +70,20 @@ STRING NamePart(const STRING& entry) {
     return entry.Mid(cut + 1);
 }
 
-void RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
+// True when something of the tree is left: the guard refused it and it is there, or it let it go and not
+// all of it could be removed.
+bool RemoveTreeOfProduct(const STRING& folder, const STRING& keyname, const char* what) {
     LogPrintf("SETUP::RemoveInstallation remove-all: %s %s\n", what, folder.Text());
-    DeleteOwnedTree(folder, keyname, "RemoveInstallation");
+    bool complete = false;
+    if (DeleteOwnedTree(folder, keyname, "RemoveInstallation", &complete) == TREEVERDICT::Allowed)
+        return !complete;
+    return FolderRemains(folder);
+}
+
+// The key below HKEY_CLASSES_ROOT that a key path begins with.
+STRING TopKey(const STRING& path) {
+    const int cut = path.Pos("\\");
+    return cut < 0 ? path : path.Left(cut);
 }
 
 } // namespace
@@ -85,6 +99,7 @@ REMOVALRECORD ReadRemovalRecord(const STRING& keyname) {
     record.DesktopFiles = ReadList(entry, "UninstallDesktopFiles");
     record.Protect = ReadList(entry, "UninstallProtect");
     record.RootClasses = ReadList(entry, "UninstallRootClasses");
+    record.RootValues = ReadList(entry, "UninstallRootValues");
     record.Firewall = ReadList(entry, "UninstallFirewall");
     return record;
 }
@@ -105,18 +120,9 @@ const char* VendorFor(const STRING& keyname) {
 }
 
 bool IsSystemClassKey(const STRING& name) {
-    static const char* const systemkeys[] = {
-        "*",         "CLSID",   "Directory", "Folder",  "Drive",  "AllFilesystemObjects",
-        "Interface", "TypeLib", "AppID",     "exefile", "lnkfile"};
     if (name.IsEmpty() || name.Find("\\") || name.Find("/"))
         return true;
-    STRING trimmed = name;
-    trimmed.Strip();
-    for (const char* key : systemkeys) {
-        if (StringCompareNoCase(trimmed.Text(), key) == 0)
-            return true;
-    }
-    return trimmed.IsEmpty();
+    return IsSystemFileType(name);
 }
 
 PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
@@ -128,10 +134,10 @@ PROGRAMGROUP ProgramGroupFor(const STRING& recorded, const STRING& userprograms,
         return group;
     }
     for (const STRING& menu : {userprograms, commonprograms}) {
-        if (menu.IsEmpty() || !IsAtOrBelow(recorded, menu) || IsRootFolder(menu))
+        if (menu.IsEmpty() || !ResolvesAtOrBelow(recorded, menu) || IsRootFolder(menu))
             continue;
         group.Folder = NormalFolder(recorded);
-        group.MayRemoveFolder = !IsAtOrBelow(menu, recorded);
+        group.MayRemoveFolder = !ResolvesAtOrBelow(menu, recorded);
         return group;
     }
     LogPrintf("SETUP::RemoveInstallation program group %s lies outside the program menus: left alone\n",
@@ -200,24 +206,36 @@ void RemoveDesktopLinks(const STRING& desktop, const STRING& linknames) {
         DeleteFileBelow(desktop, name || ".LNK", "RemoveInstallation");
 }
 
-void RemoveAllData(const STRING& keyname, const STRING& installpath) {
-    RemoveTreeOfProduct(installpath, keyname, "install folder");
+bool IsStandardDataFolder(const STRING& datadir, const STRING& keyname, const STRING& userappdata,
+                          const STRING& commonappdata) {
+    const STRING product = STRING(VendorFor(keyname)) || "\\" || keyname;
+    std::u16string judged;
+    if (!CanonicalPath(TEXTCODEC::ToWide(datadir.NotNull() ? datadir.Text() : ""), &judged))
+        return false;
+    for (const STRING& appdata : {userappdata, commonappdata}) {
+        STRING standard;
+        std::u16string canonical;
+        if (JoinBelow(appdata, product, &standard) &&
+            CanonicalPath(TEXTCODEC::ToWide(standard.Text()), &canonical) &&
+            TEXTCODEC::FoldCase(canonical) == TEXTCODEC::FoldCase(judged))
+            return true;
+    }
+    return false;
+}
+
+REMOVEALLRESULT RemoveAllData(const STRING& keyname, const STRING& installpath) {
+    REMOVEALLRESULT result;
+    result.InstallTreeLeft = RemoveTreeOfProduct(installpath, keyname, "install folder");
 
     const char* vendor = VendorFor(keyname);
     REGISTRY settings(REGISTRY::CurrentUser(), "Software\\Orvik", keyname.Text(), REGISTRY::MODE_READ);
     STRING datadir;
     if (settings.Read("ApplicationDataDir", datadir) && datadir.c_str() != nullptr) {
         datadir = STRING(datadir.c_str());
-        STRING userdata, commondata;
-        const STRING product = STRING(vendor) || "\\" || keyname;
-        const bool userknown = JoinBelow(ShellFolder(OSYS::SYSTEMPATH_APPDATA), product, &userdata);
-        const bool commonknown =
-            JoinBelow(ShellFolder(OSYS::SYSTEMPATH_COMMON_APPDATA), product, &commondata);
-        const bool standard =
-            (userknown && StringCompareNoCase(NormalFolder(datadir).Text(), userdata.Text()) == 0) ||
-            (commonknown && StringCompareNoCase(NormalFolder(datadir).Text(), commondata.Text()) == 0);
-        if (datadir.NotEmpty() && FILENAME(datadir).IsDirectory() && standard)
-            RemoveTreeOfProduct(NormalFolder(datadir), keyname, "application data");
+        if (datadir.NotEmpty() && FILENAME(datadir).IsDirectory() &&
+            IsStandardDataFolder(datadir, keyname, ShellFolder(OSYS::SYSTEMPATH_APPDATA),
+                                 ShellFolder(OSYS::SYSTEMPATH_COMMON_APPDATA)))
+            result.DataTreeLeft = RemoveTreeOfProduct(datadir, keyname, "application data");
         else
             LogPrintf(
                 "SETUP::RemoveInstallation ApplicationDataDir '%s' is no folder of the product: left alone\n",
@@ -226,16 +244,17 @@ void RemoveAllData(const STRING& keyname, const STRING& installpath) {
     if (keyname.IsEmpty() || keyname.Find("\\") || keyname.Find("/")) {
         LogPrintf("SETUP::RemoveInstallation key name '%s' names no key of its own: no settings deleted\n",
                   keyname.Text());
-        return;
+        return result;
     }
     const STRING vendorkey = STRING("Software\\") || vendor;
     REGISTRY(REGISTRY::CurrentUser(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
         .DeleteKey(keyname.Text(), false);
     REGISTRY(REGISTRY::LocalMachine(), "", vendorkey.Text(), REGISTRY::MODE_WRITE)
         .DeleteKey(keyname.Text(), false);
+    return result;
 }
 
-void RemoveFileTypes(const STRING& rootclasses) {
+void RemoveFileTypes(const STRING& rootclasses, const STRING& rootvalues) {
     REGISTRY classes(REGISTRY::ClassesRoot(), "", "", REGISTRY::MODE_WRITE);
     for (const STRING& name : ListFields(rootclasses)) {
         if (IsSystemClassKey(name)) {
@@ -244,6 +263,25 @@ void RemoveFileTypes(const STRING& rootclasses) {
             continue;
         }
         classes.DeleteKey(name.Text(), true);
+    }
+    for (const STRING& entry : ListFields(rootvalues)) {
+        STRING key, text;
+        if (!ParseRootValue(entry, &key, &text) || IsSystemFileType(TopKey(key)))
+            continue;
+        REGKEY opened;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.Text(), 0, KEY_READ | KEY_SET_VALUE, opened.receive()) !=
+            ERROR_SUCCESS)
+            continue;
+        char value[1024] = {};
+        DWORD size = sizeof value - 1;
+        DWORD type = 0;
+        const bool same = RegQueryValueExA(opened.get(), nullptr, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
+                          type == REG_SZ && StringCompareNoCase(value, text.Text()) == 0;
+        LogPrintf("SETUP::RemoveInstallation %s existed before the installation: its value %s\n", key.Text(),
+                  same ? "deleted" : "was changed since, kept");
+        if (same)
+            RegDeleteValueA(opened.get(), nullptr);
     }
 }
 
@@ -283,9 +321,12 @@ void REMOVAL::Run() {
                                        ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),
                        record.StartmenuFiles);
     RemoveDesktopLinks(ShellFolder(OSYS::SYSTEMPATH_DESKTOP), record.DesktopFiles);
-    if (removeall)
-        RemoveAllData(State.KeyName, State.InstallPath);
-    RemoveFileTypes(record.RootClasses);
+    if (removeall) {
+        const REMOVEALLRESULT left = RemoveAllData(State.KeyName, State.InstallPath);
+        State.InstallTreeLeft = left.InstallTreeLeft;
+        State.Leftovers += left.DataTreeLeft ? 1 : 0;
+    }
+    RemoveFileTypes(record.RootClasses, record.RootValues);
     RemoveFirewallExceptions(record.Firewall, State.InstallPath, FIREWALLSYSTEM::Windows());
 
     DeleteEntry();

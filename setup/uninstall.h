@@ -23,7 +23,10 @@ struct UNINSTALLSTATE {
     STRING RemoveAll{"0"}; // "1" when the user chose to remove all data
     // Written by the removal worker, read by the driver once the wizard has ended.
     bool RemovalRan = false;
-    int Leftovers = 0; // recorded files, and the uninstall entry, that are still there afterwards
+    int Leftovers = 0; // recorded files, trees, and the uninstall entry, that are still there afterwards
+    // Remove-all could not delete all of the install folder: the driver counts it as left over unless what
+    // is left is held by the running first pass and goes at the next restart.
+    bool InstallTreeLeft = false;
 };
 
 // The step table: feedback, removal options, removal (the finishing step 7), three empty slots and the end

@@ -158,16 +158,18 @@ SETUPEXITCODE RunFinalPassAndWait(const STRING& folder, const UNINSTALLSTATE& st
     return static_cast<SETUPEXITCODE>(exitcode);
 }
 
-// Remove-all without a person: the first pass waits for this one with its program and language library
-// loaded from the install folder, and the system keeps such files until their process has ended. What the
+// Remove-all of a program running from the install folder: without a person the first pass waits for this
+// one there, and an uninstall that could not copy itself to "TEMP" runs from there; the system keeps the
+// loaded program and language library until their process has ended. What the
 // tree deletion had to leave there for that reason goes at the next restart, with the folder; only plain
-// files directly in it, and only when the guard lets the whole tree go.
-int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
+// files directly in it, and only when the guard lets the whole tree go. True when all that is left there is
+// scheduled.
+bool ScheduleHeldFiles(const UNINSTALLSTATE& state) {
     const STRING folder = NormalFolder(state.InstallPath);
-    if (!FILENAME(folder).IsDirectory() ||
-        JudgeTreeDeletion(folder, SystemAndUserFolders(), OtherProductFolders(state.KeyName)) !=
-            TREEVERDICT::Allowed)
-        return 0;
+    if (!FolderRemains(folder))
+        return true;
+    if (JudgeOwnedTree(folder, state.KeyName) != TREEVERDICT::Allowed)
+        return false;
     std::vector<STRING> files;
     FILEFIND find((folder || "\\*").Text());
     for (bool found = find.Found(); found; found = find.Next()) {
@@ -176,7 +178,7 @@ int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
         if (find.IsDirectory() || find.IsLink()) {
             LogPrintf("SETUP::RunUninstall %s still holds %s: left as it is\n", folder.Text(),
                       find.Name().Text());
-            return 0;
+            return false;
         }
         files.push_back(find.FullPath());
     }
@@ -188,7 +190,7 @@ int ScheduleHeldFiles(const UNINSTALLSTATE& state) {
         LogPrintf("SETUP::RunUninstall %s is in use: %s\n", file.Text(),
                   done ? "deleted at the next restart" : OSYS::GetLastErrorString().Text());
     }
-    return scheduled;
+    return scheduled == static_cast<int>(files.size());
 }
 
 // Runs the removal on a worker thread, as the wizard does, while this thread serves its windows: the
@@ -225,8 +227,8 @@ SETUPEXITCODE RunUnattended(UNINSTALLSTATE& state, const RUNMODE& mode, const ST
     CallNewSetupHook(NEWHOOK_UNINSTALL_START, 0, 0, 0, 0, reinterpret_cast<intptr_t>(state.KeyName.c_str()));
     REMOVAL removal(state, *interaction, nullptr);
     RunServingMessages(removal);
-    if (state.RemoveAll.ToInt() != 0)
-        ScheduleHeldFiles(state);
+    if (state.InstallTreeLeft && !ScheduleHeldFiles(state))
+        ++state.Leftovers;
     CallNewSetupHook(NEWHOOK_UNINSTALL_END, 0);
     return state.Leftovers > 0 ? SETUP_EXIT_REMOVAL_INCOMPLETE : SETUP_EXIT_SUCCESS;
 }
@@ -245,6 +247,9 @@ SETUPEXITCODE RunWizard(UNINSTALLSTATE& state, const STRING& title) {
     wizard.Hide();
     if (!state.RemovalRan)
         return SETUP_EXIT_UNINSTALL_CANCELLED;
+    // An uninstall that runs from the install folder holds its own program and library there.
+    if (state.InstallTreeLeft && !ScheduleHeldFiles(state))
+        ++state.Leftovers;
     return state.Leftovers > 0 ? SETUP_EXIT_REMOVAL_INCOMPLETE : SETUP_EXIT_SUCCESS;
 }
 

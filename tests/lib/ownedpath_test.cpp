@@ -108,13 +108,15 @@ TEST_F(TreeDeletion, TheProductsOwnFolderMayGo) {
 
 TEST_F(TreeDeletion, SystemUserAndOtherProductsFoldersNeverGo) {
     EXPECT_EQ(JudgeTreeDeletion(STRING("Q:\\"), Guarded, Products), TREEVERDICT::Root);
-    EXPECT_EQ(JudgeTreeDeletion(STRING("Q:"), Guarded, Products), TREEVERDICT::Root);
+    EXPECT_EQ(JudgeTreeDeletion(STRING("Q:"), Guarded, Products), TREEVERDICT::Relative)
+        << "the current folder of drive Q:";
     EXPECT_EQ(JudgeTreeDeletion(STRING("\\\\nas\\apps"), Guarded, Products), TREEVERDICT::Root);
     EXPECT_EQ(JudgeTreeDeletion(STRING(), Guarded, Products), TREEVERDICT::Root);
     EXPECT_EQ(JudgeTreeDeletion(STRING("Demo"), Guarded, Products), TREEVERDICT::Relative);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:Demo"), Guarded, Products), TREEVERDICT::Relative);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Program Files\\Demo\\.."), Guarded, Products),
-              TREEVERDICT::Relative);
+              TREEVERDICT::Protected)
+        << "the folder Windows resolves it to";
     EXPECT_EQ(JudgeTreeDeletion(STRING("c:\\program files"), Guarded, Products), TREEVERDICT::Protected);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Users"), Guarded, Products), TREEVERDICT::Protected);
     EXPECT_EQ(JudgeTreeDeletion(STRING("C:\\Users\\jo\\AppData"), Guarded, Products), TREEVERDICT::Protected);
@@ -133,6 +135,33 @@ TEST_F(TreeDeletion, DestinationsMayBeADriveButNoSystemOrUserFolder) {
     EXPECT_EQ(JudgeDestination(STRING("Demo"), Guarded), TREEVERDICT::Relative);
     // Another product's folder is a destination like any other (an update may go there).
     EXPECT_EQ(JudgeDestination(STRING("C:\\Program Files\\Other"), Guarded), TREEVERDICT::Allowed);
+}
+
+} // namespace
+
+namespace {
+
+// Other products name their folder in many ways: the folder of a full-path program counts, a program found
+// on the search path does not.
+TEST(OwnedPath, TheFolderOfAnUninstallCommandOrAnIcon) {
+    const struct {
+        const char16_t* Command;
+        const char16_t* Folder;
+    } cases[] = {
+        {u"\"C:\\Program Files\\Other\\uninst.exe\" /S", u"C:\\Program Files\\Other"},
+        {u"C:\\Program Files\\Other\\uninst.exe /S", u"C:\\Program Files\\Other"},
+        {u"C:\\Program Files (x86)\\Other\\app.exe,0", u"C:\\Program Files (x86)\\Other"},
+        {u"  \\\\nas\\apps\\Other\\setup.exe -remove", u"\\\\nas\\apps\\Other"},
+        {u"D:\\Tools\\Other\\icon.ico", u"D:\\Tools\\Other"},
+        {u"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", u""},
+        {u"rundll32.exe shell32.dll,Control_RunDLL", u""},
+        {u"C:\\uninst.exe", u""},
+        {u"\"C:\\Program Files\\Other\\uninst.exe", u""},
+        {u"", u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgramFolderOf(c.Command), std::u16string(c.Folder))
+            << TEXTCODEC::Utf8FromUtf16(c.Command);
 }
 
 } // namespace

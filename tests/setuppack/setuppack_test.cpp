@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/filetypeguard.h"
 #include "tools/setuppack/configfile.h"
 #include "tools/setuppack/packagecheck.h"
 #include "tools/setuppack/packbuild.h"
@@ -304,6 +305,20 @@ TEST_F(SetupPack, TargetsThatNoMemberProvidesAreReportedAtTheirKeys) {
                                         << Listed(report);
 }
 
+// Registering a type of the system would take it from Windows, and its uninstall would delete the
+// system's key: setup refuses such entries, and the check says so at their line.
+TEST_F(SetupPack, FileTypesOfTheSystemAreReported) {
+    const REPORT report = CheckConfig("AppName=Demo\n"                                                    // 1
+                                      "FileTypes=.txt;Demo.Doc=Text;app.exe \"%1\";app.exe,1|"            //
+                                      ".dmo;txtfile=Demo;app.exe \"%1\";app.exe,1|"                       //
+                                      ".dmo; CLSID =Demo;app.exe \"%1\";app.exe,1|"                       //
+                                      ".Exe;Demo.Doc=Demo;app.exe \"%1\";app.exe,1\n"                     // 2
+                                      "FileTypes.ger=.dmo;Demo.Doc=Dokument;app.exe \"%1\";app.exe,1\n"); // 3
+    for (const char* type : {"\".txt\"", "\"txtfile\"", "\"CLSID\"", "\".Exe\""})
+        EXPECT_TRUE(Reports(report, "setup.cfg", 2, std::string(type) + ", a type of the system")) << type;
+    EXPECT_EQ(report.All().size(), 4u) << "the product's own types pass\n" << Listed(report);
+}
+
 TEST_F(SetupPack, MissingFilesAndDamagedArchivesAreReported) {
     Build();
     fs::remove(Package / "LIZENZ.TXT");
@@ -443,4 +458,25 @@ TEST(SetupPackKeys, TheNearestKeyIsFoundDespiteTyposAndLetterCase) {
     EXPECT_EQ(EscapeFault("C:\\\\Prog\\n\\x41"), "");
     EXPECT_NE(EscapeFault("\\x4"), "");
     EXPECT_NE(EscapeFault("end\\"), "");
+}
+
+TEST(SetupPackFileTypes, SystemTypesAndTheRecordOfEarlierKeys) {
+    for (const char* type : {".exe", " .LNK ", "exefile", "Applications", "SystemFileAssociations", "*", "",
+                             "Microsoft.PowerShellScript.1", "Windows.Something", "ms-settings", "https"})
+        EXPECT_TRUE(IsSystemFileType(STRING(type))) << type;
+    for (const char* type : {".odemo", "DemoPad.Document", ".exe2", "txtfiles", ".demo.exe"})
+        EXPECT_FALSE(IsSystemFileType(STRING(type))) << type;
+
+    ROOTVALUES values;
+    EXPECT_TRUE(values.Add(STRING(".odnote"), STRING("DemoPad.Note")));
+    EXPECT_TRUE(values.Add(STRING("DemoPad.Note\\Shell\\open\\command"), STRING("Q:\\demo.exe \"%1\"")));
+    EXPECT_FALSE(values.Add(STRING(".odlog"), STRING("a|b"))) << "a text the list cannot hold";
+    EXPECT_FALSE(values.Add(STRING(".odlog"), STRING("a;b")));
+    EXPECT_EQ(values.Text(), ".odnote;DemoPad.Note|DemoPad.Note\\Shell\\open\\command;Q:\\demo.exe \"%1\"");
+    STRING key, text;
+    ASSERT_TRUE(ParseRootValue(STRING(".odnote;"), &key, &text));
+    EXPECT_EQ(key, ".odnote");
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(ParseRootValue(STRING(";x"), &key, &text));
+    EXPECT_FALSE(ParseRootValue(STRING("nokey"), &key, &text));
 }

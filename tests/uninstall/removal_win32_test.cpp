@@ -11,6 +11,7 @@
 #include <string>
 
 #include "lib/textcodec.h"
+#include "tests/common/linux_link.h"
 #include "setup/deletionguard.h"
 #include "setup/removal.h"
 #include "setup/uninstall.h"
@@ -223,4 +224,78 @@ TEST(RemovalSteps, FileTypesAndFirewallEntriesOfTheProductOnly) {
     EXPECT_EQ(firewall.Find(L"C:\\Apps\\Demo\\demo.exe"), nullptr);
     EXPECT_NE(firewall.Find(L"C:\\Apps\\other.exe"), nullptr);
     EXPECT_NE(firewall.Find(L"C:\\Windows\\explorer.exe"), nullptr);
+}
+
+// Of a key that existed before the installation only the value it wrote goes, and only while it still
+// holds what was written; the system's keys stay whatever the record says.
+TEST(RemovalSteps, FileTypeKeysThatExistedBeforeLoseOnlyTheValuesWritten) {
+    const std::string earlier = "." + UniqueName("rmv");
+    const std::string changed = "." + UniqueName("rmc");
+    for (const std::string& key : {earlier, changed}) {
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (key + "\\shell").c_str(), &created), ERROR_SUCCESS);
+        RegCloseKey(created);
+        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, "Demo.Doc", 8);
+    }
+    RegSetValueA(HKEY_CLASSES_ROOT, changed.c_str(), REG_SZ, "Other.Doc", 9);
+    // The system's key for text files, made for the test where the prefix has none.
+    HKEY system = nullptr;
+    const bool made = RegOpenKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, KEY_READ, &system) != ERROR_SUCCESS;
+    if (made)
+        RegSetValueA(HKEY_CLASSES_ROOT, ".txt", REG_SZ, "txtfile", 7);
+    else
+        RegCloseKey(system);
+    const std::string txt = [] {
+        char text[256] = {};
+        LONG size = sizeof text;
+        RegQueryValueA(HKEY_CLASSES_ROOT, ".txt", text, &size);
+        return std::string(text);
+    }();
+
+    RemoveFileTypes(
+        STRING(".txt|txtfile"),
+        STRING((earlier + ";Demo.Doc|" + changed + ";Demo.Doc|.txt;" + txt + "|nonsense").c_str()));
+    char text[256] = {};
+    LONG size = sizeof text;
+    EXPECT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, (earlier + "\\shell").c_str(), text, &size), ERROR_SUCCESS)
+        << "the key and what else it holds stay";
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, earlier.c_str(), 0, KEY_READ, &opened), ERROR_SUCCESS);
+    EXPECT_NE(RegQueryValueExA(opened, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(opened);
+    size = sizeof text;
+    ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, changed.c_str(), text, &size), ERROR_SUCCESS);
+    EXPECT_STREQ(text, "Other.Doc") << "changed since: not the installation's any more";
+    size = sizeof text;
+    ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, ".txt", text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(text), txt);
+    for (const std::string& key : {earlier, changed}) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + "\\shell").c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    }
+    if (made)
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".txt");
+}
+
+// A recorded name is joined literally, but a link on the way may lead anywhere: what lies behind it is
+// never the product's. Wine makes no junction of its own; a link of the Linux side is one to it.
+TEST(RemovalSteps, RecordedNamesBehindALinkStay) {
+    SCRATCH scratch;
+    const fs::path install = scratch.Path / "Demo";
+    Put(install / "demo.exe");
+    Put(scratch.Path / "Outside" / "readme.txt", "someone else's");
+    fs::create_directories(scratch.Path / "Outside" / "empty");
+    const std::string unixscratch = std::string(WINE_DRIVE_Q) + "/" + scratch.Path.filename().string();
+    ASSERT_TRUE(
+        linuxlink::Make(unixscratch + "/Outside", unixscratch + "/Demo/docs", (install / "docs").string()));
+    ASSERT_TRUE(fs::exists(install / "docs" / "readme.txt"));
+
+    REMOVALRECORD record;
+    record.Files = STRING("demo.exe|docs\\readme.txt|docs\\empty\\x.txt");
+    EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 1);
+    EXPECT_FALSE(fs::exists(install / "demo.exe"));
+    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "readme.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "empty"))
+        << "an empty folder behind the link stays too";
+    EXPECT_TRUE(linuxlink::Remove(unixscratch + "/Demo/docs", (install / "docs").string()));
 }

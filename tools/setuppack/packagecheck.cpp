@@ -7,6 +7,7 @@
 
 #include "lib/ownedpath.h"
 #include "lib/textcodec.h"
+#include "setup/filetypeguard.h"
 #include "setup/config.h"
 #include "setup/installrecord.h"
 #include "tools/setuppack/archivecheck.h"
@@ -234,6 +235,11 @@ private:
                         "file type \"" + Trim(Std(field)) +
                             "\" is not registered: it needs extension;identifier=description;command;icon");
                 continue;
+            }
+            for (const STRING& key : {type.Extension, type.Identifier}) {
+                if (IsSystemFileType(key))
+                    Problem("FileTypes", "file type \"" + Trim(Std(field)) + "\" names \"" + Trim(Std(key)) +
+                                             "\", a type of the system: setup refuses to register it");
             }
             if (type.HasOpenCommand())
                 Target("FileTypes", CommandProgram(Std(type.Command)), "the open command's program");
