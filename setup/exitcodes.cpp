@@ -10,6 +10,7 @@ SETUPEXITCODE InstallExitCode(int wizardresult, COPYOUTCOME copy) {
         return SETUP_EXIT_COPY_FAILED;
     case COPYOUTCOME::Running:
     case COPYOUTCOME::Aborted:
+    case COPYOUTCOME::Cancelled:
     case COPYOUTCOME::Finished: // the later steps (links, firewall, the hooks' last word) never ran
         return SETUP_EXIT_COPY_ABORTED;
     }

@@ -41,7 +41,7 @@ public:
         CallNewSetupHook(NEWHOOK_COPY_START, 0, HookOwner(), HookProgressBar(), 0,
                          State.Choices.InstallMode.ToInt());
         StopService();
-        if (!ExtractArchives()) {
+        if (!ExtractArchives() || Stopped()) {
             Journal.Undo();   // rollback: the machine as it was before this run
             RestartService(); // the earlier version's files are back, and so is its service
             return;
@@ -87,6 +87,15 @@ private:
         LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
     }
 
+    // The person cancelled: the copy ends before the next member, and before anything is registered.
+    bool Stopped() {
+        if (!Interaction.StopRequested())
+            return false;
+        LogPrintf("SETUP::ActualCopy cancelled by the user: the copy is undone\n");
+        State.Copy = COPYOUTCOME::Cancelled;
+        return true;
+    }
+
     // Both archives in order; false when the user gave up on a member or the package is damaged.
     bool ExtractArchives() {
         Config["AskOverwrite"].MakeNotNull();
@@ -110,6 +119,8 @@ private:
         int64_t size = archive.GetFirstFile(member);
         int64_t done = size;
         while (member.NotEmpty()) {
+            if (Stopped())
+                return false;
             MemberSize = size;
             if (!ExtractMember(archive, member.Text()))
                 return false;

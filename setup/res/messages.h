@@ -139,6 +139,10 @@
 #define IDS_SWITCHES_CHOICES_HELP    3022 /* "/?": the switches that make the shortcut page's choices */
 #define IDS_SWITCHES_REMOVE_HELP     3023 /* "/?": the unattended uninstall */
 #define IDS_COPY_STATUS_UNDONE       3024 /* copy page status after a failed or abandoned copy was undone */
+#define IDS_COPY_STATUS_DAMAGED      3040 /* copy page status after a damaged package: only Close is left */
+#define IDS_CLOSE_BUTTON             3041 /* the Cancel button's label then */
+#define IDS_COPY_STATUS_STOPPING     3042 /* copy page status once the user cancelled the copy */
+#define IDS_REMOVAL_NOT_CANCELLABLE  3043 /* removal page, Cancel pressed while removing */
 
 /* ---- Command verbs ----------------------------------------------------- */
 
