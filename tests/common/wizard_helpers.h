@@ -34,6 +34,14 @@ inline uirobot::Window PageItem(const uirobot::Window& wizard, int id) {
     throw uirobot::RobotError("no control " + std::to_string(id) + " on the page on show");
 }
 
+// How many message boxes the process shows besides its wizard.
+inline int BoxCount(const uirobot::WindowFinder& finder, const uirobot::Window& wizard) {
+    int count = 0;
+    for (const uirobot::Window& window : finder.topLevelWindows())
+        count += window != wizard && window.className() == "#32770" && window.isVisible();
+    return count;
+}
+
 // The message box a process shows over its wizard (the question asked on Cancel has the wizard's title).
 inline uirobot::MessageBoxWindow BoxOverWizard(const uirobot::WindowFinder& finder,
                                                const uirobot::Window& wizard, uirobot::Milliseconds timeout) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -554,7 +555,110 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
         MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
     EXPECT_EQ(Words(damaged.message()), Words(Replaced(Msg(3015), "$FILE", "broken.txt")));
     damaged.answer("OK");
+    // The page says the package is damaged and offers only to close Setup: going back cannot mend it.
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, kPageTimeout));
+    EXPECT_EQ(PageItem(wizard, 201).text(), Msg(3040));
+    EXPECT_EQ(wizard.child(IDCANCEL).text(), Msg(3041));
+    EXPECT_FALSE(wizard.child(148).isEnabled());
+    EXPECT_FALSE(wizard.child(149).isEnabled());
+    Screenshot(wizard, "damaged-package");
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(process.exitCode(kPageTimeout), 4u) << "copying failed, and no question before closing";
+    EXPECT_FALSE(Destination.Exists("first.txt")) << "the copy is undone";
+}
+
+// The steps the wizard ran, as its log lists them: "step id result" for each page.
+std::vector<std::string> StepsRun(const std::string& log) {
+    std::vector<std::string> steps;
+    const std::string mark = "SETUPDIALOGBOX::RunSteps step ";
+    for (size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+        const size_t from = at + mark.size();
+        steps.push_back(log.substr(from, log.find_first_of("\r\n", from) - from));
+    }
+    return steps;
+}
+
+// Two presses as one hurried double click: the second comes before the page has reacted to the first.
+void PressTwice(const Window& button) {
+    Button(button).click();
+    postMessage(button, BM_CLICK);
+}
+
+// A person in a hurry double-clicks every Next (and Finish): each page is reached once and none is skipped,
+// also past the destination page's space check; Escape on the shortcut page asks once.
+TEST_F(InstallWizard, ADoubleClickOnEveryNextReachesEachPageOnceWithoutAnAssertion) {
+    Package.Write("advert.cfg", "Url=https://example.invalid/more\r\nProduct=Bigapp\r\n");
+    WriteConfig("Advertise=advert.cfg\r\n");
+    RobotProcess process = Start("/NOASSERT");
+    const Window wizard = WaitForWizard(process);
+    WaitForPage(wizard, 2912);
+    PressTwice(wizard.child(149));
+    WaitForPage(wizard, 2904);
+    CheckBox(PageItem(wizard, 301)).setChecked(true);
+    PressTwice(wizard.child(149));
+    WaitForPage(wizard, 2902);
+    Screenshot(wizard, "1-destination");
+    PressTwice(wizard.child(149));
+    WaitForPage(wizard, 2916); // the copy moves on by itself
+    pressEscape(wizard);
+    pressEscape(wizard);
+    Confirmation(wizard, process).answer("Yes");
+    WaitForPage(wizard, 2916);
+    Screenshot(wizard, "2-shortcuts");
+    PressTwice(wizard.child(149));
+    WaitForPage(wizard, 2914);
+    PressTwice(wizard.child(149));
+    WaitForPage(wizard, 2918);
+    Screenshot(wizard, "3-finish");
+    PressTwice(wizard.child(IDCANCEL));
+    const MessageBoxWindow done = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900) + " Testapp");
+    done.answer("OK");
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+
+    const std::string log = Log();
+    EXPECT_EQ(StepsRun(log),
+              (std::vector<std::string>{"0 id 1 result 149", "1 id 2 result 149", "2 id 3 result 149",
+                                        "3 id 4 result 149", "4 id 5 result 0", "4 id 5 result 149",
+                                        "5 id 6 result 149", "6 id 7 result 0"}))
+        << log;
+    EXPECT_EQ(log.find("ASSERTION FAILED"), std::string::npos) << log;
+    EXPECT_NE(log.find("press of 149 dropped"), std::string::npos) << "the second clicks came " << log;
+    EXPECT_TRUE(Destination.Exists("docs/guide.txt"));
+}
+
+// Cancel, Escape, Alt+F4 and the close box, each pressed twice, on every page before the copy: the question
+// comes once, Yes keeps the page, and quitting at last leaves nothing installed.
+TEST_F(InstallWizard, EveryWayOfCancellingAsksOnceOnEachPageAndQuittingInstallsNothing) {
+    WriteConfig();
+    RobotProcess process = Start("/NOASSERT");
+    const Window wizard = WaitForWizard(process);
+    const std::vector<std::pair<std::string, std::function<void()>>> ways = {
+        {"cancel", [&] { PressTwice(wizard.child(IDCANCEL)); }},
+        {"escape", [&] { pressEscape(wizard), pressEscape(wizard); }},
+        {"alt-f4", [&] { pressAltF4(wizard), pressAltF4(wizard); }},
+        {"close-box", [&] { clickCloseBox(wizard), clickCloseBox(wizard); }}};
+    for (int page : {2912, 2904, 2902}) {
+        WaitForPage(wizard, page);
+        for (const auto& [way, press] : ways) {
+            press();
+            const MessageBoxWindow question = Confirmation(wizard, process);
+            EXPECT_EQ(Replaced(question.message(), "\r", "\n"), Msg(2987)) << way;
+            if (way == "close-box")
+                Screenshot(question.window(), std::to_string(page) + "-" + way);
+            question.answer("Yes");
+            WaitForPage(wizard, page);
+            Sleep(300); // room for a second question
+            EXPECT_EQ(wizardui::BoxCount(WindowFinder(process), wizard), 0)
+                << way << " asked twice on " << page;
+        }
+        if (page == 2912)
+            Next(wizard);
+        else if (page == 2904)
+            CheckBox(PageItem(wizard, 301)).setChecked(true), Next(wizard);
+    }
     Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 4u) << "copying failed";
+    EXPECT_EQ(process.exitCode(kPageTimeout), 2u) << "cancelled before anything was copied";
+    EXPECT_FALSE(Entry.KeyExists());
+    EXPECT_FALSE(Destination.Exists("docs/guide.txt"));
+    EXPECT_EQ(Log().find("ASSERTION FAILED"), std::string::npos) << Log();
 }
