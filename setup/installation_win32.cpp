@@ -88,10 +88,10 @@ private:
     }
 
     // The person cancelled: the copy ends before the next member, and before anything is registered.
-    bool Stopped() {
+    bool Stopped(const char* before = "registering") {
         if (!Interaction.StopRequested())
             return false;
-        LogPrintf("SETUP::ActualCopy cancelled by the user: the copy is undone\n");
+        LogPrintf("SETUP::ActualCopy cancelled by the user before %s: the copy is undone\n", before);
         State.Copy = COPYOUTCOME::Cancelled;
         return true;
     }
@@ -119,7 +119,7 @@ private:
         int64_t size = archive.GetFirstFile(member);
         int64_t done = size;
         while (member.NotEmpty()) {
-            if (Stopped())
+            if (Stopped(member.Text()))
                 return false;
             MemberSize = size;
             if (!ExtractMember(archive, member.Text()))
