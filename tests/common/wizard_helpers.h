@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/robot/uirobot.h"
 
@@ -57,6 +58,23 @@ inline uirobot::MessageBoxWindow BoxOverWizard(const uirobot::WindowFinder& find
     if (!box)
         throw uirobot::RobotError("no message box over the wizard");
     return uirobot::MessageBoxWindow(box);
+}
+
+// The steps the wizard ran, as its log lists them: "step id result" for each page.
+inline std::vector<std::string> StepsRun(const std::string& log) {
+    std::vector<std::string> steps;
+    const std::string mark = "SETUPDIALOGBOX::RunSteps step ";
+    for (size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+        const size_t from = at + mark.size();
+        steps.push_back(log.substr(from, log.find_first_of("\r\n", from) - from));
+    }
+    return steps;
+}
+
+// Two presses as one hurried double click: the second comes before the page has reacted to the first.
+inline void PressTwice(const uirobot::Window& button) {
+    uirobot::Button(button).click();
+    uirobot::postMessage(button, BM_CLICK);
 }
 
 } // namespace wizardui

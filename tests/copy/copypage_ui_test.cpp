@@ -599,11 +599,7 @@ TEST_F(CopyStepUi, CancelWhileCopyingAsksOnceAndNoStopsAtTheNextMemberAndUndoesT
     const WindowFinder finder(wizard_process);
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT))
         << "Cancel is offered while copying";
-    const auto pressCancelTwice = [&] {
-        Button(wizard.child(IDCANCEL)).click();
-        postMessage(wizard.child(IDCANCEL), BM_CLICK);
-    };
-    pressCancelTwice();
+    wizardui::PressTwice(wizard.child(IDCANCEL));
     MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("Yes");
     Sleep(300);
     EXPECT_EQ(wizardui::BoxCount(finder, wizard), 0) << "asked once";

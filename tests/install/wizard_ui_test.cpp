@@ -567,23 +567,6 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
     EXPECT_FALSE(Destination.Exists("first.txt")) << "the copy is undone";
 }
 
-// The steps the wizard ran, as its log lists them: "step id result" for each page.
-std::vector<std::string> StepsRun(const std::string& log) {
-    std::vector<std::string> steps;
-    const std::string mark = "SETUPDIALOGBOX::RunSteps step ";
-    for (size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
-        const size_t from = at + mark.size();
-        steps.push_back(log.substr(from, log.find_first_of("\r\n", from) - from));
-    }
-    return steps;
-}
-
-// Two presses as one hurried double click: the second comes before the page has reacted to the first.
-void PressTwice(const Window& button) {
-    Button(button).click();
-    postMessage(button, BM_CLICK);
-}
-
 // A person in a hurry double-clicks every Next (and Finish): each page is reached once and none is skipped,
 // also past the destination page's space check; Escape on the shortcut page asks once.
 TEST_F(InstallWizard, ADoubleClickOnEveryNextReachesEachPageOnceWithoutAnAssertion) {
@@ -592,31 +575,31 @@ TEST_F(InstallWizard, ADoubleClickOnEveryNextReachesEachPageOnceWithoutAnAsserti
     RobotProcess process = Start("/NOASSERT");
     const Window wizard = WaitForWizard(process);
     WaitForPage(wizard, 2912);
-    PressTwice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     WaitForPage(wizard, 2904);
     CheckBox(PageItem(wizard, 301)).setChecked(true);
-    PressTwice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     WaitForPage(wizard, 2902);
     Screenshot(wizard, "1-destination");
-    PressTwice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     WaitForPage(wizard, 2916); // the copy moves on by itself
     pressEscape(wizard);
     pressEscape(wizard);
     Confirmation(wizard, process).answer("Yes");
     WaitForPage(wizard, 2916);
     Screenshot(wizard, "2-shortcuts");
-    PressTwice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     WaitForPage(wizard, 2914);
-    PressTwice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     WaitForPage(wizard, 2918);
     Screenshot(wizard, "3-finish");
-    PressTwice(wizard.child(IDCANCEL));
+    wizardui::PressTwice(wizard.child(IDCANCEL));
     const MessageBoxWindow done = MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900) + " Testapp");
     done.answer("OK");
     EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
 
     const std::string log = Log();
-    EXPECT_EQ(StepsRun(log),
+    EXPECT_EQ(wizardui::StepsRun(log),
               (std::vector<std::string>{"0 id 1 result 149", "1 id 2 result 149", "2 id 3 result 149",
                                         "3 id 4 result 149", "4 id 5 result 0", "4 id 5 result 149",
                                         "5 id 6 result 149", "6 id 7 result 0"}))
@@ -633,7 +616,7 @@ TEST_F(InstallWizard, EveryWayOfCancellingAsksOnceOnEachPageAndQuittingInstallsN
     RobotProcess process = Start("/NOASSERT");
     const Window wizard = WaitForWizard(process);
     const std::vector<std::pair<std::string, std::function<void()>>> ways = {
-        {"cancel", [&] { PressTwice(wizard.child(IDCANCEL)); }},
+        {"cancel", [&] { wizardui::PressTwice(wizard.child(IDCANCEL)); }},
         {"escape", [&] { pressEscape(wizard), pressEscape(wizard); }},
         {"alt-f4", [&] { pressAltF4(wizard), pressAltF4(wizard); }},
         {"close-box", [&] { clickCloseBox(wizard), clickCloseBox(wizard); }}};

@@ -222,13 +222,9 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
         MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout).answer(IDOK);
         return setup;
     };
-    const auto twice = [](const Window& button) {
-        Button(button).click();
-        postMessage(button, BM_CLICK);
-    };
     using WAY = std::pair<std::string, std::function<void(const Window&)>>;
     const std::vector<WAY> ways = {
-        {"cancel", [&](const Window& wizard) { twice(wizard.child(IDCANCEL)); }},
+        {"cancel", [](const Window& wizard) { wizardui::PressTwice(wizard.child(IDCANCEL)); }},
         {"escape", [](const Window& wizard) { pressEscape(wizard), pressEscape(wizard); }},
         {"alt-f4", [](const Window& wizard) { pressAltF4(wizard), pressAltF4(wizard); }},
         {"close-box", [](const Window& wizard) { clickCloseBox(wizard), clickCloseBox(wizard); }}};
@@ -246,7 +242,7 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
                 EXPECT_EQ(wizardui::BoxCount(WindowFinder(setup), wizard), 0) << way << " asked twice";
             }
             if (page == 2932)
-                twice(wizard.child(149));
+                wizardui::PressTwice(wizard.child(149));
         }
         Button(wizard.child(IDCANCEL)).click();
         wizardui::BoxOverWizard(WindowFinder(setup), wizard, kTimeout).answer(IDNO);
@@ -260,9 +256,9 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
     RobotProcess setup = start("removed.log");
     const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
     wizardui::WaitForPage(wizard, German(2932), kTimeout);
-    twice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     wizardui::WaitForPage(wizard, German(2934), kTimeout);
-    twice(wizard.child(149));
+    wizardui::PressTwice(wizard.child(149));
     wizardui::WaitForPage(wizard, German(2936), kTimeout);
     for (const auto& [way, press] : ways) {
         if (way == "cancel") // disabled while removing: a person cannot click it
@@ -282,7 +278,7 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
     ASSERT_TRUE(waitUntil([&] { return Title(wizard) == German(2938); }, kTimeout)) << Title(wizard);
     ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }));
     EXPECT_EQ(note(), "") << "the word goes with the removal";
-    twice(wizard.child(IDCANCEL));
+    wizardui::PressTwice(wizard.child(IDCANCEL));
     EXPECT_EQ(setup.exitCode(kTimeout), 0u);
     EXPECT_FALSE(std::filesystem::exists(Folder.Path / "product.txt"));
     EXPECT_FALSE(Entry.KeyExists());
