@@ -72,6 +72,8 @@ public:
     NEWSETUPHOOK GetHook() const { return Hook; }
 
     INT_PTR DlgProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+    // Alt+F4 closes the wizard whichever control has the focus: a drop-down list would keep it.
+    int PreTranslate(MSG* message) override;
 
 private:
     static LRESULT HeaderColourHook(WINDOW* window, UINT message, WPARAM wparam, LPARAM lparam);

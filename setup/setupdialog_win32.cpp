@@ -157,6 +157,15 @@ INT_PTR SETUPDIALOGBOX::DlgProc(UINT message, WPARAM wparam, LPARAM lparam) {
     return DATADIALOGBOX::DlgProc(message, wparam, lparam);
 }
 
+int SETUPDIALOGBOX::PreTranslate(MSG* message) {
+    const bool altf4 = message->message == WM_SYSKEYDOWN && message->wParam == VK_F4 &&
+                       (message->lParam & (LPARAM(1) << 29)) != 0;
+    if (!altf4 || (message->hwnd != hWnd && !IsChild(hWnd, message->hwnd)))
+        return 0;
+    Send(WM_CLOSE);
+    return 1;
+}
+
 void SETUPDIALOGBOX::SetFonts() {
     if (!TitleFont) {
         TitleFont.reset(CreateArialBold(TITLE_FONT_POINTS));

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,29 @@ inline std::vector<std::string> StepsRun(const std::string& log) {
 inline void PressTwice(const uirobot::Window& button) {
     uirobot::Button(button).click();
     uirobot::postMessage(button, BM_CLICK);
+}
+
+// Cancel, Escape, Alt+F4 and the close box, each pressed twice as a hurried hand does. Each must bring one
+// question, which answer gets and closes; a second question is a failure.
+inline void CancelEveryWay(const uirobot::WindowFinder& finder, const uirobot::Window& wizard,
+                           const std::function<void(const uirobot::MessageBoxWindow&)>& answer,
+                           uirobot::Milliseconds timeout) {
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"Cancel", [&] { PressTwice(wizard.child(IDCANCEL)); }},
+        {"Escape", [&] { uirobot::pressEscape(wizard), uirobot::pressEscape(wizard); }},
+        {"Alt+F4", [&] { uirobot::pressAltF4(wizard), uirobot::pressAltF4(wizard); }},
+        {"the close box", [&] { uirobot::clickCloseBox(wizard), uirobot::clickCloseBox(wizard); }}};
+    for (const auto& [way, press] : ways) {
+        press();
+        try {
+            answer(BoxOverWizard(finder, wizard, timeout));
+        } catch (const uirobot::RobotError& error) {
+            ADD_FAILURE() << way << ": " << error.what();
+            continue;
+        }
+        Sleep(300); // room for a second question
+        EXPECT_EQ(BoxCount(finder, wizard), 0) << way << " asked twice";
+    }
 }
 
 } // namespace wizardui

@@ -5,10 +5,7 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "tests/common/wizard_helpers.h"
 #include "tests/install/temp_folder.h"
@@ -222,25 +219,15 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
         MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout).answer(IDOK);
         return setup;
     };
-    using WAY = std::pair<std::string, std::function<void(const Window&)>>;
-    const std::vector<WAY> ways = {
-        {"cancel", [](const Window& wizard) { wizardui::PressTwice(wizard.child(IDCANCEL)); }},
-        {"escape", [](const Window& wizard) { pressEscape(wizard), pressEscape(wizard); }},
-        {"alt-f4", [](const Window& wizard) { pressAltF4(wizard), pressAltF4(wizard); }},
-        {"close-box", [](const Window& wizard) { clickCloseBox(wizard), clickCloseBox(wizard); }}};
-
     {
         RobotProcess setup = start("cancelled.log");
         const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
         for (int page : {2932, 2934}) {
             wizardui::WaitForPage(wizard, German(page), kTimeout);
-            for (const auto& [way, press] : ways) {
-                press(wizard);
-                wizardui::BoxOverWizard(WindowFinder(setup), wizard, kTimeout).answer(IDYES);
-                wizardui::WaitForPage(wizard, German(page), kTimeout);
-                Sleep(300); // room for a second question
-                EXPECT_EQ(wizardui::BoxCount(WindowFinder(setup), wizard), 0) << way << " asked twice";
-            }
+            wizardui::CancelEveryWay(
+                WindowFinder(setup), wizard, [](const MessageBoxWindow& question) { question.answer(IDYES); },
+                kTimeout);
+            wizardui::WaitForPage(wizard, German(page), kTimeout);
             if (page == 2932)
                 wizardui::PressTwice(wizard.child(149));
         }
@@ -260,11 +247,8 @@ TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedW
     wizardui::WaitForPage(wizard, German(2934), kTimeout);
     wizardui::PressTwice(wizard.child(149));
     wizardui::WaitForPage(wizard, German(2936), kTimeout);
-    for (const auto& [way, press] : ways) {
-        if (way == "cancel") // disabled while removing: a person cannot click it
-            continue;
-        press(wizard);
-    }
+    // Cancel itself is disabled while removing: a person cannot click it.
+    pressEscape(wizard), pressAltF4(wizard), clickCloseBox(wizard);
     const auto note = [&] {
         for (const Window& control : wizard.children())
             if (control.id() == 203 && GetParent(control.handle()) != wizard.handle() && control.isVisible())

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "lib/appglobals.h"
@@ -287,25 +288,10 @@ TEST_F(WizardTest, TableEndingBeforeItsFinishingStepAssertsAndEndsInsteadOfCrash
     EXPECT_TRUE(gPagesRun.empty()) << "no page of a table the wizard could not end runs";
 }
 
-// A visible message box of this process over frame, titled like it; null when there is none.
+// The message box titled like frame over it; null when there is none.
 HWND OtherBox(HWND frame) {
-    struct SEARCH {
-        HWND Frame, Found;
-    } search{frame, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* found = reinterpret_cast<SEARCH*>(data);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (window != found->Frame && process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                Text(window) == Caption && GetDlgItem(window, 0xFFFF)) {
-                found->Found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    HWND box = FindWindowExA(nullptr, nullptr, "#32770", Caption);
+    return box == frame ? FindWindowExA(nullptr, frame, "#32770", Caption) : box;
 }
 
 // Bursts of presses queued at once, as a hurried hand gives them: Back, Next, Cancel, Enter, Escape and the
@@ -328,30 +314,15 @@ TEST_F(WizardTest, QueuedBurstsOfPressesEndOnePageAtMostAndStayInTheTable) {
             HWND frame = WaitForWindow(Caption);
             WaitForPage(frame, IDS_WELCOME_TITLE);
             std::mt19937 random(28);
+            const std::tuple<int, UINT, WPARAM> kinds[] = {
+                {IDC_WIZARD_BACK, BM_CLICK, 0}, {IDC_WIZARD_NEXT, BM_CLICK, 0}, {IDCANCEL, BM_CLICK, 0},
+                {0, WM_COMMAND, IDOK},          {0, WM_COMMAND, IDCANCEL},      {0, WM_SYSCOMMAND, SC_CLOSE}};
             for (int burst = 0; burst < 40 && !finished; burst++) {
                 const size_t before = gPagesRun.size();
                 const int presses = 1 + static_cast<int>(random() % 4);
                 for (int i = 0; i < presses; i++) {
-                    switch (random() % 6) {
-                    case 0:
-                        PostMessageA(GetDlgItem(frame, IDC_WIZARD_BACK), BM_CLICK, 0, 0);
-                        break;
-                    case 1:
-                        PostMessageA(GetDlgItem(frame, IDC_WIZARD_NEXT), BM_CLICK, 0, 0);
-                        break;
-                    case 2:
-                        PostMessageA(GetDlgItem(frame, IDCANCEL), BM_CLICK, 0, 0);
-                        break;
-                    case 3:
-                        PostMessageA(frame, WM_COMMAND, IDOK, 0);
-                        break;
-                    case 4:
-                        PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
-                        break;
-                    default:
-                        PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
-                        break;
-                    }
+                    const auto& [item, message, wparam] = kinds[random() % 6];
+                    PostMessageA(item ? GetDlgItem(frame, item) : frame, message, wparam, 0);
                 }
                 Sleep(250);
                 int questions = 0;
