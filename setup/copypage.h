@@ -4,15 +4,25 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "setup/installation.h"
 #include "setup/res/resourceids.h"
 #include "setup/setupdialog.h"
+
+// Cancel while the copy runs: the page asks on the main thread, the worker stops at the next member. The
+// one of them that comes second ends the page.
+struct COPYSTOP {
+    std::atomic<bool> Requested{false};
+    std::atomic<bool> WorkerDone{false};
+};
 
 // What the worker gets from the page.
 struct COPYJOB {
     SETUPDIALOGBOX* Wizard;
     HWND ProgressBar;
     HWND Page;
+    COPYSTOP* Stop = nullptr; // null: the copy cannot be cancelled
 };
 
 // Page function of the copy step: runs the page until the worker lets the user go on.

@@ -33,6 +33,7 @@ public:
         WINORVIK::ErrorMsgBox(Job.Wizard->Hwnd(), title, text);
     }
     void* ProgressWindow() const override { return Job.ProgressBar; }
+    bool StopRequested() const override { return Job.Stop && Job.Stop->Requested; }
 
 private:
     COPYJOB Job;
@@ -55,6 +56,42 @@ void OfferNext(const COPYJOB& job, bool movesOn) {
     SendMessageA(job.Wizard->Hwnd(), WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_NEXT, 0);
 }
 
+// A damaged package cannot be mended by trying again: the page says so and offers only to close Setup.
+void OfferClose(const COPYJOB& job) {
+    CONTROL(job.Page, IDC_COPY_STATUS).SetText(OSYS::GetStringFromResource(IDS_COPY_STATUS_DAMAGED).Text());
+    CONTROL cancel(job.Wizard->Hwnd(), IDC_WIZARD_CANCEL);
+    cancel.SetText(OSYS::GetStringFromResource(IDS_CLOSE_BUTTON).Text());
+    cancel.SetDefaultButton(true);
+    SendMessageA(job.Wizard->Hwnd(), WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_CANCEL, 0);
+}
+
+// The worker is done; if the person has asked to stop, the page ends (unless the question is still open:
+// then its answer ends it).
+void EndIfStopped(const COPYJOB& job) {
+    if (!job.Stop)
+        return;
+    job.Stop->WorkerDone = true;
+    if (job.Stop->Requested)
+        job.Wizard->EndPage(PAGE_CLOSE);
+}
+
+// Cancel pressed while the copy runs: the question of every page, asked once. Quitting stops the copy at
+// the next member; the worker undoes what it copied and ends the page.
+bool AskStopCopy(SETUPDIALOGBOX* wizard, HWND page, COPYSTOP& stop) {
+    if (stop.Requested)
+        return true;
+    if (wizard->AskContinue())
+        return true; // go on copying
+    LogPrintf("SETUP::CopyPage the user cancels the copy\n");
+    wizard->QuitWithoutAsking();
+    CONTROL(wizard->Hwnd(), IDC_WIZARD_CANCEL).Disable();
+    CONTROL(page, IDC_COPY_STATUS).SetText(OSYS::GetStringFromResource(IDS_COPY_STATUS_STOPPING).Text());
+    stop.Requested = true;
+    if (stop.WorkerDone)
+        wizard->EndPage(PAGE_CLOSE);
+    return true;
+}
+
 } // namespace
 
 int ActualCopy(COPYJOB* job) {
@@ -62,31 +99,49 @@ int ActualCopy(COPYJOB* job) {
               static_cast<void*>(job->ProgressBar), static_cast<void*>(job->Page));
     COPYPAGEINTERACTION interaction(*job);
     INSTALLATION& installation = InstallationOf(job->Wizard);
-    const bool copied = installation.Copy(interaction) == COPYOUTCOME::Finished;
+    const COPYOUTCOME outcome = installation.Copy(interaction);
+    const bool copied = outcome == COPYOUTCOME::Finished;
+    const bool stopped = job->Stop && job->Stop->Requested;
     const bool movesOn = ConfigValue(installation.State().Config, "NoCopyComplete").ToInt() != 0;
-    if (copied) {
+    if (stopped) {
+        // The page is about to end: nothing more to offer.
+    } else if (copied) {
         OfferNext(*job, movesOn);
+    } else if (outcome == COPYOUTCOME::Failed) {
+        OfferClose(*job);
     } else {
         CONTROL(job->Page, IDC_COPY_STATUS)
             .SetText(OSYS::GetStringFromResource(IDS_COPY_STATUS_UNDONE).Text());
         CONTROL(job->Wizard->Hwnd(), IDC_WIZARD_BACK).Enable();
     }
-    CONTROL(job->Wizard->Hwnd(), IDC_WIZARD_CANCEL).Enable();
+    if (!stopped)
+        CONTROL(job->Wizard->Hwnd(), IDC_WIZARD_CANCEL).Enable();
     // Moving on by itself is only right after a complete copy: an abandoned one must keep the page.
-    if (copied && movesOn)
+    if (copied && movesOn && !stopped)
         PostMessageA(job->Wizard->Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_WIZARD_NEXT, BN_CLICKED),
                      reinterpret_cast<LPARAM>(WizardButton(*job, IDC_WIZARD_NEXT)));
-    LogPrintf("SETUP::~ActualCopy()\n");
+    EndIfStopped(*job);
+    LogPrintf("SETUP::~ActualCopy() %d\n", static_cast<int>(outcome));
     return 0;
 }
 
 int CopyPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::CopyPage()\n");
     const HWND pagewindow = page->Hwnd();
-    const int result = RunWorkerPage(wizard, page, IDC_COPY_PROGRESS, [wizard, pagewindow](HWND progressbar) {
-        COPYJOB job{wizard, progressbar, pagewindow};
-        ActualCopy(&job);
-    });
+    COPYSTOP stop;
+    WORKERCANCEL cancel;
+    cancel.Enabled = true;
+    cancel.Press = [&] { return AskStopCopy(wizard, pagewindow, stop); };
+    const int result = RunWorkerPage(
+        wizard, page, IDC_COPY_PROGRESS,
+        [wizard, pagewindow, &stop](HWND progressbar) {
+            COPYJOB job{wizard, progressbar, pagewindow, &stop};
+            ActualCopy(&job);
+        },
+        cancel);
+    // Closing after a damaged package needs no question: going on cannot help.
+    if (result == PAGE_CLOSE && InstallationOf(wizard).State().Copy == COPYOUTCOME::Failed)
+        wizard->QuitWithoutAsking();
     LogPrintf("SETUP::~CopyPage() %d\n", result);
     return result;
 }

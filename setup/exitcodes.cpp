@@ -35,6 +35,7 @@ SETUPEXITCODE InstallExitCode(int wizardresult, COPYOUTCOME copy, int copyerror)
         return SETUP_EXIT_COPY_FAILED;
     case COPYOUTCOME::Aborted:
         return AbortedCopyExitCode(copyerror);
+    case COPYOUTCOME::Cancelled:
     case COPYOUTCOME::Running:
     case COPYOUTCOME::Finished: // the later steps (links, firewall, the hooks' last word) never ran
         return SETUP_EXIT_COPY_ABORTED;

@@ -23,10 +23,11 @@ enum SETUPEXITCODE : int {
 // How far the copy step came: read by the install driver after the wizard has ended.
 enum class COPYOUTCOME {
     NotStarted,
-    Running,  // started; not finished when the wizard ended
-    Finished, // archives, extra files, file types and uninstall entry done
-    Failed,   // the package is damaged: copying stopped
-    Aborted,  // the user said No to trying a failed write again
+    Running,   // started; not finished when the wizard ended
+    Finished,  // archives, extra files, file types and uninstall entry done
+    Failed,    // the package is damaged: copying stopped
+    Aborted,   // the user said No to trying a failed write again
+    Cancelled, // the user cancelled while copying: what was copied is undone
 };
 
 // The exit code of an installation from the wizard's result (1 finished), the copy step's outcome and the

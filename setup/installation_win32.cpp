@@ -44,7 +44,7 @@ public:
         CallNewSetupHook(NEWHOOK_COPY_START, 0, HookOwner(), HookProgressBar(), 0,
                          State.Choices.InstallMode.ToInt());
         StopService();
-        if (!ExtractArchives()) {
+        if (!ExtractArchives() || Stopped()) {
             Journal.Undo();   // rollback: the machine as it was before this run
             RestartService(); // the earlier version's files are back, and so is its service
             return;
@@ -90,6 +90,15 @@ private:
         LogPrintf("SETUP::ActualCopy Application Service was restarted\n");
     }
 
+    // The person cancelled: the copy ends before the next member, and before anything is registered.
+    bool Stopped(const char* before = "registering") {
+        if (!Interaction.StopRequested())
+            return false;
+        LogPrintf("SETUP::ActualCopy cancelled by the user before %s: the copy is undone\n", before);
+        State.Copy = COPYOUTCOME::Cancelled;
+        return true;
+    }
+
     // Both archives in order; false when the user gave up on a member or the package is damaged. Both
     // directories are read before the first file is written: a damaged package installs nothing.
     bool ExtractArchives() {
@@ -123,6 +132,8 @@ private:
         int64_t size = archive.GetFirstFile(member);
         int64_t done = size;
         while (member.NotEmpty()) {
+            if (Stopped(member.Text()))
+                return false;
             MemberSize = size;
             if (!ExtractMember(archive, member.Text()))
                 return false;

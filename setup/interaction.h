@@ -18,6 +18,8 @@ public:
     virtual void ReportError(const char* title, const char* text) = 0;
     // The progress bar window handed to the hooks; null when nothing is shown.
     virtual void* ProgressWindow() const = 0;
+    // The person asked to stop: the work ends at the next point where it can be undone.
+    virtual bool StopRequested() const { return false; }
 };
 
 // Nobody is asked: questions take their default answer, errors and progress go to the log only.

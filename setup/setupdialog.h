@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "lib/orvik.h"
@@ -14,6 +15,7 @@
 #include "lib/winhandles.h"
 #include "setup/hookcodes.h"
 #include "setup/res/resourceids.h"
+#include "setup/stepwalk.h"
 
 class SETUPDIALOGBOX;
 
@@ -23,12 +25,6 @@ using NEWSETUPHOOK = int (*)(int code, int value, intptr_t p1, intptr_t p2, intp
 
 // A page function: fills and runs the page (RunPage) and returns where the wizard goes next.
 using SETUPPAGEFUNCTION = int (*)(SETUPDIALOGBOX* wizard, DATADIALOG* page);
-
-// Page results.
-constexpr int PAGE_NEXT = 149;
-constexpr int PAGE_BACK = 148;
-constexpr int PAGE_CLOSE = 0;
-constexpr int PAGE_REPEAT_DIRECTION = -1; // go on in the direction of the previous step
 
 // One step of the wizard. Every field is a machine word: hook libraries read and rewrite the table.
 struct SETUPSTEP {
@@ -62,10 +58,22 @@ public:
     void DestroyPage();
     DATADIALOG* GetPage() const { return pSubDlg.get(); }
 
+    // Ends the running page with result as its button would; may be called from any thread.
+    void EndPage(int result) { EndModal(result); }
+    // Asks the confirmation of the wizard (Cancel pressed before the finishing step): true to go on.
+    bool AskContinue();
+    // The person has already said to quit: closing the page ends the wizard without the question.
+    void QuitWithoutAsking() { QuitConfirmed = true; }
+    // While a page's work runs, Cancel (its button, Escape, the close box) goes to busy first: true when it
+    // took the press (asked, stopped the work or refused), false to let Cancel end the page. Empty: none.
+    void SetBusyCancel(std::function<bool()> busy) { BusyCancel = std::move(busy); }
+
     void SetHook(NEWSETUPHOOK hook) { Hook = hook; }
     NEWSETUPHOOK GetHook() const { return Hook; }
 
     INT_PTR DlgProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+    // Alt+F4 closes the wizard whichever control has the focus: a drop-down list would keep it.
+    int PreTranslate(MSG* message) override;
 
 private:
     static LRESULT HeaderColourHook(WINDOW* window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -74,7 +82,8 @@ private:
     void PrepareButtons(bool first, bool finishing);
     void FocusFirstPageControl();
     int CallHook(int code, const SETUPSTEP& step, intptr_t last);
-    bool ConfirmQuit();
+    bool TakeNavigation(int id);
+    void DiscardQueuedInput();
 
     GDIHANDLE<HFONT> TitleFont;
     GDIHANDLE<HFONT> SubtitleFont;
@@ -85,6 +94,10 @@ private:
     std::unique_ptr<HLINE3D> HeaderLine;
     std::unique_ptr<HLINE3D> ButtonLine;
     GDIHANDLE<HBRUSH> HeaderBrush; // white background of the header texts, made on first use
+    NAVGATE Gate;
+    std::function<bool()> BusyCancel;
+    bool InBusyCancel = false;
+    bool QuitConfirmed = false;
 };
 
 // The wizard frame of one run of setup (an installation or an uninstallation). Page functions get only the

@@ -29,6 +29,43 @@ bool IsHeaderText(int id) {
     return id == IDC_WIZARD_TITLE || id == IDC_WIZARD_SUBTITLE || id == IDC_WIZARD_ICON;
 }
 
+bool IsNavigation(int id) {
+    return id == IDOK || id == IDC_WIZARD_NEXT || id == IDC_WIZARD_BACK || id == IDC_WIZARD_CANCEL;
+}
+
+// Removes what waits in the queue for the range of messages (of window, or of every window of the thread).
+int DiscardMessages(HWND window, UINT first, UINT last) {
+    int count = 0;
+    MSG message;
+    while (PeekMessageA(&message, window, first, last, PM_REMOVE))
+        count++;
+    return count;
+}
+
+// A page inside the wizard: what would close the page alone (Escape in a multi-line field, which closes
+// its dialog, or the page's own Cancel) is the wizard's Cancel.
+class WIZARDPAGE : public DATADIALOG {
+public:
+    WIZARDPAGE(int templ, HWND wizard, HMODULE module) : DATADIALOG(templ, wizard, module), Wizard(wizard) {}
+
+    INT_PTR DlgProc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == WM_CLOSE) {
+            SendMessageA(Wizard, WM_CLOSE, 0, 0);
+            return TRUE;
+        }
+        return DATADIALOG::DlgProc(message, wparam, lparam);
+    }
+    int OnButton(int id) override {
+        if (id != IDCANCEL && id != IDOK)
+            return DATADIALOG::OnButton(id);
+        SendMessageA(Wizard, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        return 1;
+    }
+
+private:
+    HWND Wizard;
+};
+
 } // namespace
 
 SETUPDIALOGBOX::SETUPDIALOGBOX(const char* caption, const char* confirmation, int subtitlefontsize,
@@ -81,18 +118,52 @@ LRESULT SETUPDIALOGBOX::HeaderColourHook(WINDOW* window, UINT message, WPARAM wp
     return reinterpret_cast<LRESULT>(wizard->HeaderBrush.get());
 }
 
+bool SETUPDIALOGBOX::TakeNavigation(int id) {
+    const bool question = !IsWindowEnabled(hWnd); // a message box over the wizard
+    if (InBusyCancel || question)
+        return false;
+    if (id == IDC_WIZARD_CANCEL && BusyCancel && Gate.PageRunning()) {
+        InBusyCancel = true;
+        const bool taken = BusyCancel();
+        InBusyCancel = false;
+        if (taken)
+            return false;
+    }
+    CONTROL button(hWnd, id);
+    return Gate.Take(button.IsVisible() && button.IsEnabled(), question);
+}
+
 INT_PTR SETUPDIALOGBOX::DlgProc(UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) {
-        // Enter without a default button: it means Next, but never past a hidden or disabled Next.
-        CONTROL next(hWnd, IDC_WIZARD_NEXT);
-        if (!next.IsEnabled() || !next.IsVisible())
+    if (message == WM_CLOSE) {
+        // The close box and Alt+F4 are Cancel, and only as far as Cancel may be pressed.
+        message = WM_COMMAND;
+        wparam = MAKEWPARAM(IDC_WIZARD_CANCEL, BN_CLICKED);
+        lparam = 0;
+    }
+    if (message == WM_COMMAND && IsNavigation(LOWORD(wparam))) {
+        // Enter without a default button means Next. A press the page does not take (it is leaving, a
+        // question is open, the button is hidden or disabled) is dropped, so a page ends only once.
+        const int id = LOWORD(wparam) == IDOK ? IDC_WIZARD_NEXT : LOWORD(wparam);
+        if (!TakeNavigation(id)) {
+            LogPrintf("SETUPDIALOGBOX::DlgProc press of %d dropped\n", id);
             return TRUE;
-        wparam = MAKEWPARAM(IDC_WIZARD_NEXT, BN_CLICKED);
-        lparam = reinterpret_cast<LPARAM>(next.Hwnd());
+        }
+        CONTROL button(hWnd, id);
+        wparam = MAKEWPARAM(id, BN_CLICKED);
+        lparam = reinterpret_cast<LPARAM>(button.Hwnd());
     } else if (message == WM_WIZARD_FOCUSCONTROL && wparam) {
         CONTROL(hWnd, static_cast<int>(wparam)).SetFocus();
     }
     return DATADIALOGBOX::DlgProc(message, wparam, lparam);
+}
+
+int SETUPDIALOGBOX::PreTranslate(MSG* message) {
+    const bool altf4 = message->message == WM_SYSKEYDOWN && message->wParam == VK_F4 &&
+                       (message->lParam & (LPARAM(1) << 29)) != 0;
+    if (!altf4 || (message->hwnd != hWnd && !IsChild(hWnd, message->hwnd)))
+        return 0;
+    Send(WM_CLOSE);
+    return 1;
 }
 
 void SETUPDIALOGBOX::SetFonts() {
@@ -108,6 +179,7 @@ void SETUPDIALOGBOX::SetFonts() {
 }
 
 DATADIALOG* SETUPDIALOGBOX::CreatePage(int templ, HMODULE module, const char* title, const char* subtitle) {
+    DiscardQueuedInput();
     CONTROL(hWnd, IDC_WIZARD_TITLE).SetText(title);
     CONTROL(hWnd, IDC_WIZARD_SUBTITLE).SetText(subtitle);
     SetFonts();
@@ -117,7 +189,7 @@ DATADIALOG* SETUPDIALOGBOX::CreatePage(int templ, HMODULE module, const char* ti
     const RECT rect = area.GetRect();
     area.Hide();
 
-    pSubDlg = std::make_unique<DATADIALOG>(templ, hWnd, module);
+    pSubDlg = std::make_unique<WIZARDPAGE>(templ, hWnd, module);
     WIN_ASSERT(pSubDlg && pSubDlg->IsValid(), "this->pSubDlg");
     HWND page = pSubDlg->Hwnd();
     if (!page)
@@ -138,6 +210,19 @@ void SETUPDIALOGBOX::FocusFirstPageControl() {
         pSubDlg->FocusFirstControl(true);
 }
 
+// Input that came while no page could take it (the person clicked again while the last page was busy
+// leaving) is not meant for the page about to be shown.
+void SETUPDIALOGBOX::DiscardQueuedInput() {
+    int count = DiscardMessages(nullptr, WM_KEYFIRST, WM_KEYLAST);
+    count += DiscardMessages(nullptr, WM_MOUSEFIRST, WM_MOUSELAST);
+    for (int id : {IDC_WIZARD_BACK, IDC_WIZARD_NEXT, IDC_WIZARD_CANCEL})
+        count += DiscardMessages(GetDlgItem(hWnd, id), BM_CLICK, BM_CLICK);
+    count += DiscardMessages(hWnd, WM_SYSCOMMAND, WM_SYSCOMMAND);
+    count += DiscardMessages(hWnd, WM_CLOSE, WM_CLOSE);
+    if (count > 0)
+        LogPrintf("SETUPDIALOGBOX::CreatePage %d queued input messages discarded\n", count);
+}
+
 int SETUPDIALOGBOX::RunPage() {
     if (!pSubDlg)
         return 0;
@@ -145,7 +230,12 @@ int SETUPDIALOGBOX::RunPage() {
     Show(SW_SHOW);
     FocusFirstPageControl();
 
+    Gate.PageRuns();
     const intptr_t result = MessageLoop();
+    Gate.PageEnded();
+    // Only one press ends a page; an end that still waits belongs to no page now.
+    if (DiscardMessages(hWnd, WM_ORVIK_ENDMODAL, WM_ORVIK_ENDMODAL) > 0)
+        LogPrintf("SETUPDIALOGBOX::RunPage a second end of the page discarded\n");
     pSubDlg->StoreItems();
     return static_cast<int>(result);
 }
@@ -185,19 +275,23 @@ int SETUPDIALOGBOX::CallHook(int code, const SETUPSTEP& step, intptr_t last) {
                 reinterpret_cast<intptr_t>(page), reinterpret_cast<intptr_t>(step.page), last);
 }
 
-bool SETUPDIALOGBOX::ConfirmQuit() {
+bool SETUPDIALOGBOX::AskContinue() {
     return WINORVIK::YesNoMsgBox(hWnd, GetText().Text(), Confirmation.Text());
 }
 
 int SETUPDIALOGBOX::RunSteps(SETUPSTEP* steps, intptr_t finishingstep) {
-    int step = 0;
-    int previous = PAGE_NEXT; // before the first step the direction of travel is forward
+    const int reachable =
+        ReachableSteps([steps](int index) { return steps[index].idstep; }, finishingstep, STEPEND);
+    if (reachable == 0) {
+        // The table has no finishing step before a free record: the wizard could not end.
+        WIN_ASSERT(FALSE, "steps[step].idstep!=0");
+        return 0;
+    }
+    STEPWALK walk(reachable);
     for (;;) {
+        const int step = walk.Step();
         SETUPSTEP& record = steps[step];
-        const bool finishing = record.idstep == finishingstep;
-        WIN_ASSERT(record.idstep != 0, "steps[step].idstep!=0");
         if (!record.page) {
-            // A record without a page cannot run: the table ended before its finishing step.
             WIN_ASSERT(record.page, "steps[step].page");
             return 0;
         }
@@ -205,30 +299,26 @@ int SETUPDIALOGBOX::RunSteps(SETUPSTEP* steps, intptr_t finishingstep) {
         const STRING title = OSYS::GetStringFromResource(static_cast<int>(record.title));
         CreatePage(static_cast<int>(record.templ), static_cast<HMODULE>(record.module), title.Text(),
                    subtitle.Text());
-        PrepareButtons(step == 0, finishing);
+        PrepareButtons(walk.First(), walk.Finishing());
 
         CallHook(NEWHOOK_BEFORE_PAGE, record, record.extra);
-        int result = record.page(this, pSubDlg.get());
+        const int result = record.page(this, pSubDlg.get());
         CallHook(NEWHOOK_AFTER_PAGE, record, result);
         DestroyPage();
         LogPrintf("SETUPDIALOGBOX::RunSteps step %d id %d result %d\n", step, static_cast<int>(record.idstep),
                   result);
 
-        if (result == PAGE_REPEAT_DIRECTION)
-            result = previous;
-        if (result == PAGE_BACK) {
-            if (step == 0)
-                WIN_ASSERT(FALSE, "FALSE");
-            else
-                step--;
-        } else if (result == PAGE_NEXT) {
-            step++;
-        } else if (result == PAGE_CLOSE) {
-            if (finishing)
-                return 1;
-            if (!ConfirmQuit())
+        switch (walk.After(result)) {
+        case STEPWALK::NEXT::Finished:
+            return 1;
+        case STEPWALK::NEXT::AskQuit:
+            if (QuitConfirmed || !AskContinue())
                 return 0;
+            break;
+        case STEPWALK::NEXT::Run:
+            if (walk.BackOnFirst())
+                WIN_ASSERT(FALSE, "FALSE");
+            break;
         }
-        previous = result;
     }
 }

@@ -108,6 +108,7 @@ private:
             ShowWindow(alltext, SW_SHOW);
             ShowWindow(GetDlgItem(Page, IDC_REMOVING_TEXT), SW_HIDE);
         }
+        ShowWindow(GetDlgItem(Page, IDC_REMOVING_NOTE), SW_HIDE);
         SendMessageA(Wizard, WM_WIZARD_FOCUSCONTROL, IDC_WIZARD_CANCEL, 0);
         EnableWindow(GetDlgItem(Wizard, IDC_WIZARD_BACK), TRUE);
         EnableWindow(GetDlgItem(Wizard, IDC_WIZARD_CANCEL), TRUE);
@@ -166,10 +167,20 @@ int RemoveOptionsPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
 int RemovingPage(SETUPDIALOGBOX* wizard, DATADIALOG* page) {
     LogPrintf("SETUP::RemovingPage()\n");
     const HWND pagewindow = page->Hwnd();
-    const int result =
-        RunWorkerPage(wizard, page, IDC_REMOVING_PROGRESS, [wizard, pagewindow](HWND progressbar) {
-            REMOVALPAGE(wizard, pagewindow, progressbar).Remove();
-        });
+    // Half a removal would leave neither the program nor a way to remove the rest: it cannot be stopped,
+    // and the page says so when the person tries.
+    WORKERCANCEL cancel;
+    cancel.Press = [pagewindow] {
+        const HWND note = GetDlgItem(pagewindow, IDC_REMOVING_NOTE);
+        SetWindowTextA(note, Message(IDS_REMOVAL_NOT_CANCELLABLE).Text());
+        ShowWindow(note, SW_SHOW);
+        LogPrintf("SETUP::RemovingPage Cancel refused while removing\n");
+        return true;
+    };
+    const int result = RunWorkerPage(
+        wizard, page, IDC_REMOVING_PROGRESS,
+        [wizard, pagewindow](HWND progressbar) { REMOVALPAGE(wizard, pagewindow, progressbar).Remove(); },
+        cancel);
     LogPrintf("SETUP::~RemovingPage() %d\n", result);
     return result;
 }

@@ -1,5 +1,6 @@
 #include "setup/workerpage.h"
 
+#include <atomic>
 #include <memory>
 
 #include "lib/orvik.h"
@@ -11,11 +12,13 @@ namespace {
 struct WORKERSTART {
     const PAGEWORK* Work;
     HWND ProgressBar;
+    std::atomic<bool> Done{false};
 };
 
 void WorkerThread(void* start) {
-    const WORKERSTART* worker = static_cast<const WORKERSTART*>(start);
+    WORKERSTART* worker = static_cast<WORKERSTART*>(start);
     (*worker->Work)(worker->ProgressBar);
+    worker->Done = true;
 }
 
 // The page's loop has ended; the worker may still be sending a last message to the wizard (a status text,
@@ -40,22 +43,25 @@ std::unique_ptr<PROGRESSBAR> ReplaceByProgressBar(HWND page, int id) {
 
 } // namespace
 
-int RunWorkerPage(SETUPDIALOGBOX* wizard, DATADIALOG* page, int progressid, const PAGEWORK& work) {
+int RunWorkerPage(SETUPDIALOGBOX* wizard, DATADIALOG* page, int progressid, const PAGEWORK& work,
+                  const WORKERCANCEL& cancel) {
     const HWND window = wizard->Hwnd();
     std::unique_ptr<PROGRESSBAR> progress = ReplaceByProgressBar(page->Hwnd(), progressid);
     CONTROL(window, IDC_WIZARD_CANCEL).SetFocus();
     CONTROL(window, IDC_WIZARD_BACK).Disable();
     CONTROL(window, IDC_WIZARD_NEXT).Disable();
-    CONTROL(window, IDC_WIZARD_CANCEL).Disable();
+    CONTROL(window, IDC_WIZARD_CANCEL).Enable(cancel.Enabled);
 
     WORKERSTART start{&work, progress->Hwnd()};
+    wizard->SetBusyCancel([&start, &cancel] { return !start.Done && cancel.Press && cancel.Press(); });
     void* thread = OSYS::CreateThread(WorkerThread, &start);
     if (!thread) {
         // Without a worker the page could never be left: the work runs on this thread before the page.
         LogPrintf("SETUP::RunWorkerPage no worker thread, working on the main thread\n");
-        work(progress->Hwnd());
+        WorkerThread(&start);
     }
     const int result = wizard->RunPage();
+    wizard->SetBusyCancel(nullptr);
     if (thread)
         WaitForWorker(thread);
     wizard->SetFocus();

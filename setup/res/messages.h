@@ -143,6 +143,10 @@
 #define IDS_EXIT_CODES_MORE_HELP     3032 /* "/?": the exit codes 9 to 12, after 3020 */
 #define IDS_ERR_ALREADY_RUNNING      3033 /* another setup or uninstall of the product runs: setup ends (9) */
 #define IDS_ERR_ARCHIVE_METHOD       3036 /* "$FILE", "$METHOD"; a member packed with a method setup cannot read */
+#define IDS_COPY_STATUS_DAMAGED      3040 /* copy page status after a damaged package: only Close is left */
+#define IDS_CLOSE_BUTTON             3041 /* the Cancel button's label then */
+#define IDS_COPY_STATUS_STOPPING     3042 /* copy page status once the user cancelled the copy */
+#define IDS_REMOVAL_NOT_CANCELLABLE  3043 /* removal page, Cancel pressed while removing */
 
 /* ---- Command verbs ----------------------------------------------------- */
 

@@ -94,6 +94,7 @@
 #define IDC_REMOVING_TEXT            201    /* hidden once everything is removed with all data */
 #define IDC_REMOVING_ALL_TEXT        202    /* shown then */
 #define IDC_REMOVING_PROGRESS        901    /* replaced by the progress bar */
+#define IDC_REMOVING_NOTE            203    /* shown when Cancel is pressed while removing */
 
 /* Feedback mail (IDD_MAIL_DIALOG): the controls of the mail dialog */
 #include "lib/net/emaildialogids.h"

@@ -22,6 +22,7 @@
 #include "setup/res/messages.h"
 #include "setup/res/resourceids.h"
 #include "tests/common/small_drive.h"
+#include "tests/common/wizard_helpers.h"
 #include "tests/copy/ziparchive.h"
 #include "tests/robot/uirobot.h"
 #include "tests/stubs/stubcalls.h"
@@ -509,7 +510,7 @@ TEST_F(CopyStepUi, RetryAnsweredYesThenNoAbandonsTheCopyAndKeepsThePage) {
     EXPECT_NE(second.message().find("busy/file.txt"), std::string::npos) << second.message();
     second.answer("No");
 
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_BACK).isEnabled(); }, COPY_TIMEOUT));
     Sleep(1000); // room for a wrong move to the next page
     EXPECT_TRUE(wizard.child(IDC_WIZARD_BACK).isEnabled());
     EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
@@ -564,14 +565,62 @@ TEST_F(CopyStepUi, ADamagedMemberStopsTheCopyWithItsOwnMessageInsteadOfARetryLoo
     Screenshot(box.window(), "damaged");
     box.answer("OK");
 
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT));
-    EXPECT_TRUE(wizard.child(IDC_WIZARD_BACK).isEnabled());
+    // Going back cannot mend the package: the page says it is damaged and offers only to close Setup.
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).text() == LibraryText(IDS_CLOSE_BUTTON); },
+                          COPY_TIMEOUT))
+        << "Cancel becomes Close";
+    EXPECT_FALSE(wizard.child(IDC_WIZARD_BACK).isEnabled());
     EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
+    EXPECT_EQ(PageControl(wizard, 201).text(), LibraryText(IDS_COPY_STATUS_DAMAGED));
+    Screenshot(wizard, "close-only");
     EXPECT_FALSE(fs::exists(Target / "last.txt")) << "the copy stopped at the damaged member";
+    EXPECT_FALSE(fs::exists(Target / "first.txt")) << "and was undone";
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
-    Button(wizard.child(IDCANCEL)).click();
-    MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("No");
+    pressEscape(wizard); // Escape is Close too, and asks nothing
     EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
+    EXPECT_TRUE(InOrder(Record(), {"copy page 0\n", "wizard 0\n"}));
+}
+
+// Cancel while copying, pressed twice in a hurry: the question comes once; Yes goes on copying, No stops the
+// copy at the next member and undoes it, and Setup ends without asking again.
+TEST_F(CopyStepUi, CancelWhileCopyingAsksOnceAndNoStopsAtTheNextMemberAndUndoesTheCopy) {
+    WriteConfig("AppVersion=3.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
+    std::vector<copytest::MEMBER> members;
+    std::string data(64 * 1024, '\0');
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (int i = 0; i < 600; i++)
+        members.push_back({"data/member" + std::to_string(1000 + i) + ".bin", data});
+    WriteArchive("setup.fil", members);
+    const std::string service = PlaceService();
+    WriteFile(Target / "service.stopdelay", "1500"); // the copy waits for the service to stop first
+
+    RobotProcess wizard_process = StartWizard();
+    const Window wizard = WaitForWizard(wizard_process);
+    const WindowFinder finder(wizard_process);
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, COPY_TIMEOUT))
+        << "Cancel is offered while copying";
+    wizardui::PressTwice(wizard.child(IDCANCEL));
+    MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("Yes");
+    Sleep(300);
+    EXPECT_EQ(wizardui::BoxCount(finder, wizard), 0) << "asked once";
+
+    clickCloseBox(wizard);
+    const MessageBoxWindow question(WaitForBox(finder, Caption(), wizard));
+    EXPECT_EQ(Words(question.message()), Words(LibraryText(IDS_ASK_CONTINUE_SETUP)));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(Target / "data" / "member1000.bin"); }, COPY_TIMEOUT))
+        << "the copy goes on while the question is open";
+    Screenshot(question.window(), "question");
+    question.answer("No");
+    EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u) << "ended without a second question";
+
+    EXPECT_FALSE(fs::exists(Target / "data" / "member1000.bin")) << "the copy is undone";
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY + IniKey));
+    EXPECT_EQ(stubcalls::Arguments(service), (ARGS{{"/STOP"}, {"/START"}})) << "the service runs again";
+    EXPECT_NE(Log().find("SETUP::ActualCopy cancelled by the user before data/member1"), std::string::npos)
+        << "stopped at a member";
+    EXPECT_TRUE(InOrder(Record(), {"copy page 0\n", "wizard 0\n"}));
+    EXPECT_EQ(Record().find("SetupHook 8"), std::string::npos) << Record();
 }
 
 TEST_F(CopyStepUi, NoCopyCompleteMovesOnByItselfAndAServiceThatDidNotStopIsNotRestarted) {

@@ -554,7 +554,57 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
         MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900), kPageTimeout);
     EXPECT_EQ(Words(damaged.message()), Words(Replaced(Msg(3015), "$FILE", "broken.txt")));
     damaged.answer("OK");
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }, kPageTimeout));
-    Quit(wizard, process);
-    EXPECT_EQ(process.exitCode(kPageTimeout), 4u) << "copying failed";
+    // The page says the package is damaged and offers only to close Setup: going back cannot mend it.
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).text() == Msg(3041); }, kPageTimeout))
+        << "Cancel becomes Close";
+    EXPECT_EQ(PageItem(wizard, 201).text(), Msg(3040));
+    EXPECT_FALSE(wizard.child(148).isEnabled());
+    EXPECT_FALSE(wizard.child(149).isEnabled());
+    Screenshot(wizard, "damaged-package");
+    Button(wizard.child(IDCANCEL)).click();
+    EXPECT_EQ(process.exitCode(kPageTimeout), 4u) << "copying failed, and no question before closing";
+    EXPECT_FALSE(Destination.Exists("first.txt")) << "the copy is undone";
+}
+
+// A person in a hurry: on every page Cancel, Escape, Alt+F4 and the close box, each twice, ask once (Yes
+// stays; before the copy nothing is installed), and every Next and Finish is double-clicked: each page is
+// reached once and none is skipped, also past the destination page's space check.
+TEST_F(InstallWizard, AHurriedHandReachesEachPageOnceAndEveryWayOfCancellingAsksOnce) {
+    Package.Write("advert.cfg", "Url=https://example.invalid/more\r\nProduct=Bigapp\r\n");
+    WriteConfig("Advertise=advert.cfg\r\n");
+    RobotProcess process = Start("/NOASSERT");
+    const Window wizard = WaitForWizard(process);
+    std::vector<std::string> expected;
+    const std::pair<int, int> pages[] = {{2912, 1}, {2904, 2}, {2902, 3}, {2916, 5}, {2914, 6}};
+    for (const auto& [page, id] : pages) {
+        WaitForPage(wizard, page);
+        const std::string step = std::to_string(id - 1) + " id " + std::to_string(id);
+        wizardui::CancelEveryWay(
+            WindowFinder(process), wizard,
+            [&](const MessageBoxWindow& question) {
+                EXPECT_EQ(Replaced(question.message(), "\r", "\n"), Msg(2987));
+                question.answer("Yes");
+                expected.push_back(step + " result 0");
+            },
+            kPageTimeout);
+        WaitForPage(wizard, page);
+        EXPECT_EQ(Destination.Exists("docs/guide.txt"), id > 3) << "copied only by the copy step";
+        Screenshot(wizard, std::to_string(page));
+        if (page == 2904)
+            CheckBox(PageItem(wizard, 301)).setChecked(true);
+        wizardui::PressTwice(wizard.child(149));
+        expected.push_back(step + " result 149");
+        if (id == 3)
+            expected.push_back("3 id 4 result 149"); // the copy moves on by itself
+    }
+    WaitForPage(wizard, 2918);
+    wizardui::PressTwice(wizard.child(IDCANCEL));
+    expected.push_back("6 id 7 result 0");
+    MessageBoxWindow::waitFor(WindowFinder(process), Msg(2900) + " Testapp").answer("OK");
+    EXPECT_EQ(process.exitCode(kPageTimeout), 0u);
+
+    const std::string log = Log();
+    EXPECT_EQ(wizardui::StepsRun(log), expected) << log;
+    EXPECT_EQ(log.find("ASSERTION FAILED"), std::string::npos) << log;
+    EXPECT_NE(log.find("press of 149 dropped"), std::string::npos) << "the second clicks came " << log;
 }

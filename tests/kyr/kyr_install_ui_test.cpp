@@ -397,3 +397,63 @@ TEST_F(KyrInstall, VersionFiveSharedByAllUsersCopiesNoSettingsIntoTheSharedDocum
     EXPECT_FALSE(fs::exists(old / "OptionsV4.bak"));
     ExpectStartedIn(destination);
 }
+
+// The report that began it: a hurried hand on the pages of the product hook while the user-data page is busy
+// taking the version-5 settings over. Every way of cancelling asks once on both pages, the double Next leaves
+// each page once, the settings are taken over once (the colour table renamed, no copy of it left), a click
+// while the question is open and one sent with its answer reach no page, and the finish page is shown once.
+TEST_F(KyrInstall, AHurriedHandOnTheHookPagesTakesTheSettingsOverOnce) {
+    const std::string destination = "Q:\\kyrtest\\v6\\KYR";
+    const fs::path data = "Q:\\kyrtest\\v6\\data";
+    const fs::path old = "Q:\\kyrtest\\v6\\old";
+    SetText(HKEY_CURRENT_USER, kOrvik + "KYR5", "%KYR%", (old / "program").string());
+    SetText(HKEY_CURRENT_USER, kOrvik + "KYR5", "%KYRFILES%", (old / "files").string());
+    PutFile(old / "files" / "options" / "standard.cfg", "Path=\"x\"\r\n");
+    PutFile(old / "files" / "options" / "colortable.ini", "colours");
+    for (int i = 0; i < 200; i++) // enough to keep the page busy for a while
+        PutFile(old / "files" / "Script" / ("script" + std::to_string(i) + ".rex"), std::string(4096, 's'));
+
+    KYRSESSION setup(false);
+    setup.Open("6.0", "KYR6", destination);
+    setup.CopyAndChooseShortcuts(403);
+    for (int page : {2922, 2920}) {
+        setup.WaitForPage(page);
+        wizardui::CancelEveryWay(
+            uirobot::WindowFinder(*setup.Process), setup.Wizard,
+            [](const uirobot::MessageBoxWindow& question) { question.answer(IDYES); }, kTimeout);
+        setup.WaitForPage(page);
+        if (page == 2922)
+            wizardui::PressTwice(setup.Wizard.child(149));
+    }
+    RadioButton(setup.Item(405)).select();
+    ASSERT_TRUE(waitUntil([&] { return setup.Item(201).isEnabled(); }));
+    Edit(setup.Item(201)).type(data.string());
+    wizardui::PressTwice(setup.Wizard.child(149));
+
+    const uirobot::MessageBoxWindow question = setup.WaitForMessageBox(setup.Msg(2900));
+    uirobot::postMessage(setup.Wizard.child(149), BM_CLICK);
+    setup.Screenshot(question.window(), "take-over");
+    uirobot::postMessage(question.window().child(IDYES), BM_CLICK);
+    uirobot::postMessage(setup.Wizard.child(149), BM_CLICK);
+    setup.WaitForPage(2918);
+    setup.Screenshot(setup.Wizard, "finish");
+    wizardui::PressTwice(setup.Wizard.child(IDCANCEL));
+    EXPECT_EQ(setup.Process->exitCode(kTimeout), 0u);
+
+    EXPECT_EQ(Names(data / "options"), (std::vector<std::string>{"ColorTable.kyrini", "standard.cfg"}));
+    EXPECT_EQ(FileText(data / "options" / "ColorTable.kyrini"), "colours");
+    EXPECT_EQ(Names(data / "Script").size(), 200u);
+    const std::string log = setup.Log();
+    EXPECT_EQ(log.find("ASSERTION FAILED"), std::string::npos) << log;
+    const std::string takeover = "take over the settings of";
+    ASSERT_NE(log.find(takeover), std::string::npos) << log;
+    EXPECT_EQ(log.find(takeover, log.find(takeover) + 1), std::string::npos) << "taken over twice";
+    EXPECT_EQ(wizardui::StepsRun(log),
+              (std::vector<std::string>{"0 id 1 result 149", "1 id 2 result 149", "2 id 3 result 149",
+                                        "3 id 4 result 149", "4 id 5 result 149", "5 id 16 result 0",
+                                        "5 id 16 result 0", "5 id 16 result 0", "5 id 16 result 0",
+                                        "5 id 16 result 149", "6 id 15 result 0", "6 id 15 result 0",
+                                        "6 id 15 result 0", "6 id 15 result 0", "6 id 15 result 149",
+                                        "7 id 6 result 149", "8 id 7 result 0"}))
+        << log;
+}

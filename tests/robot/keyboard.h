@@ -16,6 +16,11 @@ inline void pressEscape(const Window& window) {
     pressKey(window, VK_ESCAPE);
 }
 
+// Alt+F4 on the focused control of window's top-level window: the system closes that window.
+void pressAltF4(const Window& window);
+// A click of the close box in the title bar of window's top-level window.
+void clickCloseBox(const Window& window);
+
 // The control that has the keyboard focus in the thread of window, or an empty Window.
 Window focusedControl(const Window& window);
 

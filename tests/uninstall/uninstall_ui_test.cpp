@@ -197,3 +197,81 @@ TEST_F(LocalUninstall, ExitCodesTellAnIncompleteRemovalAndACancelledOneApart) {
     EXPECT_FALSE(std::filesystem::exists(Folder.Path / "product.txt"));
     EXPECT_TRUE(std::filesystem::exists(Folder.Path / "held.txt"));
 }
+
+// A hurried hand on the uninstall wizard: Cancel, Escape, Alt+F4 and the close box, each twice, ask once on
+// the pages before the removal and quitting there leaves the product as it was; a double Next reaches each
+// page once; while the removal runs (the service takes its time to stop) every way of cancelling is refused
+// with a word on the page, and the removal goes on to its end.
+TEST_F(LocalUninstall, EveryWayOfCancellingAsksOnceBeforeTheRemovalAndIsRefusedWithAWordDuringIt) {
+    Folder.Write("product.txt", "installed");
+    std::filesystem::copy_file(std::string(ORVIK_STUBS_DIR) + "/service.exe", Folder.File("service.exe"));
+    Folder.Write("service.stopdelay", "3000");
+    Entry.Set("UninstallPath", Folder.Path.string());
+    Entry.Set("AppName", "Probe");
+    Entry.Set("UninstallFiles", "product.txt");
+    const std::string title = Replaced(German(2901), "Orvik", "Probe");
+    const auto start = [&](const char* log) {
+        RobotProcess setup = RobotProcess::start(Folder.Program(),
+                                                 "/LANG:GER /NOASSERT /LOGIT:" + Folder.File(log) +
+                                                     " -remove \"" + Entry.Name + "\"",
+                                                 Folder.Path.string());
+        MessageBoxWindow::waitFor(WindowFinder(setup), title, kTimeout).answer(IDYES);
+        MessageBoxWindow::waitFor(WindowFinder(setup), "Uninst", kTimeout).answer(IDOK);
+        return setup;
+    };
+    {
+        RobotProcess setup = start("cancelled.log");
+        const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+        for (int page : {2932, 2934}) {
+            wizardui::WaitForPage(wizard, German(page), kTimeout);
+            wizardui::CancelEveryWay(
+                WindowFinder(setup), wizard, [](const MessageBoxWindow& question) { question.answer(IDYES); },
+                kTimeout);
+            wizardui::WaitForPage(wizard, German(page), kTimeout);
+            if (page == 2932)
+                wizardui::PressTwice(wizard.child(149));
+        }
+        Button(wizard.child(IDCANCEL)).click();
+        wizardui::BoxOverWizard(WindowFinder(setup), wizard, kTimeout).answer(IDNO);
+        EXPECT_EQ(setup.exitCode(kTimeout), 7u) << "cancelled before the removal";
+        EXPECT_EQ(Folder.Read("product.txt"), "installed");
+        EXPECT_TRUE(Entry.KeyExists());
+        EXPECT_TRUE(stubcalls::Arguments(Folder.File("service.exe")).empty())
+            << "the service was not touched";
+    }
+
+    RobotProcess setup = start("removed.log");
+    const Window wizard = WindowFinder(setup).waitFor(WindowQuery::titled(title), kTimeout);
+    wizardui::WaitForPage(wizard, German(2932), kTimeout);
+    wizardui::PressTwice(wizard.child(149));
+    wizardui::WaitForPage(wizard, German(2934), kTimeout);
+    wizardui::PressTwice(wizard.child(149));
+    wizardui::WaitForPage(wizard, German(2936), kTimeout);
+    // Cancel itself is disabled while removing: a person cannot click it.
+    pressEscape(wizard), pressAltF4(wizard), clickCloseBox(wizard);
+    const auto note = [&] {
+        for (const Window& control : wizard.children())
+            if (control.id() == 203 && GetParent(control.handle()) != wizard.handle() && control.isVisible())
+                return control.text();
+        return std::string();
+    };
+    const bool refused = waitUntil([&] { return note() == German(3043); }, kTimeout);
+    Screenshot(wizard, "entfernen-nicht-abbrechbar");
+    EXPECT_TRUE(refused) << "no word on the page";
+    EXPECT_EQ(wizardui::BoxCount(WindowFinder(setup), wizard), 0) << "no question: the removal goes on";
+    ASSERT_TRUE(waitUntil([&] { return Title(wizard) == German(2938); }, kTimeout)) << Title(wizard);
+    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).isEnabled(); }));
+    EXPECT_EQ(note(), "") << "the word goes with the removal";
+    wizardui::PressTwice(wizard.child(IDCANCEL));
+    EXPECT_EQ(setup.exitCode(kTimeout), 0u);
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path / "product.txt"));
+    EXPECT_FALSE(Entry.KeyExists());
+
+    const std::string log = Folder.Read("removed.log");
+    EXPECT_EQ(log.find("ASSERTION FAILED"), std::string::npos) << log;
+    EXPECT_EQ(Folder.Read("cancelled.log").find("ASSERTION FAILED"), std::string::npos);
+    for (const char* once : {"step 0 id 11 result 149", "step 1 id 12 result 149", "step 2 id 7 result 0"}) {
+        const size_t at = log.find(once);
+        EXPECT_TRUE(at != std::string::npos && log.find(once, at + 1) == std::string::npos) << once << log;
+    }
+}
