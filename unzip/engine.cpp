@@ -146,6 +146,7 @@ private:
                     uint64_t& compressedSize, uint64_t& uncompressedSize, int& code);
     // kOk, kWriteError (the system refused to create it) or kMemberError (a file stands in the way).
     int EnsureDirectory(const std::string& path, const std::string& memberName);
+    void SetMemberAttributes(const ZipEntry& entry, const std::string& path);
     Result WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart, uint32_t crc,
                        uint64_t compressedSize, uint64_t uncompressedSize);
     int ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status);
@@ -371,15 +372,24 @@ int ZipArchive::MemberExtractor::ReportDecodeFailure(const ZipEntry& entry, Deco
     return noMemory ? kDecoderMemory : kMemberError;
 }
 
+// Keeps hidden and system, always sets archive, never read-only.
+void ZipArchive::MemberExtractor::SetMemberAttributes(const ZipEntry& entry, const std::string& path) {
+    unsigned attributes = ((entry.externalAttributes & 0xFF) | 0x20) & ~0x01u & 0x27u;
+    if (!fs::SetAttributes(path, attributes))
+        messages_.Err("\nwarning (%d): could not set file attributes\n", fs::LastSystemError());
+}
+
 ZipArchive::MemberExtractor::Result
 ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart,
                                          uint32_t crc, uint64_t compressedSize, uint64_t uncompressedSize) {
     const char* name = entry.name.c_str();
     fs::OutputFile file;
     // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
-    // one loses that protection first.
-    if (!file.CreateNew(path) &&
-        !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
+    // one loses that protection first. A folder at the name fails as the creation of a file there does.
+    const bool staged = options_.completeFilesOnly && fs::Stat(path) != fs::PathKind::Directory;
+    if (staged ? !file.CreateStaged(path)
+               : !file.CreateNew(path) &&
+                     !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
         systemError_ = file.LastError();
         messages_.Err("error:  cannot create %s\n", path.c_str());
         return Fail(kWriteError);
@@ -425,11 +435,8 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
-    // Keep hidden and system, always set archive, never read-only.
-    unsigned attributes = ((entry.externalAttributes & 0xFF) | 0x20) & ~0x01u & 0x27u;
-    if (!fs::SetAttributes(path, attributes))
-        messages_.Err("\nwarning (%d): could not set file attributes\n", fs::LastSystemError());
-
+    if (!staged)
+        SetMemberAttributes(entry, path);
     if (sink.Crc() != crc) {
         if (options_.quiet > 0)
             messages_.Err("%-22s ", name);
@@ -439,6 +446,14 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     }
     if (code >= kMemberError)
         return Fail(code);
+    if (!staged)
+        return {Outcome::Completed, code};
+    SetMemberAttributes(entry, file.WrittenPath()); // before the file takes its name
+    if (!file.Publish()) {
+        systemError_ = file.LastError();
+        messages_.Err("error:  cannot create %s\n", path.c_str());
+        return Fail(kWriteError);
+    }
     return {Outcome::Completed, code};
 }
 

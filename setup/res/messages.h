@@ -139,6 +139,7 @@
 #define IDS_SWITCHES_CHOICES_HELP    3022 /* "/?": the switches that make the shortcut page's choices */
 #define IDS_SWITCHES_REMOVE_HELP     3023 /* "/?": the unattended uninstall */
 #define IDS_COPY_STATUS_UNDONE       3024 /* copy page status after a failed or abandoned copy was undone */
+#define IDS_INTERRUPTED_RUN_UNDONE   3040 /* "$PROGRAM"; the wizard's first word after an interrupted run was undone */
 
 /* ---- Command verbs ----------------------------------------------------- */
 
