@@ -1,16 +1,18 @@
 // INSTALLJOURNAL: what one run of the copy step changed, so that a copy that fails, is abandoned or ends
 // without warning (a power cut, "End task") can be undone and the machine left as it was.
 //
-// Before a file below the destination is written, the journal learns of it: an existing file is moved into
-// the run's backup folder, a missing one is recorded as new together with every folder the run creates on
-// the way. Before a registry key is written, its values (names, types, data) are recorded, and so is every
-// key of its path that did not exist. Undo() restores all of it in reverse order; Commit() discards the
-// backups; Finish() then removes the journal and the backup folder.
+// Before a file below the destination is written, the journal learns of it: an existing file gets a second
+// name in the run's backup folder (it keeps its own name until the complete new file replaces it), or is
+// moved there when it cannot stay; a missing one is recorded as new together with every folder the run
+// creates on the way. Before a registry key is written, its values (names, types, data) are recorded, and
+// so is every key of its path that did not exist. Undo() restores all of it in reverse order; Commit()
+// discards the backups; Finish() then removes the journal and the backup folder.
 //
 // The backup folder is a hidden folder inside the destination, "<destination>\.setup-backup-<n>" with the
-// first number not in use: inside, a backup is a rename on the same volume (no copy, no extra space, the
-// file's bytes, attributes and times kept as they are), it works when the destination is a drive root, and
-// the folder lies within what the run owns, so every deletion stays below the destination.
+// first number not in use: inside, a backup is a second name or a rename on the same volume (no copy, no
+// extra space, the file's bytes, attributes and times kept as they are), it works when the destination is
+// a drive root, and the folder lies within what the run owns, so every deletion stays below the
+// destination.
 //
 // Once begun, the journal is also on disk, "setup.journal" in the backup folder (format in
 // journalformat.h): each change is recorded there before it is made, and the record is flushed to the disk

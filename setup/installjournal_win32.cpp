@@ -89,6 +89,28 @@ bool ReadWholeFile(const STRING& path, std::string* bytes) {
     return true;
 }
 
+// Whether nobody holds the file open against its deletion or replacement.
+bool DeletableNow(const STRING& path) {
+    const FILEHANDLE file(CreateFileA(path.Text(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+// Whether both names are names of one file (a backup that is a second name of the file still at its name).
+bool SameFile(const STRING& a, const STRING& b) {
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const STRING* names[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        const FILEHANDLE file(CreateFileA(names[i]->Text(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !GetFileInformationByHandle(file.get(), &info[i]))
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 // Sharing violations and denied access: another program has the file open.
 bool InUse(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
@@ -286,9 +308,21 @@ int INSTALLJOURNAL::BackUp(const STRING& name, const STRING& path) {
     char number[16];
     std::snprintf(number, sizeof number, "%d", ++Backups);
     const STRING backup = BackupFolder || "\\" || number;
-    // On the disk before the file leaves its name: the journal is the only place that knows its backup.
+    // A file that another program holds cannot be replaced: asked now, the user can close it and retry.
+    if (!DeletableNow(path)) {
+        const int error = static_cast<int>(GetLastError());
+        LogPrintf("SETUP::Rollback cannot back up %s: error %d\n", path.Text(), error);
+        return error != 0 ? error : ERROR_ACCESS_DENIED;
+    }
+    // On the disk before the backup is made: the journal is the only place that knows its name.
     Append({KIND::Replaced, 0, {original.Text(), backup.Text()}, {}}, true);
-    if (!MoveFileExA(path.Text(), Joined(Destination, backup).Text(), 0)) {
+    // A second name for the file keeps it at its own name until the complete new one takes its place.
+    // A file the new one cannot simply replace (read-only, hidden, system), or a volume without such
+    // names, moves into the backup folder instead.
+    const STRING target = Joined(Destination, backup);
+    const bool linked = !(Attributes(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+                        CreateHardLinkA(target.Text(), path.Text(), nullptr);
+    if (!linked && !MoveFileExA(path.Text(), target.Text(), 0)) {
         const int error = static_cast<int>(GetLastError());
         LogPrintf("SETUP::Rollback cannot back up %s: error %d\n", path.Text(), error);
         return error != 0 ? error : ERROR_ACCESS_DENIED;
@@ -431,6 +465,10 @@ void INSTALLJOURNAL::UndoFile(const FILEENTRY& entry) {
         // case the member used.
         if (Attributes(Joined(Destination, entry.Backup)) == INVALID_FILE_ATTRIBUTES)
             return;
+        if (SameFile(path, Joined(Destination, entry.Backup))) { // never replaced: its second name goes
+            DeleteFileBelow(Destination, entry.Backup, LOGCONTEXT);
+            return;
+        }
         if (!RestoreOrSchedule(path, Joined(Destination, entry.Backup)))
             Kept = true;
         return;

@@ -159,6 +159,31 @@ std::vector<std::string> BackupFolders() {
     return folders;
 }
 
+// At the instant the process ended, each name of the destination held the earlier version's whole file,
+// the new version's, or nothing when it held nothing before; a member being written is beside its name.
+testing::AssertionResult NamesHoldWholeFiles(bool update) {
+    std::map<std::string, std::vector<std::string>> allowed;
+    for (int version = update ? 1 : 2; version <= 2; ++version)
+        for (const copytest::MEMBER& member : Members(version))
+            allowed[member.Name].push_back(member.Data);
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(DESTINATION, error); it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        const std::string name = fs::relative(it->path(), DESTINATION).generic_string();
+        if (name.rfind(".setup-backup-", 0) == 0 || it->is_directory() || name == "service.calls" ||
+            (name.size() > 11 && name.substr(name.size() - 11) == ".setup-part"))
+            continue;
+        const auto& whole = allowed[name];
+        if (std::find(whole.begin(), whole.end(), ReadAll(it->path())) == whole.end())
+            return testing::AssertionFailure() << name << " holds a part or something else";
+    }
+    if (update)
+        for (const copytest::MEMBER& member : Members(1))
+            if (member.Name.back() != '/' && !fs::exists(fs::path(DESTINATION) / member.Name))
+                return testing::AssertionFailure() << member.Name << " of the earlier version has gone";
+    return testing::AssertionSuccess();
+}
+
 enum class RUN { FirstInstall, Update, Uninstall };
 
 struct KILLCASE {
@@ -251,6 +276,7 @@ TEST_P(InterruptedRun, TheNextRunPutsTheMachineBackThenDoesWhatItWasAsked) {
         EXPECT_EQ(Install(Package, test.Point), KILLED) << Package.Read("setup.log");
         EXPECT_EQ(BackupFolders().size(), 1u) << "the interrupted run's journal";
         EXPECT_NE(BackupFolders().front().find("with journal"), std::string::npos);
+        EXPECT_TRUE(NamesHoldWholeFiles(update));
     }
 
     if (test.Next == RUN::Uninstall) {
