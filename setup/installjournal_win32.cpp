@@ -111,11 +111,6 @@ bool SameFile(const STRING& a, const STRING& b) {
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-// Sharing violations and denied access: another program has the file open.
-bool InUse(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-}
-
 const char* RootName(HKEY root) {
     if (root == HKEY_CLASSES_ROOT)
         return "HKCR";
@@ -428,16 +423,18 @@ void INSTALLJOURNAL::DeleteOrSchedule(const STRING& name) {
 // Puts the backup back at path; when a program holds the file at path, the system does it at the next
 // restart. False when neither is possible.
 bool INSTALLJOURNAL::RestoreOrSchedule(const STRING& path, const STRING& backup) {
-    const DWORD attributes = Attributes(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const auto exists = [&] { return Attributes(path) != INVALID_FILE_ATTRIBUTES; };
+    if (exists() && !IsFolder(path)) {
         ClearReadOnly(path);
         DeleteFileBelow(Destination, path.Mid(Destination.Length() + 1), LOGCONTEXT);
     }
-    if (MoveFileExA(backup.Text(), path.Text(), 0)) {
+    if (!exists() && MoveFileExA(backup.Text(), path.Text(), 0)) {
         LogPrintf("SETUP::Rollback %s restored\n", path.Text());
         return true;
     }
-    if (!InUse(GetLastError()) ||
+    // The file at the name (or the backup) is held open by another program: the system puts the backup
+    // back at the next restart, before any program runs.
+    if (IsFolder(path) ||
         !MoveFileExA(backup.Text(), path.Text(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         LogPrintf("SETUP::Rollback %s NOT restored: its backup stays\n", path.Text());
         return false;
