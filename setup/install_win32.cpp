@@ -248,7 +248,8 @@ bool RecoverFirst(const INSTALLSTATE& state, const PREVIOUSINSTALL& previous, co
     if (!mode.Unattended()) {
         STRING text = Message(IDS_INTERRUPTED_RUN_UNDONE);
         text.Replace("$PROGRAM", ConfigValue(state.Config, "AppName").Text());
-        WINORVIK::InfoMsgBox(nullptr, WizardCaption(ConfigValue(state.Config, "AppName")).Text(), text.Text());
+        WINORVIK::InfoMsgBox(nullptr, WizardCaption(ConfigValue(state.Config, "AppName")).Text(),
+                             text.Text());
     }
     return true;
 }

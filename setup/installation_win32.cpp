@@ -92,7 +92,9 @@ private:
     }
 
     // The uninstall key names the product in its journal; without one, the journal is the destination's.
-    STRING ProductKey() const { return HasUninstallEntry(Config) ? ConfigValue(Config, "IniKey") : STRING(""); }
+    STRING ProductKey() const {
+        return HasUninstallEntry(Config) ? ConfigValue(Config, "IniKey") : STRING("");
+    }
 
     void RestartService() {
         const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
@@ -205,7 +207,8 @@ private:
             // Copied beside its name first: the name holds the earlier file or the whole new one.
             const STRING staged = joined || orvik::unzip::fs::kStagingSuffix;
             if (!source.Copy(staged.Text(), true) ||
-                !MoveFileExA(staged.Text(), joined.Text(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                !MoveFileExA(staged.Text(), joined.Text(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
                 LogPrintf("SETUP::ActualCopy cannot copy %s to %s\n", source.Text(), target.Text());
                 DeleteFileBelow(InstallDir, name || orvik::unzip::fs::kStagingSuffix, "ActualCopy");
             } else if (target.Size() > 0)
@@ -256,7 +259,7 @@ private:
     HASH& Config;
     const STRING InstallDir;
     INSTALLJOURNAL Journal{InstallDir, ProductKey()}; // rollback: what this run changed
-    int64_t MemberSize = -1;            // of the member being extracted: the journal decides on its backup
+    int64_t MemberSize = -1; // of the member being extracted: the journal decides on its backup
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
     uint64_t InstalledBytes = 0; // of the recorded members and the CopyToDest files: EstimatedSize

@@ -134,5 +134,5 @@ private:
     int Unflushed = 0;      // records written since the last flush
     bool StoppedService = false;
     bool Scheduled = false; // something goes back at the next restart
-    bool Kept = false; // something could not be put back: the journal stays for the next run
+    bool Kept = false;      // something could not be put back: the journal stays for the next run
 };

@@ -21,8 +21,9 @@ constexpr const char* LOGCONTEXT = "Rollback";
 constexpr const char* BACKUP_PREFIX = ".setup-backup-";
 constexpr const char* JOURNAL_FILE = "setup.journal";
 // New files and folders lose nothing when their records are lost, only leave something behind: their
-// records go to the disk with the next one that matters, or after this many.
-constexpr int FLUSH_EVERY = 64;
+// records go to the disk with the next one that matters, or after this many (a flush is a wait for the
+// disk, which a large package must not pay for every file).
+constexpr int FLUSH_EVERY = 1024;
 
 using journalformat::KIND;
 using journalformat::RECORD;
@@ -91,8 +92,9 @@ bool ReadWholeFile(const STRING& path, std::string* bytes) {
 
 // Whether nobody holds the file open against its deletion or replacement.
 bool DeletableNow(const STRING& path) {
-    const FILEHANDLE file(CreateFileA(path.Text(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FILEHANDLE file(CreateFileA(path.Text(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
 }
 
@@ -153,8 +155,8 @@ std::string KeyIdentity(HKEY root, const STRING& path) {
 } // namespace
 
 INSTALLJOURNAL::INSTALLJOURNAL(const STRING& destination, const STRING& productkey)
-    : Destination(NormalFolder(destination)), ProductKey(productkey), DestinationExisted(IsFolder(Destination)) {
-}
+    : Destination(NormalFolder(destination)), ProductKey(productkey),
+      DestinationExisted(IsFolder(Destination)) {}
 
 bool INSTALLJOURNAL::MakeDestination() {
     if (IsFolder(Destination))
@@ -315,8 +317,9 @@ int INSTALLJOURNAL::BackUp(const STRING& name, const STRING& path) {
     // A file the new one cannot simply replace (read-only, hidden, system), or a volume without such
     // names, moves into the backup folder instead.
     const STRING target = Joined(Destination, backup);
-    const bool linked = !(Attributes(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
-                        CreateHardLinkA(target.Text(), path.Text(), nullptr);
+    const bool linked =
+        !(Attributes(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+        CreateHardLinkA(target.Text(), path.Text(), nullptr);
     if (!linked && !MoveFileExA(path.Text(), target.Text(), 0)) {
         const int error = static_cast<int>(GetLastError());
         LogPrintf("SETUP::Rollback cannot back up %s: error %d\n", path.Text(), error);
@@ -537,7 +540,7 @@ std::vector<STRING> INSTALLJOURNAL::BackupFolders(const STRING& destination) {
 }
 
 std::vector<INSTALLJOURNAL::INTERRUPTED> INSTALLJOURNAL::FindInterrupted(const STRING& destination,
-                                                                        const STRING& productkey) {
+                                                                         const STRING& productkey) {
     std::vector<INTERRUPTED> runs;
     const STRING folder = NormalFolder(destination);
     for (const STRING& backups : BackupFolders(folder)) {
@@ -552,8 +555,9 @@ std::vector<INSTALLJOURNAL::INTERRUPTED> INSTALLJOURNAL::FindInterrupted(const S
         if (StringCompareNoCase(begin.Texts[0].c_str(), productkey.Text()) != 0 ||
             !SameFileName(NormalFolder(STRING(begin.Texts[1].c_str())), folder))
             continue;
-        const bool committed = std::any_of(contents.Records.begin(), contents.Records.end(),
-                                           [](const RECORD& record) { return record.Kind == KIND::Committed; });
+        const bool committed =
+            std::any_of(contents.Records.begin(), contents.Records.end(),
+                        [](const RECORD& record) { return record.Kind == KIND::Committed; });
         runs.push_back({backups, committed});
     }
     return runs;

@@ -20,15 +20,15 @@ constexpr uint32_t VERSION = 1;
 constexpr uint32_t MAX_RECORD = 16u << 20;
 
 enum class KIND : uint8_t {
-    Begin = 1,         // Texts: product key, destination; Number: 1 when the run created the destination
-    NewFolder = 2,     // Texts: name below the destination
-    NewFile = 3,       // Texts: name below the destination
-    Replaced = 4,      // Texts: name, its backup's name (both below the destination)
-    KeyCreated = 5,    // Number: root; Texts: path
-    KeyValues = 6,     // Number: root; Texts: path, then name, data of each value; Types: their types
-    ServiceStop = 7,   // the product's service is about to be stopped
-    ServiceKept = 8,   // it did not stop: nothing to start again
-    Committed = 9,     // the run completed: what is left is to delete the backups
+    Begin = 1,       // Texts: product key, destination; Number: 1 when the run created the destination
+    NewFolder = 2,   // Texts: name below the destination
+    NewFile = 3,     // Texts: name below the destination
+    Replaced = 4,    // Texts: name, its backup's name (both below the destination)
+    KeyCreated = 5,  // Number: root; Texts: path
+    KeyValues = 6,   // Number: root; Texts: path, then name, data of each value; Types: their types
+    ServiceStop = 7, // the product's service is about to be stopped
+    ServiceKept = 8, // it did not stop: nothing to start again
+    Committed = 9,   // the run completed: what is left is to delete the backups
 };
 
 struct RECORD {

@@ -384,15 +384,19 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
                                          uint32_t crc, uint64_t compressedSize, uint64_t uncompressedSize) {
     const char* name = entry.name.c_str();
     fs::OutputFile file;
-    // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
-    // one loses that protection first. A folder at the name fails as the creation of a file there does.
-    const bool staged = options_.completeFilesOnly && fs::Stat(path) != fs::PathKind::Directory;
-    if (staged ? !file.CreateStaged(path)
-               : !file.CreateNew(path) &&
-                     !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
-        systemError_ = file.LastError();
-        messages_.Err("error:  cannot create %s\n", path.c_str());
-        return Fail(kWriteError);
+    // An existing file is replaced without asking (the installer's policy lists ran before): a read-only
+    // one loses that protection first, or, with completeFilesOnly, it stays until the whole member is
+    // written beside it. A new name is written directly: it held nothing to lose, and a second name for
+    // every file of a fresh installation would cost more than the writing itself.
+    bool staged = false;
+    if (!file.CreateNew(path)) {
+        const bool existing = fs::Stat(path) == fs::PathKind::File;
+        staged = existing && options_.completeFilesOnly;
+        if (!existing || !(staged ? file.CreateStaged(path) : fs::MakeWritable(path) && file.Create(path))) {
+            systemError_ = file.LastError();
+            messages_.Err("error:  cannot create %s\n", path.c_str());
+            return Fail(kWriteError);
+        }
     }
     if (options_.quiet == 0)
         messages_.Out(" extracting: %-22s\n", name);

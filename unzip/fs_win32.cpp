@@ -158,8 +158,8 @@ bool OutputFile::Publish() {
     const std::wstring from = Wide(writtenPath_), to = Wide(finalPath_);
     // A read-only or hidden file at the name refuses to be replaced until it loses those attributes.
     if (!MoveFileExW(from.c_str(), to.c_str(), flags) &&
-        !(GetLastError() == ERROR_ACCESS_DENIED && MakeWritable(finalPath_) &&
-          MoveFileExW(from.c_str(), to.c_str(), flags))) {
+        !(GetLastError() == ERROR_ACCESS_DENIED && Stat(finalPath_) == PathKind::File &&
+          MakeWritable(finalPath_) && MoveFileExW(from.c_str(), to.c_str(), flags))) {
         lastError_ = static_cast<int>(GetLastError());
         return false;
     }

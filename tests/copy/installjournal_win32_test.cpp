@@ -163,7 +163,8 @@ TEST_F(InterruptedJournal, AFileHeldOpenIsPutBackAtTheNextRestart) {
     EXPECT_EQ(ReadAll(Destination / "app.exe"), "new app") << "held: replaced only at the restart";
     const std::vector<std::string> after = PendingRenames();
     ASSERT_GE(after.size(), before.size());
-    const std::vector<std::string> added(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end());
+    const std::vector<std::string> added(after.begin() + static_cast<std::ptrdiff_t>(before.size()),
+                                         after.end());
     const std::string backups = (Destination / ".setup-backup-1").string();
     ASSERT_EQ(added.size(), 4u);
     EXPECT_NE(added[0].find(backups + "\\1"), std::string::npos) << added[0];

@@ -33,7 +33,8 @@ std::string Journal(const std::vector<RECORD>& records) {
 std::vector<std::string> Described(const std::vector<RECORD>& records) {
     std::vector<std::string> lines;
     for (const RECORD& record : records) {
-        std::string line = std::to_string(static_cast<int>(record.Kind)) + " " + std::to_string(record.Number);
+        std::string line =
+            std::to_string(static_cast<int>(record.Kind)) + " " + std::to_string(record.Number);
         for (const std::string& text : record.Texts)
             line += " [" + text + "]";
         for (uint32_t type : record.Types)
@@ -89,8 +90,8 @@ TEST(JournalFormat, ARecordWhoseFieldsDoNotFillItExactlyIsDamage) {
     // Well framed (length and CRC right), but the fields claim more or less than the payload holds.
     const auto framed = [](const std::string& payload) {
         std::string out;
-        for (uint32_t value : {static_cast<uint32_t>(payload.size()),
-                               orvik::unzip::Crc32::Of(payload.data(), payload.size())})
+        for (uint32_t value :
+             {static_cast<uint32_t>(payload.size()), orvik::unzip::Crc32::Of(payload.data(), payload.size())})
             for (int shift = 0; shift < 32; shift += 8)
                 out.push_back(static_cast<char>((value >> shift) & 0xFF));
         return out + payload;
@@ -98,10 +99,10 @@ TEST(JournalFormat, ARecordWhoseFieldsDoNotFillItExactlyIsDamage) {
     const std::string kind(1, static_cast<char>(KIND::NewFile));
     const std::string zero("\0\0\0\0", 4), one("\1\0\0\0", 4), five("\5\0\0\0", 4);
     const std::string good = Journal({Sample()[0]});
-    for (const std::string& payload : {kind + zero + one + zero + five + "abc",   // a text longer than left
-                                       kind + zero + zero + zero + "extra",      // bytes after the fields
-                                       kind + zero + five + zero,                // five texts, none there
-                                       kind}) {                                  // no fields at all
+    for (const std::string& payload : {kind + zero + one + zero + five + "abc", // a text longer than left
+                                       kind + zero + zero + zero + "extra",     // bytes after the fields
+                                       kind + zero + five + zero,               // five texts, none there
+                                       kind}) {                                 // no fields at all
         const CONTENTS contents = Decode(good + framed(payload) + Encode(Sample()[1]));
         EXPECT_TRUE(contents.Torn) << payload.size();
         EXPECT_EQ(contents.Records.size(), 1u) << payload.size();
