@@ -68,8 +68,8 @@ public:
     void Undo();
     // The run completed: its completion is recorded and the backups are deleted.
     void Commit();
-    // After Undo or Commit: deletes the journal and the backup folder, and the destination when the run
-    // made it and it is empty.
+    // After Undo or Commit: deletes the journal and the backup folder, and after Undo the destination
+    // when the run made it and it is empty.
     void Finish();
 
     // A journal on disk of an interrupted run: its backup folder below destination, and whether the run
@@ -133,6 +133,7 @@ private:
     FILEHANDLE JournalFile; // the journal on disk, once begun
     int Unflushed = 0;      // records written since the last flush
     bool StoppedService = false;
+    bool Undone = false;
     bool Scheduled = false; // something goes back at the next restart
     bool Kept = false;      // something could not be put back: the journal stays for the next run
 };

@@ -482,6 +482,7 @@ void INSTALLJOURNAL::Undo() {
         UndoKey(*entry);
     for (auto entry = Files.rbegin(); entry != Files.rend(); ++entry)
         UndoFile(*entry);
+    Undone = true;
     Files.clear();
     Keys.clear();
 }
@@ -503,9 +504,10 @@ void INSTALLJOURNAL::Finish() {
     if (!Kept)
         DeleteJournalFile();
     RemoveBackupFolder();
-    // The destination itself when this run made it: it is removed from its parent folder, and only empty.
+    // The destination itself when this run made it and was undone: it is removed from its parent
+    // folder, and only empty.
     const int separator = static_cast<int>(std::string(Destination.Text()).rfind('\\'));
-    if (!DestinationExisted && !IsRootFolder(Destination) && separator > 0 && IsFolder(Destination))
+    if (Undone && !DestinationExisted && !IsRootFolder(Destination) && separator > 0 && IsFolder(Destination))
         RemoveEmptyFolderBelow(Destination.Left(separator), Destination.Mid(separator + 1), LOGCONTEXT);
 }
 

@@ -41,7 +41,8 @@ const std::vector<std::string> FILETYPE_KEYS = {".orvkill",
 const std::string DESTINATION = "Q:\\killpoints-" + std::to_string(GetCurrentProcessId()) + "\\Kill Test";
 constexpr unsigned KILLED = 0xDEAD;
 constexpr Milliseconds RUN_TIMEOUT{60000};
-const CALLS STOP_START = {{"/STOP"}, {"/START"}};
+// The killed update stopped the service, the recovery started it, the next run stopped and started it.
+const CALLS TWICE = {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}};
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -315,42 +316,14 @@ INSTANTIATE_TEST_SUITE_P(
         KILLCASE{"FirstAfterAFileType", RUN::FirstInstall, "filetype:1", RUN::FirstInstall, {}},
         KILLCASE{"FirstAfterTheEntry", RUN::FirstInstall, "entry", RUN::FirstInstall, {}},
         // An update: the earlier version and its service come back first.
-        KILLCASE{"UpdateAfterTheServiceStopped",
-                 RUN::Update,
-                 "service",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
-        KILLCASE{"UpdateBetweenBackupAndWrite",
-                 RUN::Update,
-                 "backup:1",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
-        KILLCASE{"UpdateInTheLargeMember",
-                 RUN::Update,
-                 "write:1000000",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
-        KILLCASE{"UpdateAfterSixMembers",
-                 RUN::Update,
-                 "member:6",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
-        KILLCASE{"UpdateAfterAFileType",
-                 RUN::Update,
-                 "filetype:1",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
-        KILLCASE{"UpdateAfterTheEntry",
-                 RUN::Update,
-                 "entry",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
+        KILLCASE{"UpdateAfterTheServiceStopped", RUN::Update, "service", RUN::Update, TWICE},
+        KILLCASE{"UpdateBetweenBackupAndWrite", RUN::Update, "backup:1", RUN::Update, TWICE},
+        KILLCASE{"UpdateInTheLargeMember", RUN::Update, "write:1000000", RUN::Update, TWICE},
+        KILLCASE{"UpdateAfterSixMembers", RUN::Update, "member:6", RUN::Update, TWICE},
+        KILLCASE{"UpdateAfterAFileType", RUN::Update, "filetype:1", RUN::Update, TWICE},
+        KILLCASE{"UpdateAfterTheEntry", RUN::Update, "entry", RUN::Update, TWICE},
         // Completed, its backups being deleted: the next run finishes that and updates again.
-        KILLCASE{"UpdateWhileItsBackupsGo",
-                 RUN::Update,
-                 "commit:2",
-                 RUN::Update,
-                 {{"/STOP"}, {"/START"}, {"/STOP"}, {"/START"}}},
+        KILLCASE{"UpdateWhileItsBackupsGo", RUN::Update, "commit:2", RUN::Update, TWICE},
         // The uninstall's first pass puts the earlier version back, then removes it.
         KILLCASE{"UpdateThenUninstall",
                  RUN::Update,
