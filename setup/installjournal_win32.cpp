@@ -170,6 +170,7 @@ bool INSTALLJOURNAL::MakeDestination() {
 bool INSTALLJOURNAL::Begin() {
     if (JournalFile)
         return true;
+    DestinationExisted = IsFolder(Destination); // a recovery may have removed it since
     if (!MakeDestination() || !MakeBackupFolder()) {
         LogPrintf("SETUP::Rollback no journal in %s: error %lu\n", Destination.Text(), GetLastError());
         return false;
