@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "lib/appglobals.h"
 #include "lib/approot.h"
@@ -18,10 +20,12 @@
 #include "setup/deletionguard.h"
 #include "setup/exitcodes.h"
 #include "setup/installation.h"
+#include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/installwizard.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/pages.h"
+#include "setup/recovery.h"
 #include "setup/res/messages.h"
 #include "setup/runmode.h"
 #include "setup/setuphooks.h"
@@ -235,6 +239,32 @@ int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
     return deleted;
 }
 
+// Before anything else, what an interrupted run of the product left half done is put back, in every folder
+// this run may install into; the wizard tells the person in one sentence. True when there was such a run.
+bool RecoverFirst(const INSTALLSTATE& state, const PREVIOUSINSTALL& previous, const STRING& requested,
+                  const RUNMODE& mode) {
+    const STRING inikey = HasUninstallEntry(state.Config) ? ConfigValue(state.Config, "IniKey") : STRING("");
+    int recovered = 0;
+    std::vector<STRING> done;
+    for (const STRING& folder : {previous.Path, state.Choices.InstallDir, requested}) {
+        if (folder.IsEmpty() || std::any_of(done.begin(), done.end(),
+                                            [&](const STRING& seen) { return SameFileName(seen, folder); }))
+            continue;
+        done.push_back(folder);
+        recovered += RecoverInterruptedRuns(folder, inikey);
+    }
+    if (recovered == 0)
+        return false;
+    LogPrintf("SETUP::RunInstall %d interrupted run(s) undone\n", recovered);
+    if (!mode.Unattended()) {
+        STRING text = Message(IDS_INTERRUPTED_RUN_UNDONE);
+        text.Replace("$PROGRAM", ConfigValue(state.Config, "AppName").Text());
+        WINORVIK::InfoMsgBox(nullptr, WizardCaption(ConfigValue(state.Config, "AppName")).Text(),
+                             text.Text());
+    }
+    return true;
+}
+
 int RunInstall() {
     LogPrintf("SETUP::RunInstall\n");
     const RUNMODE mode = ReadRunMode();
@@ -266,12 +296,18 @@ int RunInstall() {
         return SETUP_EXIT_IN_PROGRESS;
     }
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
-    const PREVIOUSINSTALL previous = ReadPreviousInstall(config.Text("IniKey", ""));
+    const STRING inikey = config.Text("IniKey", "");
+    PREVIOUSINSTALL previous = ReadPreviousInstall(inikey);
     state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
                                                 OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
     const STRING given = GetArgValue("DIR", 0);
     const STRING requested =
         given.NotNull() ? STRING(AbsoluteFromStartDir(given.Text(), gStartDir.Text()).c_str()) : given;
+    if (RecoverFirst(state, previous, requested, mode)) {
+        previous = ReadPreviousInstall(inikey); // an undone first installation leaves no earlier version
+        state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
+                                                    OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
+    }
     if (requested.NotEmpty() && mode.Unattended())
         state.Choices.InstallDir =
             requested; // the administrator's word, even over an earlier version's folder

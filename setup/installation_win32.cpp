@@ -10,16 +10,19 @@
 #include "lib/appglobals.h"
 #include "lib/approot.h"
 #include "lib/filename.h"
+#include "lib/killpoint.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "setup/deletionguard.h"
 #include "setup/filetypeguard.h"
 #include "setup/installjournal.h"
 #include "setup/installrecord.h"
+#include "setup/recovery.h"
 #include "setup/registryrecord.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/shortcuts.h"
+#include "unzip/fs.h"
 #include "unzip/unzipper.h"
 
 namespace {
@@ -43,20 +46,26 @@ public:
         Interaction.SetStatus(Message(IDS_COPY_STATUS_COPYING).Text());
         CallNewSetupHook(NEWHOOK_COPY_START, 0, HookOwner(), HookProgressBar(), 0,
                          State.Choices.InstallMode.ToInt());
+        // A destination chosen on the pages may hold what an interrupted run left.
+        RecoverInterruptedRuns(InstallDir, ProductKey());
+        Journal.Begin();
         StopService();
         if (!ExtractArchives() || Stopped()) {
             Journal.Undo();   // rollback: the machine as it was before this run
             RestartService(); // the earlier version's files are back, and so is its service
+            Journal.Finish();
             return;
         }
         CopyExtraFiles();
         RegisterFileTypes();
         Interaction.SetProgress(100);
         WriteUninstallEntry();
-        Journal.Commit(); // rollback
+        KILLPOINT::Count("entry"); // tests: the entry is written, the run not yet complete
+        Journal.Commit();          // rollback
         State.Copy = COPYOUTCOME::Finished;
         CallEndHooks();
         RestartService();
+        Journal.Finish();
     }
 
 private:
@@ -75,10 +84,19 @@ private:
         const FILENAME service(InstallDir.Text(), SERVICE_PROGRAM);
         if (!ServiceControlPossible(service))
             return;
-        if (StartProgramExitCode(service.Text(), "/STOP", InstallDir.Text(), SERVICE_CONTROL_TITLE) == 0) {
-            ServiceStopped = true;
-            LogPrintf("SETUP::ActualCopy Application Service was stopped\n");
+        Journal.BeforeServiceStop();
+        if (StartProgramExitCode(service.Text(), "/STOP", InstallDir.Text(), SERVICE_CONTROL_TITLE) != 0) {
+            Journal.ServiceKept();
+            return;
         }
+        ServiceStopped = true;
+        LogPrintf("SETUP::ActualCopy Application Service was stopped\n");
+        KILLPOINT::Count("service"); // tests: the service is stopped, nothing copied yet
+    }
+
+    // The uninstall key names the product in its journal; without one, the journal is the destination's.
+    STRING ProductKey() const {
+        return HasUninstallEntry(Config) ? ConfigValue(Config, "IniKey") : STRING("");
     }
 
     void RestartService() {
@@ -147,6 +165,7 @@ private:
                 DeleteFileBelow(InstallDir, written, "ActualCopy");
             else if (Files.Add(written.Text()) && size > 0)
                 InstalledBytes += static_cast<uint64_t>(size);
+            KILLPOINT::Count("member"); // tests: after this many members
             size = archive.GetNextFile(member);
             done += size;
         }
@@ -230,9 +249,14 @@ private:
             target = joined;
             if (target.Exists())
                 target.SetReadOnly(false);
-            if (!source.Copy(target.Text(), true))
+            // Copied beside its name first: the name holds the earlier file or the whole new one.
+            const STRING staged = joined || orvik::unzip::fs::kStagingSuffix;
+            if (!source.Copy(staged.Text(), true) ||
+                !MoveFileExA(staged.Text(), joined.Text(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
                 LogPrintf("SETUP::ActualCopy cannot copy %s to %s\n", source.Text(), target.Text());
-            else if (target.Size() > 0)
+                DeleteFileBelow(InstallDir, name || orvik::unzip::fs::kStagingSuffix, "ActualCopy");
+            } else if (target.Size() > 0)
                 InstalledBytes += static_cast<uint64_t>(target.Size());
             target.SetReadOnly(false);
         }
@@ -266,6 +290,7 @@ private:
                 RootClasses.Add(type.Extension);
             if (identifierours)
                 RootClasses.Add(type.Identifier);
+            KILLPOINT::Count("filetype"); // tests: after this many file types
         }
     }
 
@@ -323,8 +348,8 @@ private:
     INTERACTION& Interaction;
     HASH& Config;
     const STRING InstallDir;
-    INSTALLJOURNAL Journal{InstallDir}; // rollback: what this run changed
-    int64_t MemberSize = -1;            // of the member being extracted: the journal decides on its backup
+    INSTALLJOURNAL Journal{InstallDir, ProductKey()}; // rollback: what this run changed
+    int64_t MemberSize = -1; // of the member being extracted: the journal decides on its backup
     INSTALLEDFILES Files;
     ROOTCLASSES RootClasses;
     ROOTVALUES RootValues;       // the values written into file-type keys that existed before

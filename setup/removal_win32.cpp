@@ -10,6 +10,7 @@
 
 #include "lib/filename.h"
 #include "lib/firewall/firewall.h"
+#include "lib/killpoint.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/ownedpath.h"
@@ -21,6 +22,7 @@
 #include "setup/installrecord.h"
 #include "setup/installstate.h"
 #include "setup/interaction.h"
+#include "setup/recovery.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 #include "setup/uninstall.h"
@@ -156,6 +158,7 @@ int RemoveRecordedFiles(const STRING& installpath, const REMOVALRECORD& record) 
             continue;
         }
         deleted += DeleteFileBelow(installpath, entry, "RemoveInstallation") ? 1 : 0;
+        KILLPOINT::Count("removal"); // tests: in the middle of the removal
     }
     // The product's folders go too once nothing is left in them, the deepest first; a folder that still
     // holds a protected file or one of the user's stays.
@@ -316,6 +319,8 @@ void REMOVAL::Run() {
 
     StopService();
     RemoveRecordedFiles(State.InstallPath, record);
+    // What interrupted runs backed up and nothing can put back any more goes with the product's files.
+    RemoveBackupFolders(State.InstallPath, State.KeyName);
     State.Leftovers = CountRecordedLeftovers(State.InstallPath, record);
     RemoveProgramGroup(ProgramGroupFor(record.Startmenu, ShellFolder(OSYS::SYSTEMPATH_PROGRAMS),
                                        ShellFolder(OSYS::SYSTEMPATH_COMMON_PROGRAMS)),

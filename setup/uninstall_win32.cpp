@@ -18,6 +18,7 @@
 #include "setup/interaction.h"
 #include "setup/kyrsetuphook.h"
 #include "setup/progresswindow.h"
+#include "setup/recovery.h"
 #include "setup/removal.h"
 #include "setup/res/messages.h"
 #include "setup/runmode.h"
@@ -399,6 +400,10 @@ int RunUninstall(const STRING& programpath) {
         LogPrintf("SETUP::RunUninstall %s is already being uninstalled\n", state.AppName.Text());
         return SETUP_EXIT_IN_PROGRESS;
     }
+    // Each pass first puts back what an interrupted installation left: an undone first installation
+    // leaves nothing to uninstall, an undone update the earlier version.
+    if (state.InstallPath.NotEmpty() && RecoverInterruptedRuns(state.InstallPath, state.KeyName) > 0)
+        ReadUninstallIdentity(state);
     if (state.InstallPath.IsEmpty() || state.KeyName.IsEmpty()) {
         if (mode.Unattended() || mode.AnswersByDefault())
             LogPrintf("SETUP::RunUninstall Files missing or this software has already been uninstalled!\n");

@@ -191,6 +191,7 @@ private:
                     uint64_t& compressedSize, uint64_t& uncompressedSize, int& code);
     // kOk, kWriteError (the system refused to create it) or kMemberError (a file stands in the way).
     int EnsureDirectory(const std::string& path, const std::string& memberName);
+    void SetMemberAttributes(const ZipEntry& entry, const std::string& path);
     Result WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart, uint32_t crc,
                        uint64_t compressedSize, uint64_t uncompressedSize);
     int ReportDecodeFailure(const ZipEntry& entry, DecodeStatus status);
@@ -452,18 +453,31 @@ int ZipArchive::MemberExtractor::ReportDecodeFailure(const ZipEntry& entry, Deco
     return noMemory ? kDecoderMemory : kMemberError;
 }
 
+// Keeps hidden and system, always sets archive, never read-only.
+void ZipArchive::MemberExtractor::SetMemberAttributes(const ZipEntry& entry, const std::string& path) {
+    unsigned attributes = ((entry.externalAttributes & 0xFF) | 0x20) & ~0x01u & 0x27u;
+    if (!fs::SetAttributes(path, attributes))
+        messages_.Err("\nwarning (%d): could not set file attributes\n", fs::LastSystemError());
+}
+
 ZipArchive::MemberExtractor::Result
 ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::string& path, uint64_t dataStart,
                                          uint32_t crc, uint64_t compressedSize, uint64_t uncompressedSize) {
     const char* name = entry.name.c_str();
     fs::OutputFile file;
-    // An existing file is replaced without asking (the installer's policy lists ran before); a read-only
-    // one loses that protection first.
-    if (!file.CreateNew(path) &&
-        !(fs::Stat(path) == fs::PathKind::File && fs::MakeWritable(path) && file.Create(path))) {
-        systemError_ = file.LastError();
-        messages_.Err("error:  cannot create %s\n", path.c_str());
-        return Fail(kWriteError);
+    // An existing file is replaced without asking (the installer's policy lists ran before): a read-only
+    // one loses that protection first, or, with completeFilesOnly, it stays until the whole member is
+    // written beside it. A new name is written directly: it held nothing to lose, and a second name for
+    // every file of a fresh installation would cost more than the writing itself.
+    bool staged = false;
+    if (!file.CreateNew(path)) {
+        const bool existing = fs::Stat(path) == fs::PathKind::File;
+        staged = existing && options_.completeFilesOnly;
+        if (!existing || !(staged ? file.CreateStaged(path) : fs::MakeWritable(path) && file.Create(path))) {
+            systemError_ = file.LastError();
+            messages_.Err("error:  cannot create %s\n", path.c_str());
+            return Fail(kWriteError);
+        }
     }
     if (options_.quiet == 0)
         messages_.Out(" extracting: %-22s\n", name);
@@ -506,11 +520,8 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
         messages_.Err("error:  cannot write %s\n", path.c_str());
         return Fail(kWriteError);
     }
-    // Keep hidden and system, always set archive, never read-only.
-    unsigned attributes = ((entry.externalAttributes & 0xFF) | 0x20) & ~0x01u & 0x27u;
-    if (!fs::SetAttributes(path, attributes))
-        messages_.Err("\nwarning (%d): could not set file attributes\n", fs::LastSystemError());
-
+    if (!staged)
+        SetMemberAttributes(entry, path);
     if (sink.Crc() != crc) {
         if (options_.quiet > 0)
             messages_.Err("%-22s ", name);
@@ -520,6 +531,14 @@ ZipArchive::MemberExtractor::WriteMember(const ZipEntry& entry, const std::strin
     }
     if (code >= kMemberError)
         return Fail(code);
+    if (!staged)
+        return {Outcome::Completed, code};
+    SetMemberAttributes(entry, file.WrittenPath()); // before the file takes its name
+    if (!file.Publish()) {
+        systemError_ = file.LastError();
+        messages_.Err("error:  cannot create %s\n", path.c_str());
+        return Fail(kWriteError);
+    }
     return {Outcome::Completed, code};
 }
 

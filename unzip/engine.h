@@ -47,6 +47,11 @@ struct ExtractOptions {
     // The question asked before extracting a member stored in VMS format; true extracts it.
     // Unset: the question is asked on standard input.
     std::function<bool(const std::string& question)> confirmVmsMember;
+    // A member that replaces a file is written beside its name and takes it only when complete with a
+    // matching CRC (an installer's update: the name holds the old file or the new one, never a part).
+    // Otherwise a member is written at its name and a damaged one is left there to be looked at, as unzip
+    // does.
+    bool completeFilesOnly = false;
 };
 
 // What became of the members that a request matched.

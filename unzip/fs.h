@@ -62,6 +62,10 @@ private:
     uint64_t size_ = 0;
 };
 
+// The suffix of a member's file while it is written beside its name: the name itself only ever holds what
+// it held before or the complete member.
+constexpr const char* kStagingSuffix = ".setup-part";
+
 // A file created (or truncated) for writing. Closed by the destructor.
 class OutputFile {
 public:
@@ -74,6 +78,13 @@ public:
     bool CreateNew(const std::string& path);
     // Creates or truncates.
     bool Create(const std::string& path);
+    // Creates path + kStagingSuffix instead (a leftover of an interrupted run is replaced); after Close,
+    // Publish moves it over path. Unless published, the destructor deletes it.
+    bool CreateStaged(const std::string& path);
+    // The name being written: the staged one until Publish.
+    const std::string& WrittenPath() const { return writtenPath_; }
+    // Moves the closed staged file over path in one step, written through to the disk.
+    bool Publish();
     bool Write(const void* data, size_t length);
     // Sets the last-write time from an MS-DOS date and time taken as local time; false if it failed.
     bool SetModificationTime(uint16_t dosDate, uint16_t dosTime);
@@ -85,6 +96,9 @@ private:
     static constexpr intptr_t kInvalid = -1;
     intptr_t handle_ = kInvalid;
     int lastError_ = 0;
+    std::string writtenPath_;
+    std::string finalPath_; // of a staged file, until it is published
+    uint64_t written_ = 0;
 };
 
 } // namespace orvik::unzip::fs

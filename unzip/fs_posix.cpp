@@ -1,6 +1,7 @@
 #include "unzip/fs.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,9 +83,31 @@ size_t InputFile::ReadFromFile(uint64_t offset, void* buffer, size_t length) con
 
 OutputFile::~OutputFile() {
     Close();
+    if (!finalPath_.empty())
+        ::unlink(writtenPath_.c_str()); // never published: the member was not complete
+}
+
+bool OutputFile::CreateStaged(const std::string& path) {
+    if (!Create(path + kStagingSuffix))
+        return false;
+    finalPath_ = path;
+    return true;
+}
+
+bool OutputFile::Publish() {
+    if (finalPath_.empty())
+        return true; // not staged: already at its name
+    if (::rename(writtenPath_.c_str(), finalPath_.c_str()) != 0) {
+        lastError_ = errno;
+        return false;
+    }
+    writtenPath_ = finalPath_;
+    finalPath_.clear();
+    return true;
 }
 
 bool OutputFile::CreateNew(const std::string& path) {
+    writtenPath_ = path;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         lastError_ = errno;
@@ -95,6 +118,7 @@ bool OutputFile::CreateNew(const std::string& path) {
 }
 
 bool OutputFile::Create(const std::string& path) {
+    writtenPath_ = path;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         lastError_ = errno;

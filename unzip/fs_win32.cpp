@@ -1,5 +1,6 @@
 #include "unzip/fs.h"
 
+#include "lib/killpoint.h"
 #include "lib/textcodec.h"
 
 #include <windows.h>
@@ -112,6 +113,8 @@ size_t InputFile::ReadFromFile(uint64_t offset, void* buffer, size_t length) con
 
 OutputFile::~OutputFile() {
     Close();
+    if (!finalPath_.empty())
+        DeleteFileW(Wide(writtenPath_).c_str()); // never published: the member was not complete
 }
 
 namespace {
@@ -129,13 +132,40 @@ intptr_t CreateForWriting(const std::string& path, DWORD disposition, int& lastE
 } // namespace
 
 bool OutputFile::CreateNew(const std::string& path) {
+    writtenPath_ = path;
     handle_ = CreateForWriting(path, CREATE_NEW, lastError_);
     return handle_ != kInvalid;
 }
 
 bool OutputFile::Create(const std::string& path) {
+    writtenPath_ = path;
     handle_ = CreateForWriting(path, CREATE_ALWAYS, lastError_);
     return handle_ != kInvalid;
+}
+
+bool OutputFile::CreateStaged(const std::string& path) {
+    const std::string staged = path + kStagingSuffix;
+    if (!Create(staged) && !(MakeWritable(staged) && Create(staged)))
+        return false;
+    finalPath_ = path;
+    return true;
+}
+
+bool OutputFile::Publish() {
+    if (finalPath_.empty())
+        return true; // not staged: already at its name
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    const std::wstring from = Wide(writtenPath_), to = Wide(finalPath_);
+    // A read-only or hidden file at the name refuses to be replaced until it loses those attributes.
+    if (!MoveFileExW(from.c_str(), to.c_str(), flags) &&
+        !(GetLastError() == ERROR_ACCESS_DENIED && Stat(finalPath_) == PathKind::File &&
+          MakeWritable(finalPath_) && MoveFileExW(from.c_str(), to.c_str(), flags))) {
+        lastError_ = static_cast<int>(GetLastError());
+        return false;
+    }
+    writtenPath_ = finalPath_;
+    finalPath_.clear();
+    return true;
 }
 
 bool OutputFile::Write(const void* data, size_t length) {
@@ -149,6 +179,8 @@ bool OutputFile::Write(const void* data, size_t length) {
         }
         p += written;
         length -= written;
+        written_ += written;
+        KILLPOINT::Amount("write", written_); // tests: the process ends in the middle of a member
     }
     return true;
 }

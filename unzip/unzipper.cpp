@@ -175,6 +175,7 @@ int UNZIPPER::ExtractFile(const char* name, const char* destination, int* extrac
     if (run) {
         ExtractOptions options;
         options.quiet = 2;
+        options.completeFilesOnly = true;
         // The installer has no console to ask on: members stored in VMS format are not extracted.
         options.confirmVmsMember = [](const std::string&) { return false; };
         ExtractReport report =

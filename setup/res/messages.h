@@ -147,6 +147,7 @@
 #define IDS_CLOSE_BUTTON             3041 /* the Cancel button's label then */
 #define IDS_COPY_STATUS_STOPPING     3042 /* copy page status once the user cancelled the copy */
 #define IDS_REMOVAL_NOT_CANCELLABLE  3043 /* removal page, Cancel pressed while removing */
+#define IDS_INTERRUPTED_RUN_UNDONE   3044 /* "$PROGRAM"; the wizard's first word after an interrupted run was undone */
 
 /* ---- Command verbs ----------------------------------------------------- */
 
