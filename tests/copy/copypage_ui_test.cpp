@@ -850,7 +850,12 @@ TEST_P(CopyRollback, LeavesTheDestinationAndTheRegistryAsTheyWere) {
     EXPECT_NE(box.message().find(test.Member), std::string::npos) << box.message();
     Screenshot(box.window(), "stopped");
     box.answer(test.Damaged ? "OK" : "No");
-    ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_BACK).isEnabled(); }, COPY_TIMEOUT));
+    // After a damaged package only Close is left; after a file that could not be written, Back tries again.
+    if (test.Damaged)
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDCANCEL).text() == LibraryText(IDS_CLOSE_BUTTON); },
+                              COPY_TIMEOUT));
+    else
+        ASSERT_TRUE(waitUntil([&] { return wizard.child(IDC_WIZARD_BACK).isEnabled(); }, COPY_TIMEOUT));
     EXPECT_FALSE(wizard.child(IDC_WIZARD_NEXT).isEnabled());
     Screenshot(wizard, "undone");
     if (held != INVALID_HANDLE_VALUE)
@@ -864,7 +869,8 @@ TEST_P(CopyRollback, LeavesTheDestinationAndTheRegistryAsTheyWere) {
     EXPECT_TRUE(InOrder(Log(), {"SETUP::Rollback undoing"})) << Log();
 
     Button(wizard.child(IDCANCEL)).click();
-    MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("No");
+    if (!test.Damaged) // Close asks nothing
+        MessageBoxWindow(WaitForBox(finder, Caption(), wizard)).answer("No");
     EXPECT_EQ(wizard_process.exitCode(COPY_TIMEOUT), 0u);
 }
 

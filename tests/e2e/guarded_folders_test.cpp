@@ -118,7 +118,7 @@ protected:
 
 // A sample of the spellings: the unit tests judge every form, this run shows that the program uses the
 // judgement for "/DIR:" and stops before it copies anything.
-TEST_F(GuardedFolders, AnUnattendedInstallIntoAProtectedFolderEndsWithOneAndCopiesNothing) {
+TEST_F(GuardedFolders, AnUnattendedInstallIntoAProtectedFolderIsRefusedAndCopiesNothing) {
     const std::string programfiles = ShellFolder(CSIDL_PROGRAM_FILES);
     const std::string windows = ShellFolder(CSIDL_WINDOWS);
     const std::string system = ShellFolder(CSIDL_SYSTEM);
@@ -144,7 +144,7 @@ TEST_F(GuardedFolders, AnUnattendedInstallIntoAProtectedFolderEndsWithOneAndCopi
         {ShellFolder(CSIDL_COMMON_APPDATA), ShellFolder(CSIDL_COMMON_APPDATA)},
     };
     for (const auto& spelling : spellings) {
-        EXPECT_EQ(Run("/VERYSILENT \"/DIR:" + spelling.Typed + "\""), 1u) << spelling.Typed;
+        EXPECT_EQ(Run("/VERYSILENT \"/DIR:" + spelling.Typed + "\""), 12u) << spelling.Typed; // refused
         EXPECT_FALSE(Exists(spelling.Folder + "\\demoapp.exe")) << spelling.Typed;
         EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << spelling.Typed;
     }

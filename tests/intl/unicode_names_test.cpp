@@ -37,7 +37,8 @@ const std::string kLinkName = "Lies mich 山田";
 const std::string kFlaggedMember = "docs/Ölkännchen 山.txt";
 const std::string kCp437Member = "docs/Gr\x81\xE1"
                                  "e.txt";                   // "Grüße.txt" in code page 437
-const std::string kCp437MemberAsUnicode = "docs/grüße.txt"; // an MS-DOS name: ASCII letters lower-cased
+// An MS-DOS name with lower-case letters in it keeps its case: only names wholly in upper case are lowered.
+const std::string kCp437MemberAsUnicode = "docs/Grüße.txt";
 const std::string kLongFolder = "docs/長い名前のフォルダ";
 // 84 characters but 244 bytes of UTF-8: the whole member name is longer than 260 bytes.
 std::string LongFileName() {
@@ -378,7 +379,7 @@ TEST(UnicodeNames, DemoPadInstallsUnderSuchNamesAndIsRemovedAgain) {
     EXPECT_TRUE(Exists(kDestination + "\\demoapp.exe"));
     EXPECT_TRUE(Exists(kDestination + "\\site.ini")) << "a member of custom.fil";
     EXPECT_EQ(ReadWhole(kDestination + "\\docs\\Ölkännchen 山.txt"), "stored with the UTF-8 flag\r\n");
-    EXPECT_EQ(ReadWhole(kDestination + "\\docs\\grüße.txt"), "stored in code page 437\r\n");
+    EXPECT_EQ(ReadWhole(kDestination + "\\docs\\Grüße.txt"), "stored in code page 437\r\n");
     const std::string longfolder = kDestination + "\\" + Replaced(kLongFolder, "/", "\\");
     EXPECT_EQ(FolderEntries(longfolder), std::vector<std::string>{LongFileName()});
     EXPECT_EQ(ReadWhole(longfolder + "\\" + LongFileName()), "a long name\r\n");
