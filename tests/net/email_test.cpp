@@ -1,7 +1,14 @@
 // EMAIL: the message it builds, and the SMTP dialogue against the real mail servers of the tests.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <wincrypt.h>
+#endif
 
 #include "lib/net/email.h"
 #include "tests/lib/test_support.h"
@@ -159,18 +166,21 @@ TEST(SmtpMail, AuthLoginAndCramMd5AuthenticateAndAWrongPasswordIsTheServersReply
     EMAIL login("me@loopback.test", "you@loopback.test", ("login " + token).c_str(), "x",
                 MAILBOX::Server("login").c_str());
     login.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    login.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(login).find("sent: ")) << Send(login);
 
     EMAIL cram("me@loopback.test", "you@loopback.test", ("cram " + token).c_str(), "x",
                MAILBOX::Server("cram").c_str());
     cram.SetCredentials(MAILBOX::User, MAILBOX::Password);
     cram.AllowCramMd5(true);
+    cram.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(cram).find("sent: ")) << Send(cram);
 
     // Without the permission the same server is answered with AUTH LOGIN.
     EMAIL notallowed("me@loopback.test", "you@loopback.test", ("notallowed " + token).c_str(), "x",
                      MAILBOX::Server("cram").c_str());
     notallowed.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    notallowed.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(notallowed).find("sent: ")) << Send(notallowed);
 
     const auto received = MAILBOX::Find(token, 3);
@@ -185,6 +195,7 @@ TEST(SmtpMail, AuthLoginAndCramMd5AuthenticateAndAWrongPasswordIsTheServersReply
     EMAIL wrong("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("cram").c_str());
     wrong.SetCredentials(MAILBOX::User, "not the password");
     wrong.AllowCramMd5(true);
+    wrong.AllowAuthInClear(true);
     EXPECT_EQ("failed: 535 5.7.8 Authentication credentials invalid", Send(wrong));
 }
 
@@ -198,21 +209,152 @@ TEST(SmtpMail, CredentialsAndPasswordsNeverReachTheLog) {
     LOGCAPTURE log(scratch.File("mail.log"));
     EMAIL mail("me@loopback.test", "you@loopback.test", "logged", "x", MAILBOX::Server("login").c_str());
     mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    mail.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(mail).find("sent: "));
     const std::string logged = log.Finish();
     EXPECT_NE(std::string::npos, logged.find("EMAIL::SendMail before writing the message"));
     EXPECT_EQ(std::string::npos, logged.find(Base64(MAILBOX::Password)));
 }
 
-TEST(SmtpMail, AServerOfferingStartTlsGetsTheMailAndTheCredentialsEncrypted) {
+TEST(SmtpMail, WithoutPermissionNoPasswordGoesToAServerThatDoesNotEncrypt) {
+    const std::string token = MAILBOX::UniqueToken();
+    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("login").c_str());
+    mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    EXPECT_EQ(
+        "failed: The server does not offer an encrypted connection (STARTTLS), so the password was not sent",
+        Send(mail));
+}
+
+// The test authority trusted for one test: natively through the mail's own file of authorities, on Windows
+// in the current user's root store (and taken out again).
+class TRUSTEDAUTHORITY {
+public:
+    explicit TRUSTEDAUTHORITY(EMAIL& mail) {
+#if defined(_WIN32)
+        const std::string pem = ReadWholeFile(MAILBOX::TestAuthority());
+        DWORD size = 0;
+        CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr);
+        std::string der(size, '\0');
+        if (size == 0 || !CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER,
+                                               reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr))
+            return;
+        Store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+        if (Store != nullptr)
+            CertAddEncodedCertificateToStore(Store, X509_ASN_ENCODING,
+                                             reinterpret_cast<const BYTE*>(der.data()), size,
+                                             CERT_STORE_ADD_REPLACE_EXISTING, &Added);
+#else
+        mail.SetTrustedAuthorities(MAILBOX::TestAuthority().c_str());
+#endif
+    }
+    ~TRUSTEDAUTHORITY() {
+#if defined(_WIN32)
+        if (Added != nullptr)
+            CertDeleteCertificateFromStore(Added);
+        if (Store != nullptr)
+            CertCloseStore(Store, 0);
+#endif
+    }
+    TRUSTEDAUTHORITY(const TRUSTEDAUTHORITY&) = delete;
+    TRUSTEDAUTHORITY& operator=(const TRUSTEDAUTHORITY&) = delete;
+#if defined(_WIN32)
+    bool Trusted() const {
+        return Added != nullptr;
+    }
+
+private:
+    HCERTSTORE Store = nullptr;
+    PCCERT_CONTEXT Added = nullptr;
+#else
+    bool Trusted() const {
+        return true;
+    }
+#endif
+};
+
+TEST(SmtpTls, ACertificateOfATrustedAuthorityForTheServersAddressCarriesTheCredentials) {
+    SCRATCHDIR scratch;
+    LOGCAPTURE log(scratch.File("mail.log"));
     const std::string token = MAILBOX::UniqueToken();
     EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "encrypted text\n.\nend",
-               MAILBOX::Server("tls").c_str());
+               MAILBOX::Server("tlsca").c_str());
     mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    TRUSTEDAUTHORITY authority(mail);
+    ASSERT_TRUE(authority.Trusted());
     ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
     const auto received = MAILBOX::Find(token);
     ASSERT_EQ(1u, received.size());
     EXPECT_TRUE(received[0].Encrypted);
     EXPECT_EQ("mailer", received[0].Auth);
     EXPECT_EQ("encrypted text\r\n. \r\nend\r\n\r\n\r\n", received[0].Body());
+    const std::string logged = log.Finish();
+    EXPECT_NE(std::string::npos, logged.find("EMAIL::SendMail connection encrypted and verified")) << logged;
+}
+
+TEST(SmtpTls, WithCredentialsACertificateThatFailsEndsTheSendBeforeAuth) {
+    const struct {
+        const char* Server;
+        bool TrustAuthority;
+        const char* Why; // part of the error text
+    } cases[] = {
+        {"tls", true, "self"}, // self-signed
+        {"tlsname", true, ""}, // a trusted authority, but for another host
+        {"tlsca", false, ""},  // an authority the system does not know
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Server);
+        const std::string token = MAILBOX::UniqueToken();
+        EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x",
+                   MAILBOX::Server(c.Server).c_str());
+        mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+        std::unique_ptr<TRUSTEDAUTHORITY> authority(c.TrustAuthority ? new TRUSTEDAUTHORITY(mail) : nullptr);
+        const std::string result = Send(mail);
+        EXPECT_EQ(
+            0u, result.find("failed: The connection to the server could not be secured, so the password was "
+                            "not sent ("))
+            << result;
+        EXPECT_NE(std::string::npos, result.find(c.Why)) << result;
+        EXPECT_EQ(0u, MAILBOX::Find(token, 0).size());
+    }
+}
+
+TEST(SmtpTls, ACallerThatAllowsAuthInClearStillEncryptsWithAnUnverifiedCertificate) {
+    const std::string token = MAILBOX::UniqueToken();
+    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("tls").c_str());
+    mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    mail.AllowAuthInClear(true);
+    ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
+    const auto received = MAILBOX::Find(token);
+    ASSERT_EQ(1u, received.size());
+    EXPECT_TRUE(received[0].Encrypted);
+    EXPECT_EQ("mailer", received[0].Auth);
+}
+
+TEST(SmtpTls, WithoutCredentialsTheMailGoesAndTheLogSaysHowItWasProtected) {
+    const struct {
+        const char* Server;
+        bool TrustAuthority;
+        bool Encrypted;
+        const char* Logged;
+    } cases[] = {
+        {"tls", false, true, "EMAIL::SendMail connection encrypted, not verified ("},
+        {"tlsname", true, true, "EMAIL::SendMail connection encrypted, not verified ("},
+        {"tlsca", true, true, "EMAIL::SendMail connection encrypted and verified"},
+        {"plain", false, false, "EMAIL::SendMail connection not encrypted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Server);
+        SCRATCHDIR scratch;
+        LOGCAPTURE log(scratch.File("mail.log"));
+        const std::string token = MAILBOX::UniqueToken();
+        EMAIL mail("anonymous", "you@loopback.test", token.c_str(), "x", MAILBOX::Server(c.Server).c_str());
+        std::unique_ptr<TRUSTEDAUTHORITY> authority(c.TrustAuthority ? new TRUSTEDAUTHORITY(mail) : nullptr);
+        EXPECT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
+        const auto received = MAILBOX::Find(token);
+        ASSERT_EQ(1u, received.size());
+        EXPECT_EQ(c.Encrypted, received[0].Encrypted);
+        EXPECT_EQ("", received[0].Auth);
+        const std::string logged = log.Finish();
+        EXPECT_NE(std::string::npos, logged.find(c.Logged)) << logged;
+    }
 }

@@ -77,6 +77,10 @@ std::string Server(const std::string& name) {
     return "127.0.0.1:" + port;
 }
 
+std::string TestAuthority() {
+    return (StateDir() / "ca.pem").string();
+}
+
 std::vector<RECEIVEDMAIL> Find(const std::string& token, int expected) {
     std::vector<RECEIVEDMAIL> found;
     for (int attempt = 0; attempt < 50; ++attempt) {
