@@ -391,7 +391,8 @@ int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms)
                 return 0;
             if (ReplyCode(talk.Reply) == 220) {
                 TLSPOLICY policy;
-                policy.CaFile = CaFile.Text();
+                if (CaFile.NotEmpty())
+                    policy.CaFile = CaFile.Text();
                 policy.RequireVerified = mustverify;
                 if (!device->StartTls(SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), timeoutms, policy)) {
                     talk.Error = device->GetProperty("LASTERRORSTRING");

@@ -44,6 +44,8 @@ public:
         Get(VerifyPolicy, "CertVerifyCertificateChainPolicy");
         Get(FreeChain, "CertFreeCertificateChain");
         Get(FreeCertificate, "CertFreeCertificateContext");
+        Get(CreateEngine, "CertCreateCertificateChainEngine");
+        Get(FreeEngine, "CertFreeCertificateChainEngine");
     }
 
     // Empty when certificate leads to an authority of the system's store and is valid for servername, else
@@ -72,9 +74,20 @@ private:
         request.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
         request.RequestedUsage.Usage.cUsageIdentifier = 3;
         request.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        // An engine of its own sees the trust store as it is now, not as a cached engine saw it once.
+        CERT_CHAIN_ENGINE_CONFIG config = {};
+        config.cbSize = sizeof(config);
+        HCERTCHAINENGINE engine = nullptr;
+        if (CreateEngine == nullptr || FreeEngine == nullptr || !CreateEngine(&config, &engine))
+            engine = nullptr;
         PCCERT_CHAIN_CONTEXT chain = nullptr;
-        if (!GetChain(nullptr, certificate, nullptr, certificate->hCertStore, &request, 0, nullptr, &chain))
-            return SystemText(GetLastError());
+        const bool built = GetChain(engine, certificate, nullptr, certificate->hCertStore, &request, 0,
+                                    nullptr, &chain) != FALSE;
+        const DWORD error = GetLastError();
+        if (engine != nullptr)
+            FreeEngine(engine);
+        if (!built)
+            return SystemText(error);
         std::wstring name(servername.size() + 1, L'\0');
         name.resize(static_cast<size_t>(
             MultiByteToWideChar(CP_ACP, 0, servername.c_str(), -1, &name[0], static_cast<int>(name.size()))));
@@ -88,12 +101,34 @@ private:
         CERT_CHAIN_POLICY_STATUS status = {};
         status.cbSize = sizeof(status);
         const bool checked = VerifyPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) != FALSE;
+        const DWORD trust = chain->TrustStatus.dwErrorStatus;
         FreeChain(chain);
         if (!checked)
             return SystemText(GetLastError());
-        return status.dwError == 0 ? std::string() : SystemText(status.dwError);
+        if (status.dwError != 0)
+            return SystemText(status.dwError);
+        return ChainFault(trust);
     }
 
+    // The chain's own status, which not every policy provider looks at in full (one lets a chain that ends
+    // below an unknown authority pass). Revocation is not asked for, so its bits do not count.
+    static std::string ChainFault(DWORD trust) {
+        trust &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
+        if (trust == CERT_TRUST_NO_ERROR)
+            return std::string();
+        if (trust & CERT_TRUST_IS_PARTIAL_CHAIN)
+            return SystemText(static_cast<DWORD>(CERT_E_CHAINING));
+        if (trust & CERT_TRUST_IS_UNTRUSTED_ROOT)
+            return SystemText(static_cast<DWORD>(CERT_E_UNTRUSTEDROOT));
+        if (trust & CERT_TRUST_IS_NOT_TIME_VALID)
+            return SystemText(static_cast<DWORD>(CERT_E_EXPIRED));
+        char text[64];
+        snprintf(text, sizeof(text), "the certificate chain is not valid (trust status 0x%08lx)",
+                 static_cast<unsigned long>(trust));
+        return text;
+    }
+
+    // The system's text with the code, which names the reason where the text is missing.
     static std::string SystemText(DWORD code) {
         char text[256] = {};
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
@@ -101,12 +136,9 @@ private:
         std::string result(text);
         while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
             result.pop_back();
-        if (result.empty()) {
-            char hex[16];
-            snprintf(hex, sizeof(hex), "%08lx", static_cast<unsigned long>(code));
-            result = hex;
-        }
-        return result;
+        char hex[16];
+        snprintf(hex, sizeof(hex), "0x%08lx", static_cast<unsigned long>(code));
+        return result.empty() ? std::string(hex) : result + " (" + hex + ")";
     }
 
     LIBRARYHANDLE Library;
@@ -114,6 +146,8 @@ private:
     decltype(&CertVerifyCertificateChainPolicy) VerifyPolicy = nullptr;
     decltype(&CertFreeCertificateChain) FreeChain = nullptr;
     decltype(&CertFreeCertificateContext) FreeCertificate = nullptr;
+    decltype(&CertCreateCertificateChainEngine) CreateEngine = nullptr;
+    decltype(&CertFreeCertificateChainEngine) FreeEngine = nullptr;
 };
 
 class SCHANNELCLIENT : public TLSCLIENT {

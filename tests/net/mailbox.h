@@ -22,8 +22,8 @@ struct RECEIVEDMAIL {
 };
 
 namespace MAILBOX {
-// "127.0.0.1:port" of one of the servers.
-std::string Server(const std::string& name);
+// "host:port" of one of the servers (which listen on 127.0.0.1; "localhost" names it too).
+std::string Server(const std::string& name, const std::string& host = "127.0.0.1");
 // The PEM file of the test authority whose certificates the "tlsca" and "tlsname" servers show.
 std::string TestAuthority();
 // The user and password the login and cram servers accept.
