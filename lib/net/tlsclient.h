@@ -52,7 +52,7 @@ protected:
         VerifyText = verified ? std::string() : why;
         if (verified || !Policy.RequireVerified)
             return true;
-        ErrorText = "the server's certificate was not accepted: " + why;
+        ErrorText = "certificate refused: " + why;
         return false;
     }
 
