@@ -258,35 +258,20 @@ TEST(SmtpMisbehaving, ARefusedStartTlsKeepsCredentialsBackButLetsAnAnonymousMail
     EXPECT_EQ("MAIL FROM:<me@loopback.test>", anonymous.Finish().at(2));
 }
 
-TEST(SmtpMisbehaving, AServerWithoutStartTlsNeverHearsAuthUnlessTheCallerAllowsItInClear) {
-    const auto script = [](SCRIPTEDSERVER& peer) {
+TEST(SmtpMisbehaving, AServerWithoutStartTlsNeverHearsTheCredentials) {
+    // It would take them: AUTH on a continuation line, and answers for a whole login.
+    SCRIPTEDSERVER server([](SCRIPTEDSERVER& peer) {
         peer.Say("220 ready\r\n");
         peer.Hear();
         peer.Say("250-loopback\r\n250-AUTH LOGIN PLAIN\r\n250 SIZE 1000000\r\n");
-        for (const char* reply : {"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", "250 ok\r\n",
-                                  "250 ok\r\n", "354 go\r\n"}) {
-            if (peer.Hear().empty())
-                return;
-            peer.Say(reply);
-        }
-        TakeMessage(peer);
-    };
-    SCRIPTEDSERVER refused(script);
-    SHORTMAIL secret(refused.Address());
+        for (const char* reply : {"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"})
+            if (!peer.Hear().empty())
+                peer.Say(reply);
+    });
+    SHORTMAIL secret(server.Address());
     secret.Mail.SetCredentials("user", "password");
     EXPECT_EQ("failed: The server does not offer an encrypted connection (STARTTLS), so the password was not "
               "sent",
               secret.Send());
-    EXPECT_EQ((LINES{"EHLO loopback.test"}), refused.Finish());
-
-    SCRIPTEDSERVER allowed(script);
-    SHORTMAIL inclear(allowed.Address());
-    inclear.Mail.SetCredentials("user", "password");
-    inclear.Mail.AllowAuthInClear(true);
-    EXPECT_EQ("sent: 250 accepted", inclear.Send());
-    const LINES heard = allowed.Finish();
-    ASSERT_GE(heard.size(), 5u);
-    EXPECT_EQ((LINES{"EHLO loopback.test", "AUTH LOGIN",
-                     "dXNlcg==", "cGFzc3dvcmQ=", "MAIL FROM:<me@loopback.test>"}),
-              LINES(heard.begin(), heard.begin() + 5));
+    EXPECT_EQ((LINES{"EHLO loopback.test"}), server.Finish());
 }
