@@ -378,32 +378,65 @@ int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms)
         if (!extended && !talk.Command(STRING("HELO ") || argument, timeoutms))
             return 0;
 
-        // Opportunistic encryption: when the server offers it and the device can, the dialogue goes on
-        // encrypted, and starts again with EHLO.
+        // Encryption whenever the server offers it and the device can: the dialogue goes on encrypted, and
+        // starts again with EHLO. With credentials to protect, a certificate that fails the check ends the
+        // handshake; without, the mail still goes encrypted, only the log says it was not verified.
+        const bool credentials = UserName.NotEmpty() && Password.NotEmpty();
+        const bool mustverify = credentials && !AuthInClearAllowed;
         const bool couldencrypt = extended && offers.StartTls && device->CanStartTls();
         bool encrypted = false;
+        bool verified = false;
         if (couldencrypt) {
             if (!talk.Command("STARTTLS", timeoutms))
                 return 0;
             if (ReplyCode(talk.Reply) == 220) {
-                if (!device->StartTls(SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), timeoutms)) {
+                TLSPOLICY policy;
+                if (CaFile.NotEmpty())
+                    policy.CaFile = CaFile.Text();
+                policy.RequireVerified = mustverify;
+                if (!device->StartTls(SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), timeoutms, policy)) {
                     talk.Error = device->GetProperty("LASTERRORSTRING");
+                    if (mustverify)
+                        talk.Error =
+                            STRING("The connection to the server could not be secured, so the password "
+                                   "was not sent (") ||
+                            talk.Error || ")";
                     return 0;
                 }
                 encrypted = true;
+                verified = device->GetProperty("TLSVERIFIED") == "1";
+                if (verified)
+                    LogPrintf("EMAIL::SendMail connection encrypted and verified\n");
+                else
+                    LogPrintf("EMAIL::SendMail connection encrypted, not verified (%s)\n",
+                              device->GetProperty("TLSVERIFYERROR").Text());
                 offers = DIALOGUE::OFFERS();
                 if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &offers) ||
                     !talk.CodeIn(200, 299))
                     return 0;
             }
         }
+        if (!encrypted)
+            LogPrintf("EMAIL::SendMail connection not encrypted\n");
 
-        if (UserName.NotEmpty() && Password.NotEmpty()) {
-            // Credentials never go in clear over a connection that could have been encrypted.
-            if (couldencrypt && !encrypted) {
+        if (credentials) {
+            // Credentials go only over a connection whose server proved who it is.
+            if (couldencrypt && !encrypted && !AuthInClearAllowed) {
                 talk.Error =
                     STRING("The server refused to encrypt the connection, so the password was not sent (") ||
                     talk.Reply || ")";
+                return 0;
+            }
+            if (!couldencrypt && !AuthInClearAllowed) {
+                talk.Error =
+                    "The server does not offer an encrypted connection (STARTTLS), so the password was "
+                    "not sent";
+                return 0;
+            }
+            if (encrypted && !verified && !AuthInClearAllowed) {
+                talk.Error =
+                    STRING("The server's certificate was not accepted, so the password was not sent (") ||
+                    device->GetProperty("TLSVERIFYERROR") || ")";
                 return 0;
             }
             if (offers.CramMd5 && CramMd5Allowed) {

@@ -1,7 +1,9 @@
 // EMAIL: one plain-text mail, optionally with prepared MIME parts, sent to one or more receivers over SMTP.
 // It opens its own TCP/IP connection (or uses a device its owner supplies), speaks the dialogue command by
 // command with reply-code checks and time-outs, authenticates with AUTH LOGIN or CRAM-MD5 when credentials
-// are set, and reports success as 1 and failure as a short text for the user.
+// are set, and reports success as 1 and failure as a short text for the user. A server that offers STARTTLS
+// gets the dialogue encrypted; credentials go only to a server whose certificate was verified, unless the
+// caller allows authentication in clear.
 #pragma once
 
 #include "lib/net/ios.h"
@@ -69,6 +71,14 @@ public:
     void AllowCramMd5(bool allow) {
         CramMd5Allowed = allow ? 1 : 0;
     }
+    // Lets the credentials go to a server that offers no encryption or whose certificate fails the check.
+    void AllowAuthInClear(bool allow) {
+        AuthInClearAllowed = allow ? 1 : 0;
+    }
+    // A PEM file of the authorities whose certificates are trusted instead of the system's (native builds).
+    void SetTrustedAuthorities(const char* cafile) {
+        CaFile = cafile;
+    }
     void SetTimeouts(const TIMEOUTS& timeouts) {
         Timeouts = timeouts;
     }
@@ -130,6 +140,8 @@ private:
     EMAILCONNECTCHECK ConnectCheck = nullptr;
     int SentFlag = 0;
     int CramMd5Allowed = 0;
+    int AuthInClearAllowed = 0;
+    STRING CaFile;
     TIMEOUTS Timeouts;
     int CodePage = static_cast<int>(TEXTCODEC::ActiveCodePage());
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "lib/net/ringbuffers.h"
+#include "lib/net/tlsclient.h"
 #include "lib/osys.h"
 #include "lib/stringarray.h"
 #include "lib/strings.h"
@@ -39,9 +40,12 @@ public:
     virtual bool MakeCall(const char* destination) = 0;
     virtual bool AcceptCall() = 0;
     virtual bool DropCall() = 0;
-    // Encryption of the connection (STARTTLS): whether the device can, and the switch to it.
+    // Encryption of the connection (STARTTLS): whether the device can, and the switch to it. After the switch
+    // the properties "TLSVERIFIED" ("1" or "0") and "TLSVERIFYERROR" tell how the server's certificate fared.
     virtual bool CanStartTls() { return false; }
-    virtual bool StartTls(const char* servername, int timeoutms) { return false; }
+    virtual bool StartTls(const char* servername, int timeoutms, const TLSPOLICY& policy = TLSPOLICY()) {
+        return false;
+    }
     // Bytes queued or waiting in the device, or else whether a connection is up.
     virtual bool IsActive();
     virtual void SetNotifyHook(void (*hook)(intptr_t), intptr_t userdata);

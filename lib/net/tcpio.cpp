@@ -325,7 +325,7 @@ bool TCPIPIO::DevRead(void* buffer, int* length, int timeoutms) {
     return false;
 }
 
-bool TCPIPIO::StartTls(const char* servername, int timeoutms) {
+bool TCPIPIO::StartTls(const char* servername, int timeoutms, const TLSPOLICY& policy) {
     LogPrintf("TCPIPIO::StartTls(%s)\n", StringNullPolicy(servername, "servername"));
     if (!DevIsConnected() || Tls != nullptr)
         return false;
@@ -334,7 +334,7 @@ bool TCPIPIO::StartTls(const char* servername, int timeoutms) {
     char sink[4096];
     for (int n = sizeof(sink); Queue.Read(sink, &n, 0); n = sizeof(sink)) {
     }
-    std::unique_ptr<TLSCLIENT> session = TLSCLIENT::Create(servername);
+    std::unique_ptr<TLSCLIENT> session = TLSCLIENT::Create(servername, policy);
     std::string incoming, outgoing;
     std::unique_ptr<char[]> raw(new char[MaxDeviceRead]);
     const int64_t deadline = NowMs() + timeoutms;
@@ -356,7 +356,8 @@ bool TCPIPIO::StartTls(const char* servername, int timeoutms) {
             Tls = std::move(session);
             TlsRaw = incoming;
             TlsPlain.clear();
-            LogPrintf("TCPIPIO::~StartTls encrypted\n");
+            LogPrintf("TCPIPIO::~StartTls encrypted, %s%s\n",
+                      Tls->Verified() ? "verified" : "not verified: ", Tls->VerifyError().c_str());
             return true;
         }
         if (state == TLSCLIENT::STATE::FAILED) {
@@ -631,6 +632,10 @@ STRING TCPIPIO::GetProperty(const char* name) {
         value.Printf("%llu", static_cast<unsigned long long>(NowSeconds() - LastActivity));
     else if (key == "LASTERROR")
         value.Printf("%d", LastError);
+    else if (key == "TLSVERIFIED")
+        value = Tls != nullptr && Tls->Verified() ? "1" : "0";
+    else if (key == "TLSVERIFYERROR")
+        value = Tls != nullptr ? Tls->VerifyError().c_str() : "not encrypted";
     else if (key == "LASTERRORSTRING") {
         value = TCP::ErrorText(LastError);
         if (value.Length() > 0 && value[value.Length() - 1] == '*') {

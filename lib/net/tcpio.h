@@ -47,7 +47,7 @@ public:
     bool DropCall() override;
     // TLS over the connection from here on (STARTTLS): the handshake within timeoutms. On failure the
     // connection is dropped, with LastError TCPERR_TLSFAILED.
-    bool StartTls(const char* servername, int timeoutms) override;
+    bool StartTls(const char* servername, int timeoutms, const TLSPOLICY& policy = TLSPOLICY()) override;
     bool CanStartTls() override { return DevIsConnected(); }
     STRING GetProperty(const char* name) override;
     int RawRecv(intptr_t socket, void* buffer, int size) override;

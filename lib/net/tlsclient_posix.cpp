@@ -4,25 +4,43 @@
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
-#include <cctype>
+#include <arpa/inet.h>
 
 namespace {
 class OPENSSLCLIENT : public TLSCLIENT {
 public:
-    explicit OPENSSLCLIENT(const char* servername) {
+    OPENSSLCLIENT(const char* servername, const TLSPOLICY& policy)
+        : Target(servername != nullptr ? servername : "") {
+        Policy = policy;
         Context = SSL_CTX_new(TLS_client_method());
         if (Context == nullptr)
             return;
-        SSL_CTX_set_verify(Context, SSL_VERIFY_NONE, nullptr);
+        TrustLoaded = Policy.CaFile.empty()
+                          ? SSL_CTX_set_default_verify_paths(Context) == 1
+                          : SSL_CTX_load_verify_locations(Context, Policy.CaFile.c_str(), nullptr) == 1;
+        // Without the requirement the chain is still checked and its result kept (see Check).
+        SSL_CTX_set_verify(Context, Policy.RequireVerified ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
         Session = SSL_new(Context);
         if (Session == nullptr)
             return;
         // The session owns the two buffers from here on.
         SSL_set_bio(Session, BIO_new(BIO_s_mem()), BIO_new(BIO_s_mem()));
         SSL_set_connect_state(Session);
-        if (servername != nullptr && *servername != '\0' && isalpha(static_cast<unsigned char>(*servername)))
-            SSL_set_tlsext_host_name(Session, servername);
+        if (Target.empty())
+            return;
+        unsigned char address[16];
+        const bool numeric = inet_pton(AF_INET, Target.c_str(), address) == 1 ||
+                             inet_pton(AF_INET6, Target.c_str(), address) == 1;
+        X509_VERIFY_PARAM* check = SSL_get0_param(Session);
+        if (numeric) {
+            NameSet = X509_VERIFY_PARAM_set1_ip_asc(check, Target.c_str()) == 1;
+        } else {
+            X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+            NameSet = SSL_set1_host(Session, Target.c_str()) == 1;
+            SSL_set_tlsext_host_name(Session, Target.c_str());
+        }
     }
     ~OPENSSLCLIENT() override {
         if (Session != nullptr)
@@ -40,9 +58,15 @@ public:
         const int rc = SSL_do_handshake(Session);
         Take(outgoing);
         if (rc == 1)
-            return STATE::DONE;
+            return Checked(Check(), CheckText) ? STATE::DONE : STATE::FAILED;
         if (SSL_get_error(Session, rc) == SSL_ERROR_WANT_READ)
             return STATE::NEEDINPUT;
+        const long result = SSL_get_verify_result(Session);
+        if (Policy.RequireVerified && result != X509_V_OK) {
+            ERR_clear_error();
+            Checked(false, X509_verify_cert_error_string(result));
+            return STATE::FAILED;
+        }
         return Fail("TLS handshake failed");
     }
 
@@ -74,6 +98,30 @@ public:
     }
 
 private:
+    // Whether the certificate the server showed leads to a trusted authority and names Target.
+    bool Check() {
+        if (!TrustLoaded) {
+            CheckText = "the trusted authorities could not be read";
+            return false;
+        }
+        if (Target.empty() || !NameSet) {
+            CheckText = "no server name to check the certificate against";
+            return false;
+        }
+        X509* peer = SSL_get1_peer_certificate(Session);
+        if (peer == nullptr) {
+            CheckText = "the server showed no certificate";
+            return false;
+        }
+        X509_free(peer);
+        const long result = SSL_get_verify_result(Session);
+        if (result != X509_V_OK) {
+            CheckText = X509_verify_cert_error_string(result);
+            return false;
+        }
+        return true;
+    }
+
     void Put(std::string& incoming) {
         if (!incoming.empty())
             BIO_write(SSL_get_rbio(Session), incoming.data(), static_cast<int>(incoming.size()));
@@ -96,11 +144,15 @@ private:
         return STATE::FAILED;
     }
 
+    std::string Target;
+    std::string CheckText;
+    bool TrustLoaded = false;
+    bool NameSet = false;
     SSL_CTX* Context = nullptr;
     SSL* Session = nullptr;
 };
 } // namespace
 
-std::unique_ptr<TLSCLIENT> TLSCLIENT::Create(const char* servername) {
-    return std::unique_ptr<TLSCLIENT>(new OPENSSLCLIENT(servername));
+std::unique_ptr<TLSCLIENT> TLSCLIENT::Create(const char* servername, const TLSPOLICY& policy) {
+    return std::unique_ptr<TLSCLIENT>(new OPENSSLCLIENT(servername, policy));
 }

@@ -10,6 +10,7 @@
 #include <schannel.h>
 #include <security.h>
 #include <sspi.h>
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,16 +33,136 @@ PSecurityFunctionTableA LoadSecurityInterface(LIBRARYHANDLE& library) {
     return initialise != nullptr ? initialise() : nullptr;
 }
 
+// The certificate store's chain check, from crypt32 loaded at run time: the program imports only the
+// system's known libraries.
+class CHAINCHECK {
+public:
+    CHAINCHECK() : Library(LoadSystemLibrary("crypt32.dll")) {
+        if (!Library)
+            return;
+        Get(GetChain, "CertGetCertificateChain");
+        Get(VerifyPolicy, "CertVerifyCertificateChainPolicy");
+        Get(FreeChain, "CertFreeCertificateChain");
+        Get(FreeCertificate, "CertFreeCertificateContext");
+        Get(CreateEngine, "CertCreateCertificateChainEngine");
+        Get(FreeEngine, "CertFreeCertificateChainEngine");
+    }
+
+    // Empty when certificate leads to an authority of the system's store and is valid for servername, else
+    // the reason. Takes the certificate.
+    std::string Check(PCCERT_CONTEXT certificate, const std::string& servername) const {
+        if (FreeCertificate == nullptr)
+            return "the certificate store cannot be used";
+        const std::string why = GetChain == nullptr || VerifyPolicy == nullptr || FreeChain == nullptr
+                                    ? std::string("the certificate store cannot be used")
+                                    : CheckChain(certificate, servername);
+        FreeCertificate(certificate);
+        return why;
+    }
+
+private:
+    template <typename FUNCTION> void Get(FUNCTION& function, const char* name) {
+        function = reinterpret_cast<FUNCTION>(reinterpret_cast<void*>(GetProcAddress(Library.get(), name)));
+    }
+
+    std::string CheckChain(PCCERT_CONTEXT certificate, const std::string& servername) const {
+        char* usages[] = {const_cast<char*>(szOID_PKIX_KP_SERVER_AUTH),
+                          const_cast<char*>(szOID_SERVER_GATED_CRYPTO),
+                          const_cast<char*>(szOID_SGC_NETSCAPE)};
+        CERT_CHAIN_PARA request = {};
+        request.cbSize = sizeof(request);
+        request.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
+        request.RequestedUsage.Usage.cUsageIdentifier = 3;
+        request.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        // An engine of its own sees the trust store as it is now, not as a cached engine saw it once.
+        CERT_CHAIN_ENGINE_CONFIG config = {};
+        config.cbSize = sizeof(config);
+        HCERTCHAINENGINE engine = nullptr;
+        if (CreateEngine == nullptr || FreeEngine == nullptr || !CreateEngine(&config, &engine))
+            engine = nullptr;
+        PCCERT_CHAIN_CONTEXT chain = nullptr;
+        const bool built = GetChain(engine, certificate, nullptr, certificate->hCertStore, &request, 0,
+                                    nullptr, &chain) != FALSE;
+        const DWORD error = GetLastError();
+        if (engine != nullptr)
+            FreeEngine(engine);
+        if (!built)
+            return SystemText(error);
+        std::wstring name(servername.size() + 1, L'\0');
+        name.resize(static_cast<size_t>(
+            MultiByteToWideChar(CP_ACP, 0, servername.c_str(), -1, &name[0], static_cast<int>(name.size()))));
+        SSL_EXTRA_CERT_CHAIN_POLICY_PARA server = {};
+        server.cbSize = sizeof(server);
+        server.dwAuthType = AUTHTYPE_SERVER;
+        server.pwszServerName = &name[0];
+        CERT_CHAIN_POLICY_PARA policy = {};
+        policy.cbSize = sizeof(policy);
+        policy.pvExtraPolicyPara = &server;
+        CERT_CHAIN_POLICY_STATUS status = {};
+        status.cbSize = sizeof(status);
+        const bool checked = VerifyPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) != FALSE;
+        const DWORD trust = chain->TrustStatus.dwErrorStatus;
+        FreeChain(chain);
+        if (!checked)
+            return SystemText(GetLastError());
+        if (status.dwError != 0)
+            return SystemText(status.dwError);
+        return ChainFault(trust);
+    }
+
+    // The chain's own status, which not every policy provider looks at in full (one lets a chain that ends
+    // below an unknown authority pass). Revocation is not asked for, so its bits do not count.
+    static std::string ChainFault(DWORD trust) {
+        trust &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
+        if (trust == CERT_TRUST_NO_ERROR)
+            return std::string();
+        if (trust & CERT_TRUST_IS_PARTIAL_CHAIN)
+            return SystemText(static_cast<DWORD>(CERT_E_CHAINING));
+        if (trust & CERT_TRUST_IS_UNTRUSTED_ROOT)
+            return SystemText(static_cast<DWORD>(CERT_E_UNTRUSTEDROOT));
+        if (trust & CERT_TRUST_IS_NOT_TIME_VALID)
+            return SystemText(static_cast<DWORD>(CERT_E_EXPIRED));
+        char text[64];
+        snprintf(text, sizeof(text), "the certificate chain is not valid (trust status 0x%08lx)",
+                 static_cast<unsigned long>(trust));
+        return text;
+    }
+
+    // The system's text with the code, which names the reason where the text is missing.
+    static std::string SystemText(DWORD code) {
+        char text[256] = {};
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                       sizeof(text), nullptr);
+        std::string result(text);
+        while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+            result.pop_back();
+        char hex[16];
+        snprintf(hex, sizeof(hex), "0x%08lx", static_cast<unsigned long>(code));
+        return result.empty() ? std::string(hex) : result + " (" + hex + ")";
+    }
+
+    LIBRARYHANDLE Library;
+    decltype(&CertGetCertificateChain) GetChain = nullptr;
+    decltype(&CertVerifyCertificateChainPolicy) VerifyPolicy = nullptr;
+    decltype(&CertFreeCertificateChain) FreeChain = nullptr;
+    decltype(&CertFreeCertificateContext) FreeCertificate = nullptr;
+    decltype(&CertCreateCertificateChainEngine) CreateEngine = nullptr;
+    decltype(&CertFreeCertificateChainEngine) FreeEngine = nullptr;
+};
+
 class SCHANNELCLIENT : public TLSCLIENT {
 public:
-    explicit SCHANNELCLIENT(const char* servername)
+    SCHANNELCLIENT(const char* servername, const TLSPOLICY& policy)
         : Target(servername != nullptr ? servername : ""), Sspi(LoadSecurityInterface(Library)) {
+        Policy = policy;
         if (Sspi == nullptr)
             return;
         SCHANNEL_CRED credentials = {};
         credentials.dwVersion = SCHANNEL_CRED_VERSION;
         // TLS 1.2: its sessions need no tickets after the handshake, which the stream below does not handle.
         credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+        // The chain is checked after the handshake (Check): a session without credentials to protect may go
+        // on with a certificate that fails.
         credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
         TimeStamp expiry;
         HaveCredentials = Sspi->AcquireCredentialsHandleA(
@@ -84,7 +205,8 @@ public:
         if (status == SEC_E_OK) {
             if (Sspi->QueryContextAttributesA(&Context, SECPKG_ATTR_STREAM_SIZES, &Sizes) != SEC_E_OK)
                 return Fail("TLS stream sizes unknown", status);
-            return STATE::DONE;
+            const std::string why = Check();
+            return Checked(why.empty(), why) ? STATE::DONE : STATE::FAILED;
         }
         if (status == SEC_I_CONTINUE_NEEDED)
             return incoming.empty() ? STATE::NEEDINPUT : STATE::CONTINUE;
@@ -144,6 +266,20 @@ public:
     }
 
 private:
+    // Empty when the server's certificate checks out for Target, else why not.
+    std::string Check() {
+        if (Target.empty())
+            return "no server name to check the certificate against";
+        if (!Policy.CaFile.empty())
+            return "a file of trusted authorities is not supported here";
+        PCCERT_CONTEXT certificate = nullptr;
+        if (Sspi->QueryContextAttributesA(&Context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) !=
+                SEC_E_OK ||
+            certificate == nullptr)
+            return "the server showed no certificate";
+        return CHAINCHECK().Check(certificate, Target);
+    }
+
     STATE Fail(const char* what, SECURITY_STATUS status) {
         char text[256] = {};
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -168,6 +304,6 @@ private:
 };
 } // namespace
 
-std::unique_ptr<TLSCLIENT> TLSCLIENT::Create(const char* servername) {
-    return std::unique_ptr<TLSCLIENT>(new SCHANNELCLIENT(servername));
+std::unique_ptr<TLSCLIENT> TLSCLIENT::Create(const char* servername, const TLSPOLICY& policy) {
+    return std::unique_ptr<TLSCLIENT>(new SCHANNELCLIENT(servername, policy));
 }

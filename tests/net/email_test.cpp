@@ -1,7 +1,9 @@
 // EMAIL: the message it builds, and the SMTP dialogue against the real mail servers of the tests.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "lib/net/email.h"
 #include "tests/lib/test_support.h"
@@ -159,18 +161,21 @@ TEST(SmtpMail, AuthLoginAndCramMd5AuthenticateAndAWrongPasswordIsTheServersReply
     EMAIL login("me@loopback.test", "you@loopback.test", ("login " + token).c_str(), "x",
                 MAILBOX::Server("login").c_str());
     login.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    login.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(login).find("sent: ")) << Send(login);
 
     EMAIL cram("me@loopback.test", "you@loopback.test", ("cram " + token).c_str(), "x",
                MAILBOX::Server("cram").c_str());
     cram.SetCredentials(MAILBOX::User, MAILBOX::Password);
     cram.AllowCramMd5(true);
+    cram.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(cram).find("sent: ")) << Send(cram);
 
     // Without the permission the same server is answered with AUTH LOGIN.
     EMAIL notallowed("me@loopback.test", "you@loopback.test", ("notallowed " + token).c_str(), "x",
                      MAILBOX::Server("cram").c_str());
     notallowed.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    notallowed.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(notallowed).find("sent: ")) << Send(notallowed);
 
     const auto received = MAILBOX::Find(token, 3);
@@ -185,6 +190,7 @@ TEST(SmtpMail, AuthLoginAndCramMd5AuthenticateAndAWrongPasswordIsTheServersReply
     EMAIL wrong("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("cram").c_str());
     wrong.SetCredentials(MAILBOX::User, "not the password");
     wrong.AllowCramMd5(true);
+    wrong.AllowAuthInClear(true);
     EXPECT_EQ("failed: 535 5.7.8 Authentication credentials invalid", Send(wrong));
 }
 
@@ -198,21 +204,147 @@ TEST(SmtpMail, CredentialsAndPasswordsNeverReachTheLog) {
     LOGCAPTURE log(scratch.File("mail.log"));
     EMAIL mail("me@loopback.test", "you@loopback.test", "logged", "x", MAILBOX::Server("login").c_str());
     mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    mail.AllowAuthInClear(true);
     EXPECT_EQ(0u, Send(mail).find("sent: "));
     const std::string logged = log.Finish();
     EXPECT_NE(std::string::npos, logged.find("EMAIL::SendMail before writing the message"));
     EXPECT_EQ(std::string::npos, logged.find(Base64(MAILBOX::Password)));
 }
 
-TEST(SmtpMail, AServerOfferingStartTlsGetsTheMailAndTheCredentialsEncrypted) {
+TEST(SmtpMail, WithoutPermissionNoPasswordGoesToAServerThatDoesNotEncrypt) {
     const std::string token = MAILBOX::UniqueToken();
-    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "encrypted text\n.\nend",
-               MAILBOX::Server("tls").c_str());
+    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("login").c_str());
     mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    EXPECT_EQ(
+        "failed: The server does not offer an encrypted connection (STARTTLS), so the password was not sent",
+        Send(mail));
+}
+
+// The test authority trusted for one test. Natively the mail's own file of authorities; Windows has no such
+// file, and Wine's chain engine takes no authority added to the user's root store
+// (CertAddEncodedCertificateToStore succeeds, the chain still ends short of it), so there it is not trusted.
+struct TRUSTEDAUTHORITY {
+    explicit TRUSTEDAUTHORITY(EMAIL& mail) {
+#if !defined(_WIN32)
+        mail.SetTrustedAuthorities(MAILBOX::TestAuthority().c_str());
+        IsTrusted = true;
+#endif
+    }
+    bool Trusted() const {
+        return IsTrusted;
+    }
+    bool IsTrusted = false;
+};
+
+TEST(SmtpTls, ACertificateOfATrustedAuthorityForTheServersNameCarriesTheCredentials) {
+    // Natively the address the certificate names is checked too; the Windows check matches host names only.
+    std::vector<std::string> hosts = {"localhost"};
+#if !defined(_WIN32)
+    hosts.push_back("127.0.0.1");
+#endif
+    for (const std::string& host : hosts) {
+        SCOPED_TRACE(host);
+        SCRATCHDIR scratch;
+        LOGCAPTURE log(scratch.File("mail.log"));
+        const std::string token = MAILBOX::UniqueToken();
+        EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "encrypted text\n.\nend",
+                   MAILBOX::Server("tlsca", host).c_str());
+        mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+        TRUSTEDAUTHORITY authority(mail);
+        if (!authority.Trusted())
+            GTEST_SKIP() << "the test authority cannot be trusted here (Wine)";
+        ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
+        const auto received = MAILBOX::Find(token);
+        ASSERT_EQ(1u, received.size());
+        EXPECT_TRUE(received[0].Encrypted);
+        EXPECT_EQ("mailer", received[0].Auth);
+        EXPECT_EQ("encrypted text\r\n. \r\nend\r\n\r\n\r\n", received[0].Body());
+        const std::string logged = log.Finish();
+        EXPECT_NE(std::string::npos, logged.find("EMAIL::SendMail connection encrypted and verified"))
+            << logged;
+    }
+}
+
+#if defined(_WIN32)
+const char* const ShortChain = "0x800b010a"; // CERT_E_CHAINING
+#else
+const char* const ShortChain = "unable to get local issuer certificate";
+#endif
+
+TEST(SmtpTls, WithCredentialsACertificateThatFailsEndsTheSendBeforeAuth) {
+    const struct {
+        const char* Server;
+        bool TrustAuthority;
+        const char* Why; // part of the error text
+    } cases[] = {
+#if defined(_WIN32)
+        {"tlsca", false, ShortChain},    // an authority the system does not know
+        {"tls", true, "0x800b0109"},     // self-signed
+        {"tlsname", true, "0x800b010f"}, // a trusted authority, but for another host: CERT_E_CN_NO_MATCH
+#else
+        {"tlsca", false, ShortChain},
+        {"tls", true, "self-signed certificate"},
+        {"tlsname", true, "hostname mismatch"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Server);
+        const std::string token = MAILBOX::UniqueToken();
+        EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x",
+                   MAILBOX::Server(c.Server, "localhost").c_str());
+        mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+        std::unique_ptr<TRUSTEDAUTHORITY> authority(c.TrustAuthority ? new TRUSTEDAUTHORITY(mail) : nullptr);
+        const std::string result = Send(mail);
+        EXPECT_EQ(
+            0u, result.find("failed: The connection to the server could not be secured, so the password was "
+                            "not sent ("))
+            << result;
+        EXPECT_NE(std::string::npos, result.find(c.Why)) << result;
+        EXPECT_EQ(0u, MAILBOX::Find(token, 0).size());
+    }
+}
+
+TEST(SmtpTls, ACallerThatAllowsAuthInClearStillEncryptsWithAnUnverifiedCertificate) {
+    const std::string token = MAILBOX::UniqueToken();
+    EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "x", MAILBOX::Server("tls").c_str());
+    mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
+    mail.AllowAuthInClear(true);
     ASSERT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
     const auto received = MAILBOX::Find(token);
     ASSERT_EQ(1u, received.size());
     EXPECT_TRUE(received[0].Encrypted);
     EXPECT_EQ("mailer", received[0].Auth);
-    EXPECT_EQ("encrypted text\r\n. \r\nend\r\n\r\n\r\n", received[0].Body());
+}
+
+TEST(SmtpTls, WithoutCredentialsTheMailGoesAndTheLogSaysHowItWasProtected) {
+    const struct {
+        const char* Server;
+        bool TrustAuthority;
+        bool Encrypted;
+        const char* Logged;
+    } cases[] = {
+        {"tls", false, true, "EMAIL::SendMail connection encrypted, not verified ("},
+        {"tlsname", true, true, "EMAIL::SendMail connection encrypted, not verified ("},
+        {"tlsca", true, true, "EMAIL::SendMail connection encrypted and verified"},
+        {"plain", false, false, "EMAIL::SendMail connection not encrypted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Server);
+        SCRATCHDIR scratch;
+        LOGCAPTURE log(scratch.File("mail.log"));
+        const std::string token = MAILBOX::UniqueToken();
+        EMAIL mail("anonymous", "you@loopback.test", token.c_str(), "x",
+                   MAILBOX::Server(c.Server, "localhost").c_str());
+        std::unique_ptr<TRUSTEDAUTHORITY> authority(c.TrustAuthority ? new TRUSTEDAUTHORITY(mail) : nullptr);
+        EXPECT_EQ(0u, Send(mail).find("sent: ")) << Send(mail);
+        const auto received = MAILBOX::Find(token);
+        ASSERT_EQ(1u, received.size());
+        EXPECT_EQ(c.Encrypted, received[0].Encrypted);
+        EXPECT_EQ("", received[0].Auth);
+        const std::string logged = log.Finish();
+        const bool untrusted = authority != nullptr && !authority->Trusted();
+        const std::string expected =
+            untrusted ? "EMAIL::SendMail connection encrypted, not verified (" : c.Logged;
+        EXPECT_NE(std::string::npos, logged.find(expected)) << logged;
+    }
 }

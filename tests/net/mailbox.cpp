@@ -68,13 +68,17 @@ std::string RECEIVEDMAIL::Body() const {
 
 namespace MAILBOX {
 
-std::string Server(const std::string& name) {
+std::string Server(const std::string& name, const std::string& host) {
     std::string port = ReadFile(StateDir() / (name + ".port"));
     while (!port.empty() && (port.back() == '\n' || port.back() == '\r'))
         port.pop_back();
     EXPECT_FALSE(port.empty())
         << "the mail servers are not running: CTest starts them (fixture smtp_servers)";
-    return "127.0.0.1:" + port;
+    return host + ":" + port;
+}
+
+std::string TestAuthority() {
+    return (StateDir() / "ca.pem").string();
 }
 
 std::vector<RECEIVEDMAIL> Find(const std::string& token, int expected) {

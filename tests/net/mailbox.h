@@ -7,7 +7,7 @@
 #include <vector>
 
 struct RECEIVEDMAIL {
-    std::string Server; // "plain", "login", "cram" or "tls"
+    std::string Server; // "plain", "login", "cram", "tls", "tlsca" or "tlsname"
     std::string Helo;
     std::string From;
     std::vector<std::string> To;
@@ -22,8 +22,10 @@ struct RECEIVEDMAIL {
 };
 
 namespace MAILBOX {
-// "127.0.0.1:port" of one of the servers.
-std::string Server(const std::string& name);
+// "host:port" of one of the servers (which listen on 127.0.0.1; "localhost" names it too).
+std::string Server(const std::string& name, const std::string& host = "127.0.0.1");
+// The PEM file of the test authority whose certificates the "tlsca" and "tlsname" servers show.
+std::string TestAuthority();
 // The user and password the login and cram servers accept.
 constexpr const char* User = "mailer";
 constexpr const char* Password = "s3cret pass";

@@ -90,6 +90,7 @@ TEST(SmtpMisbehaving, AuthOfferedOnlyOnTheLastEhloLineIsNotUsed) {
     SHORTMAIL mail(server.Address());
     mail.Mail.SetCredentials("user", "password");
     mail.Mail.AllowCramMd5(true);
+    mail.Mail.AllowAuthInClear(true);
     EXPECT_EQ("sent: 250 accepted", mail.Send());
     EXPECT_EQ("MAIL FROM:<me@loopback.test>", server.Finish().at(1));
 }
@@ -255,4 +256,22 @@ TEST(SmtpMisbehaving, ARefusedStartTlsKeepsCredentialsBackButLetsAnAnonymousMail
     SCRIPTEDSERVER anonymous(script);
     EXPECT_EQ("sent: 250 accepted", SHORTMAIL(anonymous.Address()).Send());
     EXPECT_EQ("MAIL FROM:<me@loopback.test>", anonymous.Finish().at(2));
+}
+
+TEST(SmtpMisbehaving, AServerWithoutStartTlsNeverHearsTheCredentials) {
+    // It would take them: AUTH on a continuation line, and answers for a whole login.
+    SCRIPTEDSERVER server([](SCRIPTEDSERVER& peer) {
+        peer.Say("220 ready\r\n");
+        peer.Hear();
+        peer.Say("250-loopback\r\n250-AUTH LOGIN PLAIN\r\n250 SIZE 1000000\r\n");
+        for (const char* reply : {"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"})
+            if (!peer.Hear().empty())
+                peer.Say(reply);
+    });
+    SHORTMAIL secret(server.Address());
+    secret.Mail.SetCredentials("user", "password");
+    EXPECT_EQ("failed: The server does not offer an encrypted connection (STARTTLS), so the password was not "
+              "sent",
+              secret.Send());
+    EXPECT_EQ((LINES{"EHLO loopback.test"}), server.Finish());
 }

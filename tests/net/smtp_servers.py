@@ -4,10 +4,12 @@
   smtp_servers.py start DIR   starts them in the background and returns once they listen
   smtp_servers.py stop DIR    ends them
 
-DIR receives plain.port, login.port, cram.port and tls.port, and for every mail accepted two files in DIR/mailbox:
+DIR receives plain.port, login.port, cram.port, tls.port, tlsca.port and tlsname.port, and for every mail accepted two files in DIR/mailbox:
 NNNN.eml (the message bytes as the server received them, after the dialogue's dot transparency is undone)
 and NNNN.env (lines "server=", "helo=", "from=", "to=" per receiver and "auth=" with the authenticated user).
-The login and cram servers require authentication as user "mailer" with password "s3cret pass".
+The login and cram servers require authentication as user "mailer" with password "s3cret pass", the tls servers
+STARTTLS and offer the same authentication after it. "tls" shows a self-signed certificate; "tlsca" and "tlsname" one of a
+test authority made here (DIR/ca.pem), naming 127.0.0.1 and localhost ("tlsca") or only another host ("tlsname").
 """
 import base64
 import hashlib
@@ -74,12 +76,29 @@ def serve(folder):
         ok = isinstance(auth_data, LoginPassword) and auth_data.login == USER and auth_data.password == PASSWORD
         return AuthResult(success=ok, auth_data=auth_data)
 
-    certificate, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", certificate,
-                    "-days", "2", "-subj", "/CN=localhost"], check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    context.load_cert_chain(certificate, key)
+    def openssl(*arguments):
+        subprocess.run(["openssl"] + list(arguments), check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def context_of(certificate, key):
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(certificate, key)
+        return context
+
+    def path(name):
+        return os.path.join(folder, name)
+
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out", path("cert.pem"),
+            "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-days", "2", "-subj", "/CN=Orvik Test Authority", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    for name, names in (("tlsca", "IP:127.0.0.1,DNS:localhost"), ("tlsname", "DNS:elsewhere.loopback.test")):
+        openssl("req", "-x509", "-CA", path("ca.pem"), "-CAkey", path("ca.key"), "-newkey", "rsa:2048", "-nodes",
+                "-keyout", path(name + ".key"), "-out", path(name + ".pem"), "-days", "2", "-subj", "/CN=" + name,
+                "-addext", "subjectAltName=" + names, "-addext", "basicConstraints=CA:FALSE",
+                "-addext", "extendedKeyUsage=serverAuth")
+    context = context_of(path("cert.pem"), path("key.pem"))
 
     servers = [
         ("plain", Controller(Recorder("plain"), hostname="127.0.0.1", port=free_port())),
@@ -89,8 +108,12 @@ def serve(folder):
                             auth_require_tls=False, authenticator=check_login,
                             auth_exclude_mechanism=["PLAIN"])),
         ("tls", Controller(Recorder("tls"), hostname="127.0.0.1", port=free_port(), tls_context=context,
-                           require_starttls=True, auth_required=True, authenticator=check_login)),
+                           require_starttls=True, authenticator=check_login)),
     ]
+    for name in ("tlsca", "tlsname"):
+        servers.append((name, Controller(Recorder(name), hostname="127.0.0.1", port=free_port(),
+                                         tls_context=context_of(path(name + ".pem"), path(name + ".key")),
+                                         require_starttls=True, authenticator=check_login)))
     for name, controller in servers:
         controller.start()
         port = controller.port
@@ -115,7 +138,7 @@ def start(folder):
     with open(os.path.join(folder, "servers.pid"), "w") as f:
         f.write("%d\n" % process.pid)
     for _ in range(200):
-        if all(os.path.exists(os.path.join(folder, n + ".port")) for n in ("plain", "login", "cram", "tls")):
+        if all(os.path.exists(os.path.join(folder, n + ".port")) for n in ("plain", "login", "cram", "tls", "tlsca", "tlsname")):
             return 0
         if process.poll() is not None:
             break
