@@ -2,6 +2,7 @@
 // (whole clusters), what an update gets back from the files it replaces, and the volume's free space.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "lib/hash.h"
@@ -21,15 +22,24 @@ public:
     explicit SPACENEED(uint64_t cluster) : Cluster(cluster) {}
     // A file of size bytes written where a file of replacedsize bytes stood (-1: nothing there).
     void AddFile(uint64_t size, int64_t replacedsize);
+    // The copy's journal, which lies on the same volume beside the backups, records each member it writes
+    // (its name, and the name of its backup): namebytes is the length of the member's name.
+    void AddJournalRecord(size_t namebytes);
     uint64_t Written() const { return WrittenBytes; }
     uint64_t Replaced() const { return ReplacedBytes; }
-    // What the volume must have free: the written files less the ones they replace, never below 0.
-    uint64_t Net() const { return WrittenBytes > ReplacedBytes ? WrittenBytes - ReplacedBytes : 0; }
+    uint64_t Journal() const; // whole clusters; none before the first record
+    // What the volume must have free: the written files and the journal less the files they replace, never
+    // below 0.
+    uint64_t Net() const {
+        const uint64_t taken = WrittenBytes + Journal();
+        return taken > ReplacedBytes ? taken - ReplacedBytes : 0;
+    }
 
 private:
     uint64_t Cluster;
     uint64_t WrittenBytes = 0;
     uint64_t ReplacedBytes = 0;
+    uint64_t JournalBytes = 0;
 };
 
 // The destination's volume as the system reports it for the folder or its nearest existing parent.

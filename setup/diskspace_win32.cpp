@@ -51,6 +51,7 @@ void AddArchive(const char* archive, const STRING& installdir, SPACENEED& need) 
     UNZIPPER zip(STRING(archive), STRING(""), STRING(""));
     STRING name;
     for (int64_t size = zip.GetFirstFile(name); name.NotEmpty(); size = zip.GetNextFile(name)) {
+        need.AddJournalRecord(static_cast<size_t>(name.Length()));
         if (name.Length() > 0 && name[name.Length() - 1] == '/')
             continue; // a folder takes no cluster of file data
         need.AddFile(static_cast<uint64_t>(size), ExistingFileSize(installdir, name));
@@ -90,6 +91,7 @@ SPACENEED InstallationNeed(const HASH& config, const STRING& installdir, uint64_
             continue; // the copy step logs a file it cannot copy
         const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         need.AddFile(size, ExistingFileSize(installdir, name));
+        need.AddJournalRecord(static_cast<size_t>(name.Length()));
     }
     return need;
 }

@@ -278,8 +278,15 @@ int INSTALLJOURNAL::BeforeFile(const STRING& name, int64_t newsize) {
         return 0;
     }
     if (!RoomBeside(path, newsize)) {
+        // The old file must give its space to the new one, so it goes first; from now on the name is the new
+        // version's, and an undo removes it rather than leave a file that may be written only in part.
         LogPrintf("SETUP::Rollback no room to keep %s beside its replacement: replaced without a backup\n",
                   relative.Text());
+        Append({KIND::NewFile, 0, {relative.Text()}, {}}, true);
+        Files.push_back({FILEENTRY::NewFile, relative, STRING("")});
+        SetFileAttributesA(path.Text(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileA(path.Text()))
+            LogPrintf("SETUP::Rollback cannot delete %s: error %lu\n", path.Text(), GetLastError());
         return 0;
     }
     const int error = BackUp(relative, path);

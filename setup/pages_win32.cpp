@@ -324,11 +324,12 @@ STRING SpaceShortage(const HASH& config, const STRING& folder) {
         return STRING("");
     }
     const SPACENEED need = InstallationNeed(config, folder, volume.Cluster);
-    LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced), "
-              "%llu free, cluster %llu\n",
+    LogPrintf("SETUP::DestinationPage space on %s: %llu bytes needed (%llu written, %llu replaced, %llu "
+              "journal), %llu free, cluster %llu\n",
               volume.Root.Text(), static_cast<unsigned long long>(need.Net()),
               static_cast<unsigned long long>(need.Written()),
-              static_cast<unsigned long long>(need.Replaced()), static_cast<unsigned long long>(volume.Free),
+              static_cast<unsigned long long>(need.Replaced()), static_cast<unsigned long long>(need.Journal()),
+              static_cast<unsigned long long>(volume.Free),
               static_cast<unsigned long long>(volume.Cluster));
     if (need.Net() <= volume.Free)
         return STRING("");

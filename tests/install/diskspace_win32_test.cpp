@@ -58,6 +58,16 @@ TEST(SpaceNeed, FilesTakeWholeClustersAndReplacedFilesAreGivenBack) {
     SPACENEED smaller(CLUSTER);
     smaller.AddFile(100, 50000);
     EXPECT_EQ(smaller.Net(), 0u);
+
+    // The journal beside the backups takes whole clusters too: a cluster for a few names, more for many.
+    SPACENEED journalled(CLUSTER);
+    journalled.AddFile(10, -1);
+    journalled.AddJournalRecord(20);
+    EXPECT_EQ(journalled.Journal(), CLUSTER);
+    EXPECT_EQ(journalled.Net(), 2 * CLUSTER);
+    for (int i = 0; i < 100; i++)
+        journalled.AddJournalRecord(40);
+    EXPECT_GT(journalled.Journal(), 2 * CLUSTER) << "100 records of 40-byte names";
 }
 
 TEST(SpaceNeed, MegabytesOfARefusalNeverShowTwoEqualFigures) {
@@ -92,7 +102,8 @@ TEST(SpaceNeed, BothArchivesAndTheExtraFilesCountAgainstWhatTheyReplace) {
     // program.exe 1 + guide.txt 3 + site.ini 2 + extra.dat 1 clusters; dummy.tmp and the folder none.
     EXPECT_EQ(need.Written(), 7 * CLUSTER);
     EXPECT_EQ(need.Replaced(), 3 * CLUSTER);
-    EXPECT_EQ(need.Net(), 4 * CLUSTER);
+    EXPECT_EQ(need.Journal(), CLUSTER) << "five names and the extra file";
+    EXPECT_EQ(need.Net(), 5 * CLUSTER);
 }
 
 TEST(VolumeSpace, AFolderStillToBeCreatedIsMeasuredOnItsDrive) {
