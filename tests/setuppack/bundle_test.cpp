@@ -16,7 +16,7 @@
 #include "tools/bundle/bundlerun.h"
 #include "tools/setuppack/catalogue.h"
 #include "tools/setuppack/peresources.h"
-#include "tools/setuppack/sha256.h"
+#include "lib/sha256.h"
 #include "tools/setuppack/signing.h"
 #include "tools/setuppack/zipwriter.h"
 #include "unzip/engine.h"
@@ -89,7 +89,7 @@ TEST(Sha256, GivesThePublishedDigests) {
         {std::string(1000000, 'a'), "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0"},
     };
     for (const auto& c : cases) {
-        SHA256 sha;
+        orvik::SHA256 sha;
         // In two uneven pieces, as a file is read.
         const size_t half = c.Input.size() / 3;
         sha.Update(reinterpret_cast<const uint8_t*>(c.Input.data()), half);
@@ -336,7 +336,7 @@ TEST_F(MiniatureBundle, ItsCatalogueManifestValidatesAgainstTheSchema) {
     const std::string text = yaml.str();
     for (const std::string& expected : std::vector<std::string>{
              std::string("PackageIdentifier: \"Orvik.DemoPad\""),
-             "InstallerSha256: \"" + FileSha256(Bundle) + "\"", "ProductCode: \"OrvikDemo\"",
+             "InstallerSha256: \"" + orvik::FileSha256(Bundle) + "\"", "ProductCode: \"OrvikDemo\"",
              "DisplayName: \"Orvik Demo\"", "Architecture: x64",
              "InstallLocation: \"/DIR=\\\"<INSTALLPATH>\\\"\"", "  - \"odemo\"", "  - \"odlog\"",
              "InstallerReturnCode: 9\n    ReturnResponse: installInProgress",

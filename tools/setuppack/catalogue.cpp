@@ -12,7 +12,7 @@
 #include "setup/installrecord.h"
 #include "tools/setuppack/bundle.h"
 #include "tools/setuppack/configfile.h"
-#include "tools/setuppack/sha256.h"
+#include "lib/sha256.h"
 
 namespace setuppack {
 
@@ -104,7 +104,7 @@ std::string YamlText(const std::string& text) {
 }
 
 bool WriteCatalogueManifest(const CATALOGUEOPTIONS& options, std::ostream& out, REPORT& report) {
-    const std::string sha = FileSha256(options.Bundle);
+    const std::string sha = orvik::FileSha256(options.Bundle);
     if (sha.empty()) {
         report.Add(options.Bundle, 0, "cannot be read");
         return false;

@@ -1,10 +1,10 @@
-#include "tools/setuppack/sha256.h"
+#include "lib/sha256.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 
-namespace setuppack {
+namespace orvik {
 
 namespace {
 
@@ -100,4 +100,4 @@ std::string FileSha256(const std::string& path) {
     return in.bad() ? "" : sha.HexDigest();
 }
 
-} // namespace setuppack
+} // namespace orvik

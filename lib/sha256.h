@@ -1,11 +1,12 @@
-// SHA-256 (FIPS 180-4), for the checksum a software catalogue records of a bundle.
+// SHA-256 (FIPS 180-4): the checksum a software catalogue records of a bundle, and the tests' digests of
+// the sample archives.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace setuppack {
+namespace orvik {
 
 class SHA256 {
 public:
@@ -26,4 +27,4 @@ private:
 // The digest of a whole file; empty when it cannot be read.
 std::string FileSha256(const std::string& path);
 
-} // namespace setuppack
+} // namespace orvik
