@@ -65,8 +65,20 @@ std::string Text(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The scratch folders of one run of the suite, removed when it ends.
+class SCRATCHROOT {
+public:
+    SCRATCHROOT() : Path(fs::temp_directory_path() / ("bundle_test_" + std::to_string(::getpid()))) {}
+    ~SCRATCHROOT() {
+        std::error_code ignored;
+        fs::remove_all(Path, ignored);
+    }
+    const fs::path Path;
+};
+
 fs::path Scratch(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / ("bundle_test_" + std::to_string(::getpid())) / name;
+    static const SCRATCHROOT root;
+    const fs::path folder = root.Path / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
