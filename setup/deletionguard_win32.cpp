@@ -250,9 +250,12 @@ FILEHANDLE OpenUnfollowed(const U16& path, DWORD access, DWORD share) {
                                   nullptr));
 }
 
+// Only the attributes: the whole file information (volume serial number, index, links) costs several times
+// a deletion under some systems.
 DWORD AttributesOf(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    return GetFileInformationByHandle(file, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+    FILE_BASIC_INFO info = {};
+    return GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info) ? info.FileAttributes
+                                                                                  : INVALID_FILE_ATTRIBUTES;
 }
 
 // Deletes what the handle has open, once the handle is closed; a read-only file is made writable first.
@@ -395,14 +398,93 @@ private:
     const char* Context;
 };
 
+// The canonical form of the folder a run deletes below, computed once for the files it deletes one by one
+// (an uninstall deletes thousands below one folder). A folder replaced by a link afterwards is not followed:
+// what is opened below it is judged by where it really lies, against the form computed first.
+bool CanonicalFolder(const STRING& folder, U16* canonical) {
+    thread_local std::string lastfolder;
+    thread_local U16 lastcanonical;
+    if (lastfolder.empty() || lastfolder != folder.Text()) {
+        U16 computed;
+        if (!CanonicalPath(TEXTCODEC::ToWide(folder.Text()), &computed))
+            return false;
+        lastfolder = folder.Text();
+        lastcanonical = computed;
+    }
+    *canonical = lastcanonical;
+    return true;
+}
+
 // True when path, joined literally below folder, is still below it as the system resolves both: no link,
 // junction or mount point on the way (or at path itself) leads out.
 bool ResolvesBelow(const STRING& folder, const STRING& path) {
     U16 base;
     U16 target;
-    return CanonicalPath(TEXTCODEC::ToWide(folder.Text()), &base) &&
+    return CanonicalFolder(folder, &base) &&
            CanonicalPath(TEXTCODEC::ToWide(path.Text()), &target) && CanonicalAtOrBelow(target, base) &&
            TEXTCODEC::FoldCase(target) != TEXTCODEC::FoldCase(base);
+}
+
+enum class FILEDELETION { Deleted, Missing, Outside, Failed };
+
+// The final name of what a handle has open, letter case folded, for comparing what was opened with the
+// folder it must lie in.
+bool FinalNameOf(HANDLE file, U16* name) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int round = 0; round < 3; ++round) {
+        const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return false;
+        if (length < buffer.size()) {
+            *name = TEXTCODEC::FoldCase(FromWide(buffer.data()));
+            return true;
+        }
+        buffer.resize(length + 1);
+    }
+    return false;
+}
+
+// The folder's own final name, taken once for the files deleted below it one by one (an uninstall
+// deletes thousands below one folder); empty when the folder cannot be opened.
+U16 FinalNameOfFolder(const STRING& folder) {
+    thread_local std::string lastfolder;
+    thread_local U16 lastname;
+    if (lastfolder.empty() || lastfolder != folder.Text()) {
+        // Followed if the folder itself is a link: what lies below it is judged by where it really is.
+        const FILEHANDLE opened(CreateFileW(Wide(Literal(TEXTCODEC::ToWide(folder.Text()))), FILE_READ_ATTRIBUTES,
+                                            SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                            nullptr));
+        U16 name;
+        if (!opened || !FinalNameOf(opened.get(), &name))
+            return U16();
+        while (!name.empty() && name.back() == u'\\') // a drive's root
+            name.pop_back();
+        lastfolder = folder.Text();
+        lastname = name;
+    }
+    return lastname;
+}
+
+// Deletes the file that path names when what is opened there (never followed if it is a link) really lies
+// below the folder whose own name is given: no link, junction or mount point on the way leads out. One
+// open, checked by its handle.
+FILEDELETION DeleteFileOpenedBelow(const U16& folder, const STRING& path) {
+    const FILEHANDLE file = OpenUnfollowed(TEXTCODEC::ToWide(path.Text()), DELETE | FILE_WRITE_ATTRIBUTES,
+                                           SHARE_ALL);
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILEDELETION::Missing
+                                                                                : FILEDELETION::Failed;
+    }
+    U16 opened;
+    if (folder.empty() || !FinalNameOf(file.get(), &opened) || opened.size() <= folder.size() + 1 ||
+        opened.compare(0, folder.size(), folder) != 0 || opened[folder.size()] != u'\\')
+        return FILEDELETION::Outside;
+    const DWORD attributes = AttributesOf(file.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FILEDELETION::Failed; // a folder is not a file; a link in a file's place goes as a link
+    return DeleteByHandle(file.get(), attributes) ? FILEDELETION::Deleted : FILEDELETION::Failed;
 }
 
 } // namespace
@@ -414,15 +496,14 @@ bool DeleteFileBelow(const STRING& folder, const STRING& name, const char* conte
                   name.Text(), folder.Text());
         return false;
     }
-    if (!ResolvesBelow(folder, path)) {
+    const FILEDELETION result = DeleteFileOpenedBelow(FinalNameOfFolder(folder), path);
+    if (result == FILEDELETION::Outside) {
         LogPrintf("SETUP::%s refuses to delete '%s': a link on the way leads out of '%s'\n", context,
                   path.Text(), folder.Text());
         return false;
     }
-    FILENAME file;
-    file = path;
-    const bool deleted = file.Delete();
-    LogPrintf("SETUP::%s %s: %s\n", context, file.Text(), deleted ? "deleted" : "not deleted");
+    const bool deleted = result == FILEDELETION::Deleted;
+    LogPrintf("SETUP::%s %s: %s\n", context, path.Text(), deleted ? "deleted" : "not deleted");
     return deleted;
 }
 
