@@ -42,10 +42,20 @@ RobotProcess RobotProcess::start(const std::string& program, const std::string& 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(toWide(program).c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
-        throw RobotError("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+    // Wine now and then fails a start with ERROR_INTERNAL_ERROR while other tests start programs (seen once in
+    // a whole suite); the same start goes through a moment later. A program that cannot start fails each time.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        std::vector<wchar_t> line = buffer;
+        started = CreateProcessW(toWide(program).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 directory.empty() ? nullptr : directory.c_str(), &startup, &info) != 0;
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
     }
+    if (!started)
+        throw RobotError("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
     CloseHandle(info.hThread);
     return RobotProcess(UniqueHandle(info.hProcess), info.dwProcessId, program);
 }
