@@ -212,9 +212,10 @@ bool CONFIGREADER::Has(const char* key) const {
 
 STRING CONFIGREADER::Text(const char* key, const char* fallback) const {
     const int index = Table.IndexOf(key);
-    if (index < 0)
+    const STRING* value = index < 0 ? nullptr : Table.ValueAt(index);
+    if (value == nullptr || !value->NotNull())
         return fallback ? STRING(fallback) : STRING();
-    return *Table.ValueAt(index);
+    return *value;
 }
 
 int CONFIGREADER::Number(const char* key, int fallback) const {

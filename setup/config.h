@@ -68,7 +68,8 @@ public:
 
     // True when the key is present, even with an empty value.
     bool Has(const char* key) const;
-    // The value; a null STRING when the key is missing, or fallback when one is given.
+    // The value; when the key is missing (or holds no text at all), a null STRING, or fallback when one is
+    // given ("" for text that is shown, written or joined).
     STRING Text(const char* key, const char* fallback = nullptr) const;
     // The value as a number; fallback only when the key is missing.
     int Number(const char* key, int fallback = 0) const;

@@ -10,7 +10,7 @@
 #include "lib/osys.h"
 #include "lib/textcodec.h"
 #include "lib/winhandles.h"
-#include "setup/installstate.h"
+#include "setup/record/installrecord.h"
 
 namespace {
 

@@ -4,6 +4,12 @@
 // unless "/SILENT" shows the small progress window.
 #pragma once
 
+#include <cstdint>
+
+// The hook entry point of the hook library: (code, value, p1..p4), each p a window handle, a pointer or a
+// number depending on the code. Its result is not used.
+using NEWSETUPHOOK = int (*)(int code, int value, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4);
+
 // SetupHook(code, text).
 enum SETUPHOOKCODE : int {
     SETUPHOOK_START = 1,         // install driver: configuration checked, before the wizard; text null

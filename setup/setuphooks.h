@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "setup/hookcodes.h"
-#include "setup/setupdialog.h"
 
 // (code, text) -> result; only the ADMIN verb uses the result (nonzero = done).
 using SETUPHOOK = int (*)(int code, const char* text);

@@ -1,6 +1,6 @@
 // RunCommandVerb: the command verbs ADMIN, WRITEREG, WRITEHEXREG, DELETEREG, COPYFILE and DELETEFILE.
-#include "setup/verbs.h"
 #include "setup/hookcodes.h"
+#include "setup/verbs.h"
 
 #include "lib/approot.h"
 #include "lib/filename.h"

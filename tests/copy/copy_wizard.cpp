@@ -10,8 +10,8 @@
 
 #include "lib/approot.h"
 #include "lib/osys.h"
-#include "setup/copypage.h"
-#include "setup/installwizard.h"
+#include "setup/install/copypage.h"
+#include "setup/install/installwizard.h"
 #include "setup/res/messages.h"
 #include "setup/setuphooks.h"
 

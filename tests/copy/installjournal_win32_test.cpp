@@ -12,8 +12,8 @@
 #include <tuple>
 #include <vector>
 
-#include "setup/installjournal.h"
-#include "setup/recovery.h"
+#include "setup/record/installjournal.h"
+#include "setup/record/recovery.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "setup/registryrecord.h"
+#include "setup/record/registryrecord.h"
 #include "tests/lib/test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "lib/hash.h"
-#include "setup/diskspace.h"
+#include "setup/install/diskspace.h"
 #include "tests/copy/ziparchive.h"
 #include "tests/install/temp_folder.h"
 

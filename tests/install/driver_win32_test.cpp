@@ -4,7 +4,8 @@
 
 #include "lib/hash.h"
 #include "setup/config.h"
-#include "setup/install.h"
+#include "setup/install/install.h"
+#include "setup/products/kyr/kyrsetuphook.h"
 #include "tests/install/temp_folder.h"
 
 TEST(InstallSteps, StandardStepsThenSpareRecordsThenTheEndMarker) {

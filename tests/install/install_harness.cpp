@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "lib/approot.h"
-#include "setup/install.h"
+#include "setup/install/install.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return AppProcessEntry(instance, [](int argc, char** argv, char**) {

@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "lib/win/printer.h"
 #include "lib/timetext.h"
-#include "setup/pages.h"
+#include "lib/win/printer.h"
+#include "setup/install/licence_texts.h"
+#include "setup/install/pages.h"
 #include "tests/printer/emfrecorder.h"
 
 namespace {

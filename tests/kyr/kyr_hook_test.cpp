@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "setup/install.h"
-#include "setup/installstate.h"
-#include "setup/kyrproducthook.h"
-#include "setup/kyrsetuphook.h"
+#include "setup/install/install.h"
+#include "setup/install/installstate.h"
+#include "setup/products/kyr/kyrproducthook.h"
+#include "setup/products/kyr/kyrsetuphook.h"
 #include "tests/kyr/kyr_machine.h"
 
 using namespace kyrtest;

@@ -10,7 +10,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/win/commoncontrols.h"
-#include "setup/feedbackmail.h"
+#include "setup/uninstall/feedbackmail.h"
 
 namespace {
 constexpr int BadArguments = 90;

@@ -13,7 +13,7 @@
 #include "lib/appglobals.h"
 #include "lib/approot.h"
 #include "lib/osys.h"
-#include "setup/kyrsetuphook.h"
+#include "setup/products/kyr/kyrsetuphook.h"
 #include "tests/robot/uirobot.h"
 #include "tests/setup/kyr_files.h"
 #include "tests/setup/setup_folder.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "lib/osys.h"
-#include "setup/kyrmigration.h"
+#include "setup/products/kyr/kyrmigration.h"
 #include "tests/setup/kyr_files.h"
 #include "tests/setup/setup_folder.h"
 

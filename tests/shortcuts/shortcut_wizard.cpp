@@ -13,10 +13,10 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/win/commoncontrols.h"
-#include "setup/installation.h"
-#include "setup/installwizard.h"
+#include "setup/install/installation.h"
+#include "setup/install/installwizard.h"
+#include "setup/install/shortcuts.h"
 #include "setup/res/messages.h"
-#include "setup/shortcuts.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "lib/textcodec.h"
-#include "tests/common/linux_link.h"
 #include "setup/deletionguard.h"
-#include "setup/removal.h"
-#include "setup/uninstall.h"
+#include "setup/uninstall/removal.h"
+#include "setup/uninstall/uninstall.h"
+#include "tests/common/linux_link.h"
 #include "tests/firewall/fakefirewall.h"
 #include "tests/install/temp_folder.h"
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "setup/removal.h"
-#include "setup/uninstall.h"
+#include "setup/uninstall/removal.h"
+#include "setup/uninstall/uninstall.h"
 #include "tests/install/temp_folder.h"
 
 namespace fs = std::filesystem;

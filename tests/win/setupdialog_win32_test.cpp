@@ -11,7 +11,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "setup/res/messages.h"
-#include "setup/setupdialog.h"
+#include "setup/wizard/setupdialog.h"
 #include "tests/robot/uirobot.h"
 #include "tests/win/ui_driver.h"
 

@@ -8,7 +8,7 @@
 #include "lib/strings.h"
 #include "lib/textcodec.h"
 #include "setup/config.h"
-#include "setup/installrecord.h"
+#include "setup/record/installrecord.h"
 #include "tools/setuppack/configfile.h"
 #include "tools/setuppack/packbuild.h"
 #include "tools/setuppack/peresources.h"

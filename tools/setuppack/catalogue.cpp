@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "lib/sha256.h"
 #include "lib/textcodec.h"
 #include "setup/config.h"
 #include "setup/exitcodes.h"
-#include "setup/installrecord.h"
+#include "setup/record/installrecord.h"
 #include "tools/setuppack/bundle.h"
 #include "tools/setuppack/configfile.h"
-#include "lib/sha256.h"
 
 namespace setuppack {
 

@@ -7,9 +7,9 @@
 
 #include "lib/ownedpath.h"
 #include "lib/textcodec.h"
-#include "setup/filetypeguard.h"
 #include "setup/config.h"
-#include "setup/installrecord.h"
+#include "setup/filetypeguard.h"
+#include "setup/record/installrecord.h"
 #include "tools/setuppack/archivecheck.h"
 #include "tools/setuppack/configfile.h"
 #include "unzip/unzipper.h"
