@@ -9,7 +9,7 @@ namespace {
 
 struct SHELLFOLDER {
     const char* Placeholder;
-    int SystemPathType; // OSYS::GetSystemPath
+    OSYS::SYSTEMPATH SystemPathType;
 };
 
 // In this order; the table sorts them by name length afterwards.

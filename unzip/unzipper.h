@@ -1,9 +1,9 @@
 #pragma once
-// UNZIPPER: the copy step's view of one product archive. The constructor lists the archive once; the
-// caller walks the listing with GetFirstFile/GetNextFile (an empty name ends it) and extracts member by
-// member with ExtractFile, which applies the "ProtectedFiles" and "AskOverwrite" policies of setup.cfg.
-// The archive stays open and its directory parsed for the object's lifetime, so each extraction costs only
-// the member's own data.
+// UNZIPPER: the installer's view of one product archive (the copy step extracts through it, the disk-space
+// estimate only lists it). The constructor lists the archive once; the caller walks the listing with
+// GetFirstFile/GetNextFile (an empty name ends it) and extracts member by member with ExtractFile, which
+// applies the "ProtectedFiles" and "AskOverwrite" policies of setup.cfg. The archive stays open and its
+// directory parsed for the object's lifetime, so each extraction costs only the member's own data.
 #include "lib/strings.h"
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #pragma once
-// UnzipRun: the engine driven by an argument vector, as the installer and the unziprun program use it.
+// UnzipRun: the engine driven by an argument vector, as the unziprun program and the engine tests use it
+// (the installer extracts through UNZIPPER, unzip/unzipper.h).
 //   listing:               "unzip", "-v", archive [patterns...]
 //   extraction:            "unzip", "-qq", archive [patterns...], "-d", directory
 // Options: -v list, -q / -qq quieter, -o overwrite (always the case), -d directory. Every "\" in every

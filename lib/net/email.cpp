@@ -325,6 +325,212 @@ const char* EMAIL::FieldWithLineBreak() const {
     return nullptr;
 }
 
+// One SMTP exchange that hands a message over, step by step as the protocol has them: connection,
+// greeting, EHLO (or HELO), STARTTLS, AUTH, MAIL FROM and RCPT TO, DATA, the final "." and QUIT. Each step
+// returns false when the exchange ends there; the dialogue's Error then says why.
+class EMAIL::SESSION {
+public:
+    SESSION(const EMAIL& mail, BASEIO* device, int timeoutms)
+        : Mail(mail), Device(device), Talk(device, mail.Timeouts), TimeoutMs(timeoutms) {}
+
+    // 1 when the server accepted the message.
+    int Run(const STRING& message) {
+        if (!Connect() || !Greeting() || !Hello() || !Encrypt() || !Authenticate() || !Envelope() ||
+            !Data(message))
+            return 0;
+        return Finish();
+    }
+
+    const STRING& Error() const { return Talk.Error; }
+
+private:
+    bool Connect() {
+        if (!Device->MakeCall((Mail.SmtpHost || ":smtp").Text())) {
+            Talk.Error = Device->GetProperty("LastErrorString");
+            LogPrintf("EMAIL::SendMail error: %s\n", Talk.Error.Text());
+            return false;
+        }
+        if (Mail.Device != nullptr && Mail.ConnectCheck != nullptr) {
+            char text[ReplySize] = {};
+            if (Mail.ConnectCheck(Device, text, sizeof(text)) == 0) {
+                Talk.Error = text;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A server that does not greet, or greets with a refusal (421 busy, 554), is not spoken to.
+    bool Greeting() { return Talk.ReadReply(TimeoutMs) && Talk.CodeIn(200, 299); }
+
+    bool Hello() {
+        STRING domain = Mail.GreetingDomain;
+        if (domain.IsEmpty())
+            domain = Mail.GetReceiver().Word(1, "@", WORD_NOTNULL);
+        if (domain.IsEmpty())
+            domain = MakerMailDomain;
+        const bool anonymous =
+            Mail.Sender.IsEmpty() || StringCompareNoCase(Mail.Sender.Text(), "anonymous") == 0;
+        HelloArgument = anonymous ? STRING("anonymous") : domain;
+        if (!Talk.Command(STRING("EHLO ") || HelloArgument, TimeoutMs, false, &Offers))
+            return false;
+        Extended = Talk.CodeIn(200, 299);
+        return Extended || Talk.Command(STRING("HELO ") || HelloArgument, TimeoutMs);
+    }
+
+    bool HasCredentials() const { return Mail.UserName.NotEmpty() && Mail.Password.NotEmpty(); }
+    bool MustVerify() const { return HasCredentials() && !Mail.AuthInClearAllowed; }
+
+    // Encryption whenever the server offers it and the device can: the dialogue goes on encrypted, and
+    // starts again with EHLO. With credentials to protect, a certificate that fails the check ends the
+    // handshake; without, the mail still goes encrypted, only the log says it was not verified.
+    bool Encrypt() {
+        CouldEncrypt = Extended && Offers.StartTls && Device->CanStartTls();
+        if (CouldEncrypt) {
+            if (!Talk.Command("STARTTLS", TimeoutMs))
+                return false;
+            if (ReplyCode(Talk.Reply) == 220 && !Handshake())
+                return false;
+        }
+        if (!Encrypted)
+            LogPrintf("EMAIL::SendMail connection not encrypted\n");
+        return true;
+    }
+
+    bool Handshake() {
+        TLSPOLICY policy;
+        if (Mail.CaFile.NotEmpty())
+            policy.CaFile = Mail.CaFile.Text();
+        policy.RequireVerified = MustVerify();
+        if (!Device->StartTls(Mail.SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), TimeoutMs, policy)) {
+            Talk.Error = Device->GetProperty("LASTERRORSTRING");
+            if (MustVerify())
+                Talk.Error = STRING("The connection to the server could not be secured, so the password "
+                                    "was not sent (") ||
+                             Talk.Error || ")";
+            return false;
+        }
+        Encrypted = true;
+        Verified = Device->GetProperty("TLSVERIFIED") == "1";
+        if (Verified)
+            LogPrintf("EMAIL::SendMail connection encrypted and verified\n");
+        else
+            LogPrintf("EMAIL::SendMail connection encrypted, not verified (%s)\n",
+                      Device->GetProperty("TLSVERIFYERROR").Text());
+        Offers = DIALOGUE::OFFERS();
+        return Talk.Command(STRING("EHLO ") || HelloArgument, TimeoutMs, false, &Offers) &&
+               Talk.CodeIn(200, 299);
+    }
+
+    bool Authenticate() {
+        if (!HasCredentials())
+            return true;
+        if (!ConnectionFitForCredentials())
+            return false;
+        if (Offers.CramMd5 && Mail.CramMd5Allowed)
+            return AuthCramMd5();
+        if (Offers.Login)
+            return AuthLogin();
+        return true;
+    }
+
+    // Credentials go only over a connection whose server proved who it is.
+    bool ConnectionFitForCredentials() {
+        if (Mail.AuthInClearAllowed)
+            return true;
+        if (CouldEncrypt && !Encrypted) {
+            Talk.Error =
+                STRING("The server refused to encrypt the connection, so the password was not sent (") ||
+                Talk.Reply || ")";
+            return false;
+        }
+        if (!CouldEncrypt) {
+            Talk.Error = "The server does not offer an encrypted connection (STARTTLS), so the password was "
+                         "not sent";
+            return false;
+        }
+        if (Encrypted && !Verified) {
+            Talk.Error =
+                STRING("The server's certificate was not accepted, so the password was not sent (") ||
+                Device->GetProperty("TLSVERIFYERROR") || ")";
+            return false;
+        }
+        return true;
+    }
+
+    bool AuthCramMd5() {
+        if (!Talk.Expect("AUTH CRAM-MD5", TimeoutMs, 334, 334))
+            return false;
+        const STRING challenge = STRING(strlen(Talk.Reply) > 4 ? Talk.Reply + 4 : "").FromBase64();
+        const STRING digest(MAILPLATFORM::HmacMd5(Mail.Password, challenge));
+        const STRING answer = Mail.UserName || " " || digest.ToHex();
+        return Talk.Expect(answer.ToBase64(), TimeoutMs, 200, 299, true);
+    }
+
+    bool AuthLogin() {
+        return Talk.Expect("AUTH LOGIN", TimeoutMs, 334, 334) &&
+               Talk.Expect(Mail.UserName.ToBase64(), TimeoutMs, 334, 334, true) &&
+               Talk.Expect(Mail.Password.ToBase64(), TimeoutMs, 200, 299, true);
+    }
+
+    // MAIL FROM and a RCPT TO for every receiver; the last reply decides.
+    bool Envelope() {
+        const STRING from =
+            StringCompareNoCase(Mail.Sender.Text(), "anonymous") == 0 ? STRING("") : Mail.Sender;
+        if (!Talk.Expect(STRING("MAIL FROM:<") || from || ">", TimeoutMs, 200, 299))
+            return false;
+        for (int i = 0; i < Mail.Receivers.Count(); ++i)
+            if (!Talk.Command(STRING("RCPT TO:<") || *Mail.Receivers.Get(i) || ">", TimeoutMs))
+                return false;
+        return Talk.CodeIn(200, 299);
+    }
+
+    // DATA and the message's lines, dot-stuffed.
+    bool Data(const STRING& message) {
+        if (!Talk.Expect("DATA", TimeoutMs, 200, 399))
+            return false;
+        LogPrintf("EMAIL::SendMail before writing the message\n");
+        const STRING text = message || "\n";
+        for (int start = 0, end; (end = text.Pos("\n", start)) >= 0; start = end + 1) {
+            if (start < text.Length() && text[start] == '\r')
+                ++start;
+            STRING line = start < end ? text.Mid(start, end - start) : STRING("");
+            line.Strip('R', " \r");
+            // A lone "." keeps the blank the message builder gave it (". ").
+            if (line == ".")
+                line = ". ";
+            // Dot transparency: the server takes one leading "." away again.
+            if (line.Length() > 0 && line[0] == '.')
+                line.Insert(".", 0);
+            if (!Talk.WriteLine(line))
+                return false;
+        }
+        return true;
+    }
+
+    // The "." that ends the message, whose reply is the verdict, and QUIT, whose reply does not matter.
+    int Finish() {
+        if (!Talk.Command(".", Mail.Timeouts.FinalDotMs))
+            return 0;
+        const int accepted = Talk.CodeIn(200, 299) ? 1 : 0;
+        Talk.Error = Talk.Reply;
+        char quitreply[ReplySize];
+        TCP::WriteCmd(Device, "QUIT", quitreply, sizeof(quitreply), Mail.Timeouts.QuitMs);
+        return accepted;
+    }
+
+    const EMAIL& Mail;
+    BASEIO* Device;
+    DIALOGUE Talk;
+    const int TimeoutMs;
+    STRING HelloArgument;
+    DIALOGUE::OFFERS Offers;
+    bool Extended = false;
+    bool CouldEncrypt = false;
+    bool Encrypted = false;
+    bool Verified = false;
+};
+
 int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms) {
     LogPrintf("EMAIL::SendMail host= %s, timeout= %d\n", SmtpHost.Text(), timeoutms);
     // A line break in a field would let its rest pass as a command or a header of its own.
@@ -345,154 +551,13 @@ int EMAIL::SendMail(const STRING& message, char* error, int size, int timeoutms)
             own->SetSendStallTimeout(Timeouts.SendStallMs);
         device = own.get();
     }
-    DIALOGUE talk(device, Timeouts);
-    const int result = [&]() -> int {
-        if (!device->MakeCall((SmtpHost || ":smtp").Text())) {
-            talk.Error = device->GetProperty("LastErrorString");
-            LogPrintf("EMAIL::SendMail error: %s\n", talk.Error.Text());
-            return 0;
-        }
-        if (Device != nullptr && ConnectCheck != nullptr) {
-            char text[ReplySize] = {};
-            if (ConnectCheck(device, text, sizeof(text)) == 0) {
-                talk.Error = text;
-                return 0;
-            }
-        }
-        // A server that does not greet, or greets with a refusal (421 busy, 554), is not spoken to.
-        if (!talk.ReadReply(timeoutms) || !talk.CodeIn(200, 299))
-            return 0;
-
-        STRING domain = GreetingDomain;
-        if (domain.IsEmpty())
-            domain = GetReceiver().Word(1, "@", WORD_NOTNULL);
-        if (domain.IsEmpty())
-            domain = MakerMailDomain;
-        const bool anonymous = Sender.IsEmpty() || StringCompareNoCase(Sender.Text(), "anonymous") == 0;
-        const STRING argument = anonymous ? STRING("anonymous") : domain;
-
-        DIALOGUE::OFFERS offers;
-        if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &offers))
-            return 0;
-        const bool extended = talk.CodeIn(200, 299);
-        if (!extended && !talk.Command(STRING("HELO ") || argument, timeoutms))
-            return 0;
-
-        // Encryption whenever the server offers it and the device can: the dialogue goes on encrypted, and
-        // starts again with EHLO. With credentials to protect, a certificate that fails the check ends the
-        // handshake; without, the mail still goes encrypted, only the log says it was not verified.
-        const bool credentials = UserName.NotEmpty() && Password.NotEmpty();
-        const bool mustverify = credentials && !AuthInClearAllowed;
-        const bool couldencrypt = extended && offers.StartTls && device->CanStartTls();
-        bool encrypted = false;
-        bool verified = false;
-        if (couldencrypt) {
-            if (!talk.Command("STARTTLS", timeoutms))
-                return 0;
-            if (ReplyCode(talk.Reply) == 220) {
-                TLSPOLICY policy;
-                if (CaFile.NotEmpty())
-                    policy.CaFile = CaFile.Text();
-                policy.RequireVerified = mustverify;
-                if (!device->StartTls(SmtpHost.Word(0, ":", WORD_NOTNULL).Text(), timeoutms, policy)) {
-                    talk.Error = device->GetProperty("LASTERRORSTRING");
-                    if (mustverify)
-                        talk.Error =
-                            STRING("The connection to the server could not be secured, so the password "
-                                   "was not sent (") ||
-                            talk.Error || ")";
-                    return 0;
-                }
-                encrypted = true;
-                verified = device->GetProperty("TLSVERIFIED") == "1";
-                if (verified)
-                    LogPrintf("EMAIL::SendMail connection encrypted and verified\n");
-                else
-                    LogPrintf("EMAIL::SendMail connection encrypted, not verified (%s)\n",
-                              device->GetProperty("TLSVERIFYERROR").Text());
-                offers = DIALOGUE::OFFERS();
-                if (!talk.Command(STRING("EHLO ") || argument, timeoutms, false, &offers) ||
-                    !talk.CodeIn(200, 299))
-                    return 0;
-            }
-        }
-        if (!encrypted)
-            LogPrintf("EMAIL::SendMail connection not encrypted\n");
-
-        if (credentials) {
-            // Credentials go only over a connection whose server proved who it is.
-            if (couldencrypt && !encrypted && !AuthInClearAllowed) {
-                talk.Error =
-                    STRING("The server refused to encrypt the connection, so the password was not sent (") ||
-                    talk.Reply || ")";
-                return 0;
-            }
-            if (!couldencrypt && !AuthInClearAllowed) {
-                talk.Error =
-                    "The server does not offer an encrypted connection (STARTTLS), so the password was "
-                    "not sent";
-                return 0;
-            }
-            if (encrypted && !verified && !AuthInClearAllowed) {
-                talk.Error =
-                    STRING("The server's certificate was not accepted, so the password was not sent (") ||
-                    device->GetProperty("TLSVERIFYERROR") || ")";
-                return 0;
-            }
-            if (offers.CramMd5 && CramMd5Allowed) {
-                if (!talk.Expect("AUTH CRAM-MD5", timeoutms, 334, 334))
-                    return 0;
-                const STRING challenge = STRING(strlen(talk.Reply) > 4 ? talk.Reply + 4 : "").FromBase64();
-                const STRING digest(MAILPLATFORM::HmacMd5(Password, challenge));
-                const STRING answer = UserName || " " || digest.ToHex();
-                if (!talk.Expect(answer.ToBase64(), timeoutms, 200, 299, true))
-                    return 0;
-            } else if (offers.Login) {
-                if (!talk.Expect("AUTH LOGIN", timeoutms, 334, 334) ||
-                    !talk.Expect(UserName.ToBase64(), timeoutms, 334, 334, true) ||
-                    !talk.Expect(Password.ToBase64(), timeoutms, 200, 299, true))
-                    return 0;
-            }
-        }
-
-        const STRING from = StringCompareNoCase(Sender.Text(), "anonymous") == 0 ? STRING("") : Sender;
-        if (!talk.Expect(STRING("MAIL FROM:<") || from || ">", timeoutms, 200, 299))
-            return 0;
-        for (int i = 0; i < Receivers.Count(); ++i)
-            if (!talk.Command(STRING("RCPT TO:<") || *Receivers.Get(i) || ">", timeoutms))
-                return 0;
-        if (!talk.CodeIn(200, 299) || !talk.Expect("DATA", timeoutms, 200, 399))
-            return 0;
-
-        LogPrintf("EMAIL::SendMail before writing the message\n");
-        const STRING text = message || "\n";
-        for (int start = 0, end; (end = text.Pos("\n", start)) >= 0; start = end + 1) {
-            if (start < text.Length() && text[start] == '\r')
-                ++start;
-            STRING line = start < end ? text.Mid(start, end - start) : STRING("");
-            line.Strip('R', " \r");
-            // A lone "." keeps the blank the message builder gave it (". ").
-            if (line == ".")
-                line = ". ";
-            // Dot transparency: the server takes one leading "." away again.
-            if (line.Length() > 0 && line[0] == '.')
-                line.Insert(".", 0);
-            if (!talk.WriteLine(line))
-                return 0;
-        }
-        if (!talk.Command(".", Timeouts.FinalDotMs))
-            return 0;
-        const int accepted = talk.CodeIn(200, 299) ? 1 : 0;
-        talk.Error = talk.Reply;
-        char quitreply[ReplySize];
-        TCP::WriteCmd(device, "QUIT", quitreply, sizeof(quitreply), Timeouts.QuitMs);
-        return accepted;
-    }();
+    SESSION session(*this, device, timeoutms);
+    const int result = session.Run(message);
     if (device->DevIsConnected())
         device->DropCall();
     if (!result)
-        LogPrintf("EMAIL::SendMail failed: %s\n", talk.Error.Text());
-    CopyOut(talk.Error, error, size);
+        LogPrintf("EMAIL::SendMail failed: %s\n", session.Error().Text());
+    CopyOut(session.Error(), error, size);
     return result;
 }
 

@@ -122,6 +122,7 @@ public:
 
 private:
     class DIALOGUE;
+    class SESSION;
     STRING DateText() const;
     // A field that must not carry CR or LF, by the name the error text gives it; null when all are clean.
     const char* FieldWithLineBreak() const;
