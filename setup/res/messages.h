@@ -118,7 +118,7 @@
 #define IDS_INSTALL_COMPLETE         2994 /* "$PROGRAM" */
 #define IDS_MAIL_TEXTS               2995 /* "|" list of 7: caption, connect hint, sending, sent,
                                              error prefix, error text with "$error", done */
-#define IDS_ERR_ALREADY_RUNNING      2996 /* spare, not looked up at present */
+#define IDS_ALREADY_RUNNING_SPARE    2996 /* spare, not looked up at present */
 #define IDS_ASK_CONTINUE_UNINSTALL   2997 /* Cancel pressed: Yes stays in the wizard, No quits */
 #define IDS_UNINSTALL_LINK_NAME      2998 /* "$PROGRAM"; file name of a link: no | ; \ / : * ? " < > */
 #define IDS_FINISH_BUTTON            3000 /* label of the Cancel button on the last page */
