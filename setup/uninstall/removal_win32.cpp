@@ -36,7 +36,7 @@ STRING ReadList(REGISTRY& entry, const char* value) {
 }
 
 // A shell folder without its trailing separator; empty when the system cannot name it.
-STRING ShellFolder(int type) {
+STRING ShellFolder(OSYS::SYSTEMPATH type) {
     return NormalFolder(OSYS::GetSystemPath(type));
 }
 

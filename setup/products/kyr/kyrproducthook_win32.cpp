@@ -60,8 +60,8 @@ EARLIERENTRY ReadEarlierEntry(const char* key) {
 // A program group is a folder below the user's or the common program menu, never the menu itself: the
 // recorded text comes from another product's entry and could name any folder.
 bool IsProgramGroup(const STRING& folder) {
-    for (int csidl : {OSYS::SYSTEMPATH_PROGRAMS, OSYS::SYSTEMPATH_COMMON_PROGRAMS}) {
-        const STRING programs = NormalFolder(OSYS::GetSystemPath(csidl));
+    for (OSYS::SYSTEMPATH menu : {OSYS::SYSTEMPATH_PROGRAMS, OSYS::SYSTEMPATH_COMMON_PROGRAMS}) {
+        const STRING programs = NormalFolder(OSYS::GetSystemPath(menu));
         if (programs.NotEmpty() && !IsRootFolder(programs) && ResolvesAtOrBelow(folder, programs) &&
             !ResolvesAtOrBelow(programs, folder))
             return true;
