@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/hook/hookcalls.h"
+#include "tests/common/hookcalls.h"
 
 namespace {
 

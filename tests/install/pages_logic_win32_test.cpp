@@ -7,7 +7,7 @@
 #include "lib/win/printer.h"
 #include "lib/timetext.h"
 #include "setup/pages.h"
-#include "tests/printer/emfrecorder.h"
+#include "tests/common/emfrecorder.h"
 
 namespace {
 
