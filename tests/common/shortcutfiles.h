@@ -1,5 +1,5 @@
 // Reading shortcuts back the way the shell does: a .LNK through the shell link object and IPersistFile::Load,
-// a .URL as the text file it is. Shared by the tests of the shortcut step.
+// a .URL as the text file it is. Shared by the tests of the shortcut step and of the whole product.
 #pragma once
 
 #include <windows.h>
