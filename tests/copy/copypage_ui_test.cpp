@@ -23,9 +23,9 @@
 #include "setup/res/resourceids.h"
 #include "tests/common/small_drive.h"
 #include "tests/common/wizard_helpers.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/robot/uirobot.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/stubcalls.h"
 
 namespace {
 

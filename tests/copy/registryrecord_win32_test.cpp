@@ -7,7 +7,7 @@
 #include <string>
 
 #include "setup/record/registryrecord.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string ReadText(const std::string& subkey, const char* value) {
 } // namespace
 
 TEST(RegistryRecord, WrittenValuesAreThereAndAFailedOneIsLoggedWithItsKey) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     LOGCAPTURE log(scratch.File("record.log"));
     {
         REGISTRY entry(REGISTRY::CurrentUser(), TestBase, "Record", REGISTRY::MODE_CREATE);

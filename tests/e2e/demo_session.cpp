@@ -8,7 +8,7 @@
 #include <shlobj.h>
 
 #include "tests/e2e/installed_system.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 using namespace uirobot;
 

@@ -18,11 +18,11 @@
 
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
-#include "tests/hook/hookcalls.h"
-#include "tests/net/mailbox.h"
+#include "tests/common/hookcalls.h"
+#include "tests/common/mailbox.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/setup_folder.h"
+#include "tests/common/stubcalls.h"
 
 using namespace uirobot;
 using namespace e2e;

@@ -18,7 +18,7 @@
 #include "tests/common/linux_link.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 using namespace uirobot;
 using namespace e2e;

@@ -11,7 +11,7 @@
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 using namespace uirobot;
 using namespace e2e;

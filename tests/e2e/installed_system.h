@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/shortcuts/shortcutfiles.h"
+#include "tests/common/shortcutfiles.h"
 
 namespace e2e {
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/e2e/demo_session.h"
 #include "tests/e2e/installed_system.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 using namespace uirobot;
 using namespace e2e;

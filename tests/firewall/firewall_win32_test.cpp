@@ -13,7 +13,7 @@
 
 #include "lib/firewall/firewall.h"
 #include "lib/orvik.h"
-#include "tests/firewall/fakefirewall.h"
+#include "tests/common/fakefirewall.h"
 
 namespace {
 

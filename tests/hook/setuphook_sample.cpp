@@ -1,4 +1,4 @@
-// A product's hook library as tests need it: records every call (tests/hook/hookcalls.h) and answers the
+// A product's hook library as tests need it: records every call (tests/common/hookcalls.h) and answers the
 // ADMIN call as configured. Built three times: complete, without the "NewSetupHook" export and without the
 // "SetupHook" export, for the libraries that setup must cope with.
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/hook/hookcalls.h"
+#include "tests/common/hookcalls.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/hook/hookcalls.h"
+#include "tests/common/hookcalls.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "lib/hash.h"
 #include "setup/install/diskspace.h"
-#include "tests/copy/ziparchive.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/ziparchive.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr uint64_t CLUSTER = 4096;
 // Runs the test in a package folder, as setup.exe runs, and goes back afterwards.
 class INPACKAGE {
 public:
-    explicit INPACKAGE(const TEMPFOLDER& package) {
+    explicit INPACKAGE(const SCRATCHFOLDER& package) {
         GetCurrentDirectoryA(sizeof Previous, Previous);
         SetCurrentDirectoryA(package.Text().c_str());
     }
@@ -83,8 +83,8 @@ TEST(SpaceNeed, MegabytesOfARefusalNeverShowTwoEqualFigures) {
 }
 
 TEST(SpaceNeed, BothArchivesAndTheExtraFilesCountAgainstWhatTheyReplace) {
-    TEMPFOLDER package("space_package");
-    TEMPFOLDER target("space_target");
+    SCRATCHFOLDER package("space_package");
+    SCRATCHFOLDER target("space_target");
     ASSERT_TRUE(copytest::WriteZip(package.File("setup.fil"), {{"program.exe", std::string(3000, 'p')},
                                                                {"docs/", ""},
                                                                {"docs/guide.txt", std::string(9000, 'g')},
@@ -107,7 +107,7 @@ TEST(SpaceNeed, BothArchivesAndTheExtraFilesCountAgainstWhatTheyReplace) {
 }
 
 TEST(VolumeSpace, AFolderStillToBeCreatedIsMeasuredOnItsDrive) {
-    TEMPFOLDER folder("space_volume");
+    SCRATCHFOLDER folder("space_volume");
     const VOLUMESPACE volume = QueryVolumeSpace(STRING((folder.Text() + "\\not\\there\\yet").c_str()));
     ASSERT_TRUE(volume.Known);
     char root[MAX_PATH] = {};

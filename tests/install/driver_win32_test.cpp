@@ -6,7 +6,8 @@
 #include "setup/config.h"
 #include "setup/install/install.h"
 #include "setup/products/kyr/kyrsetuphook.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/uninstall_entry.h"
 
 TEST(InstallSteps, StandardStepsThenSpareRecordsThenTheEndMarker) {
     SETUPSTEP steps[INSTALL_STEP_COUNT];
@@ -33,7 +34,7 @@ TEST(InstallSteps, StandardStepsThenSpareRecordsThenTheEndMarker) {
 }
 
 TEST(InstallDir, AnEarlierInstallationsFolderWinsWhileItExists) {
-    TEMPFOLDER earlier;
+    SCRATCHFOLDER earlier;
     EXPECT_STREQ(
         ChooseInstallDir(STRING(earlier.Text().c_str()), STRING("Maker\\App"), STRING("C:\\Program Files\\"))
             .Text(),
@@ -43,7 +44,7 @@ TEST(InstallDir, AnEarlierInstallationsFolderWinsWhileItExists) {
 TEST(InstallDir, AGoneEarlierFolderFallsBackToInstallPath) {
     std::string gone;
     {
-        TEMPFOLDER earlier;
+        SCRATCHFOLDER earlier;
         gone = earlier.Text();
     }
     EXPECT_STREQ(
@@ -120,7 +121,7 @@ TEST(ProductHook, GenerationFollowsTheVersionBoundaries) {
 }
 
 TEST(DeleteAfterExtract, DeletesTheListedFilesOfTheDestination) {
-    TEMPFOLDER destination;
+    SCRATCHFOLDER destination;
     destination.Write("a.tmp", "a");
     destination.Write("sub\\b.tmp", "b");
     destination.Write("keep.txt", "k");
@@ -132,8 +133,8 @@ TEST(DeleteAfterExtract, DeletesTheListedFilesOfTheDestination) {
 }
 
 TEST(DeleteAfterExtract, AFullPathIsTakenBelowTheDestinationNotOutsideIt) {
-    TEMPFOLDER destination;
-    TEMPFOLDER elsewhere;
+    SCRATCHFOLDER destination;
+    SCRATCHFOLDER elsewhere;
     elsewhere.Write("precious.dat", "p");
     EXPECT_EQ(DeleteAfterExtract(STRING(elsewhere.File("precious.dat").c_str()),
                                  STRING(destination.Text().c_str())),
@@ -142,7 +143,7 @@ TEST(DeleteAfterExtract, AFullPathIsTakenBelowTheDestinationNotOutsideIt) {
 }
 
 TEST(DeleteAfterExtract, NamesAreJoinedLiterallyAndNeverLeaveTheDestination) {
-    TEMPFOLDER root;
+    SCRATCHFOLDER root;
     root.Write("precious.dat", "p");
     root.Write("dest\\%APPDATA%\\x.dat", "literal");
     root.Write("dest\\~\\y.dat", "literal");

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/setup_folder.h"
+#include "tests/common/stubcalls.h"
 
 namespace {
 

@@ -5,10 +5,9 @@
 #include <string>
 
 #include "lib/timetext.h"
-#include "lib/win/printer.h"
 #include "setup/install/licence_texts.h"
 #include "setup/install/pages.h"
-#include "tests/printer/emfrecorder.h"
+#include "tests/common/emfrecorder.h"
 
 namespace {
 

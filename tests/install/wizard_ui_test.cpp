@@ -17,8 +17,9 @@
 
 #include "tests/common/small_drive.h"
 #include "tests/common/wizard_helpers.h"
-#include "tests/copy/ziparchive.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/ziparchive.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/uninstall_entry.h"
 #include "tests/robot/uirobot.h"
 
 using namespace uirobot;
@@ -72,10 +73,10 @@ protected:
     void SetUp() override {
         for (const char* file : {"setupenglish.dll", "setupgerman.dll"})
             std::filesystem::copy_file(std::filesystem::path(ORVIK_SETUP_BIN_DIR) / file,
-                                       Package.Path / file);
-        std::filesystem::copy_file(INSTALL_HARNESS, Package.Path / kProgram);
+                                       Package.Path() / file);
+        std::filesystem::copy_file(INSTALL_HARNESS, Package.Path() / kProgram);
         std::filesystem::copy_file(std::filesystem::path(ORVIK_TEST_DATA_DIR) / "zip/edge/basic.zip",
-                                   Package.Path / "setup.fil");
+                                   Package.Path() / "setup.fil");
     }
 
     // setup.cfg of a small product installed into Destination; extra lines follow the common ones.
@@ -159,15 +160,15 @@ protected:
     }
 
     std::string Log() const {
-        std::ifstream in(Package.Path / "run.log", std::ios::binary);
+        std::ifstream in(Package.Path() / "run.log", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
     }
 
     DisplayLock Display; // one robot session on the screen at a time
-    TEMPFOLDER Package{"install_package"};
-    TEMPFOLDER Destination{"install_destination"};
+    SCRATCHFOLDER Package{"install_package"};
+    SCRATCHFOLDER Destination{"install_destination"};
     UNINSTALLENTRY Entry{UniqueName("OrvikInstallUi")};
 };
 
@@ -331,7 +332,7 @@ TEST_F(InstallWizard, ANewInstallationWalksEveryPageAndEndsWithTheCompletionMess
 }
 
 TEST_F(InstallWizard, AnOlderInstalledVersionIsUpdatedInItsFolder) {
-    TEMPFOLDER earlier("install_earlier");
+    SCRATCHFOLDER earlier("install_earlier");
     Entry.Set("UninstallPath", earlier.Text());
     Entry.Set("DisplayVersion", "5.10"); // sorts before "5.9" as text
     WriteConfig();
@@ -542,7 +543,7 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
     ASSERT_TRUE(
         copytest::WriteZip(Package.File("setup.fil"),
                            {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
-    std::ifstream in(Package.Path / "setup.fil", std::ios::binary);
+    std::ifstream in(Package.Path() / "setup.fil", std::ios::binary);
     std::string archive((std::istreambuf_iterator<char>(in)), {});
     in.close();
     archive[archive.find("the bytes of this member") + 4] ^= 0x20; // stored data: the CRC no longer matches

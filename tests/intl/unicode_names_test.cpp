@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "tests/common/wizard_helpers.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 using namespace uirobot;
 using wizardui::PageItem;

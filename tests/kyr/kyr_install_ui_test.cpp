@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/kyr/kyr_session.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/stubcalls.h"
 
 using namespace kyrtest;
 using uirobot::ComboBox;

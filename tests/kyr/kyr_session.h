@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "tests/common/wizard_helpers.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/kyr/kyr_machine.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 namespace kyrtest {
 

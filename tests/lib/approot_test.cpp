@@ -12,7 +12,7 @@
 
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -224,7 +224,7 @@ protected:
         return args;
     }
 
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
     fs::path Saved, AppDir, StartDir;
     std::string Program;
     std::vector<const char*> Vector;
@@ -341,7 +341,7 @@ TEST(DirectoryOf, FolderPartOfAPath) {
 }
 
 TEST(AdjustDevelopmentDir, BuildOutputFolderBesideTheSources) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const fs::path project = scratch.File("project");
     for (const char* output : {"Debug", "Debug2", "Release", "release2", "Releasex", "x"})
         fs::create_directories(project / output);
@@ -406,7 +406,7 @@ TEST(SetApplicationIdentity, DisplayNameWinsFirstLetterUpperCase) {
 }
 
 TEST(ApplicationExit, WritesTheClosingLinesAndClosesTheLog) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const fs::path log = scratch.File("exit.log");
     ASSERT_TRUE(LogitOption(("/LOGIT:" + log.string()).c_str()));
     ASSERT_TRUE(LogitActive());

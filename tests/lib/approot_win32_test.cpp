@@ -14,7 +14,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ protected:
 } // namespace
 
 TEST_F(AppEntryChain, MainGetsTheArgumentsAndItsResultIsLoggedAsExitCode) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const std::string log = scratch.File("entry.log");
     std::string program = OSYS::GetModulePath().Text();
     std::string logswitch = "/LOGIT:" + log;

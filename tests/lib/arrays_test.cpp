@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lib/stringarray.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -200,7 +200,7 @@ TEST(StringArraySplit, NullSourceAssertsAndGivesNothing) {
 
 class StringArrayLoad : public ::testing::Test {
 protected:
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
 };
 
 TEST_F(StringArrayLoad, LinesInFileOrderWithEmptyLinesAndAnUnterminatedLast) {

@@ -8,7 +8,7 @@
 #include "lib/orvik.h"
 #include "lib/textcodec.h"
 #include "tests/common/gunzip.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 TEST(CrashDump, LevelChoosesTheKindModuloFive) {
     const char* names[] = {"TINY", "MINI", "ORVIK", "MIDI", "MAXI"};
@@ -93,7 +93,7 @@ TEST(CrashDump, ReportAddressCarriesOnlyTheEncodedFileName) {
 }
 
 TEST(CrashDump, CompressionRoundTripsInBlocks) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     std::string data;
     for (int i = 0; i < 10000; ++i)
         data += static_cast<char>((i * 7919) % 251);

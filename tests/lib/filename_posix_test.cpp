@@ -6,7 +6,7 @@
 
 #include "lib/filename.h"
 #include "lib/stringarray.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +22,7 @@ protected:
         fs::create_directory_symlink(Outside, Tree / "sub" / "link");
     }
 
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
     fs::path Tree{Scratch.File("tree")};
     fs::path Outside{Scratch.File("outside")};
 };

@@ -10,7 +10,7 @@
 #include "lib/filename.h"
 #include "lib/osys.h"
 #include "lib/stringarray.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -72,7 +72,7 @@ TEST(FilenameText, SelfIsTheProgramPath) {
 }
 
 TEST(FilenameText, TempNamesAreNewUniqueFilesInTheTempFolder) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const std::string folder = scratch.File("tmp");
     fs::create_directory(folder);
     const char* previous = std::getenv("TEMP");
@@ -197,7 +197,7 @@ protected:
     }
     FILENAME At(const char* relative) const { return FILENAME(Root.c_str(), relative); }
 
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
     STRING Root{Scratch.File("root").c_str()};
 };
 

@@ -7,7 +7,7 @@
 
 #include "lib/filename.h"
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ TEST(ShellStringsWin32, AddedPlaceholdersJoinTheRegistryOnes) {
 
 class FilenameWin32Files : public ::testing::Test {
 protected:
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
     FILENAME File{Scratch.File("file.txt").c_str()};
     void SetUp() override { WriteWholeFile(Scratch.File("file.txt"), "contents"); }
 };

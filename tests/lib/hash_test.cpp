@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "lib/hash.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -154,7 +154,7 @@ TEST(HashLookup, CopiesAreIndependent) {
 
 class HashLoad : public ::testing::Test {
 protected:
-    SCRATCHDIR Scratch;
+    SCRATCHFOLDER Scratch{SCRATCHFOLDER::Working};
 };
 
 TEST_F(HashLoad, ReadsASetupCfg) {

@@ -10,7 +10,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ std::string ReadAssertLog() {
 } // namespace
 
 TEST(LogitSwitches, NothingIsWrittenWithoutASwitch) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     ASSERT_FALSE(LogitActive());
     EXPECT_FALSE(LogPrintf("nobody reads this %d\n", 1));
     EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
@@ -67,7 +67,7 @@ TEST(LogitSwitches, NothingIsWrittenWithoutASwitch) {
 }
 
 TEST(LogitSwitches, DashAndLowerCaseOpenLikeSlash) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     const std::string file = dir.File("dash.log");
     ASSERT_TRUE(LogitOption(("-logit:" + file).c_str()));
     EXPECT_TRUE(LogitActive());
@@ -82,7 +82,7 @@ TEST(LogitSwitches, DashAndLowerCaseOpenLikeSlash) {
 }
 
 TEST(LogitSwitches, WithoutTargetTheDefaultFileIsUsed) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     ASSERT_TRUE(LogitOption("/LOGIT"));
     const std::string name = LogitFileName().Text();
     LogitOption("/LOGITCLOSE");
@@ -93,7 +93,7 @@ TEST(LogitSwitches, WithoutTargetTheDefaultFileIsUsed) {
 }
 
 TEST(LogitSwitches, UniqueTargetNamesTheFileByTimeAndProcess) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     ASSERT_TRUE(LogitOption("/LOGIT:unique"));
     const std::string name = LogitFileName().Text();
     LogitOption("/LOGITCLOSE");
@@ -114,7 +114,7 @@ TEST(LogitSwitches, UniqueTargetNamesTheFileByTimeAndProcess) {
 }
 
 TEST(LogitSwitches, LevelMaskFiltersByDetailAndCategory) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     ASSERT_EQ(0u, GetLogitLevel());
     ASSERT_TRUE(LogitOption("/LOG:3"));
     EXPECT_TRUE(LogitActive());
@@ -142,7 +142,7 @@ TEST(LogitSwitches, LevelMaskFiltersByDetailAndCategory) {
 }
 
 TEST(LogitSwitches, KeepAppendsAndPlainOpenReplaces) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     const std::string file = dir.File("kept.log");
     WriteWholeFile(file, "previous run\r\n");
     LOGCAPTURE keep(file, "/LOGITKEEP:");
@@ -167,7 +167,7 @@ TEST(LogitSwitches, CrashDumpRequestsReachTheHandler) {
     EXPECT_TRUE(LogitOption("-crashdump"));
     EXPECT_EQ(2, requested);
 
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     requested = -1;
     LOGCAPTURE hard(dir.File("hard.log"), "/LOGITHARD:");
     EXPECT_EQ(2, requested);
@@ -176,7 +176,7 @@ TEST(LogitSwitches, CrashDumpRequestsReachTheHandler) {
 
 TEST(LogitSwitches, CrashDumpRequestWithoutHandlerSaysNoDumpsWillBeWritten) {
     LogitSetCrashDumpHandler(nullptr);
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("nodumps.log"));
     EXPECT_TRUE(LogitOption("/CRASHDUMP:1"));
     EXPECT_EQ(1, LogitCrashDumpLevel());
@@ -186,7 +186,7 @@ TEST(LogitSwitches, CrashDumpRequestWithoutHandlerSaysNoDumpsWillBeWritten) {
 }
 
 TEST(LogitLines, FirstLineCarriesTimeAndThread) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("lines.log"));
     LogPrintf("line two\n");
     const std::vector<std::string> lines = Lines(log.Finish());
@@ -206,7 +206,7 @@ TEST(LogitLines, FirstLineCarriesTimeAndThread) {
 }
 
 TEST(LogitLines, TextWithoutPercentIsVerbatimAndLongLinesAreCut) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("verbatim.log"));
     LogPrintf("%s", "printed %d as is\n");
     LogPrintf("plain {0} \\x text\n");
@@ -227,7 +227,7 @@ TEST(LogitLines, TextWithoutPercentIsVerbatimAndLongLinesAreCut) {
 }
 
 TEST(LogitLines, ConcurrentWritersNeverInterleave) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("threads.log"));
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t)
@@ -252,7 +252,7 @@ protected:
         gLocale = LANG_ID_ENGLISH;
         SetAssertSilent(true);
     }
-    SCRATCHDIR Dir;
+    SCRATCHFOLDER Dir{SCRATCHFOLDER::Working};
 };
 
 TEST_F(AssertReport, HoldingConditionReportsNothing) {
@@ -306,7 +306,7 @@ TEST_F(AssertReport, NoAssertSwitchToggles) {
 }
 
 TEST(LogitSwitches, ALogThatCannotBeOpenedIsReportedAsSuch) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     EXPECT_FALSE(LogitOption(("/LOGIT:" + dir.File("no such folder/run.log")).c_str()));
     EXPECT_TRUE(LogitFileName().IsEmpty()) << "no log file is named when none is open";
     LogitOption("/LOGITCLOSE");

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -164,7 +164,7 @@ TEST(OsysInfo, WorkingDirectoryRoundTrip) {
     const STRING start = OSYS::GetCurrentDir();
     ASSERT_TRUE(start.NotEmpty());
     {
-        SCRATCHDIR dir;
+        SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
         EXPECT_NE(std::string(start.Text()), std::string(OSYS::GetCurrentDir().Text()));
     }
     EXPECT_TRUE(OSYS::GetCurrentDir() == start);

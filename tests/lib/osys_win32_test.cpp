@@ -10,7 +10,7 @@
 #include "lib/appglobals.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ TEST(OsysStart, ProgramPathWithBlanksQuotedWithoutArguments) {
     EXPECT_EQ(std::string("\"") + device + "\"", Text(OSYS::PrepareStart(device, "", 0).CommandLine));
     EXPECT_EQ("\"C:\\a b\\t.exe\"", Text(OSYS::PrepareStart("\"C:\\a b\\t.exe\"", nullptr, 0).CommandLine));
     EXPECT_EQ("tool.exe -x", Text(OSYS::PrepareStart("tool.exe -x", nullptr, 0).CommandLine));
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     WriteWholeFile(scratch.File("a b.cmd"), "@echo off\r\n");
     EXPECT_EQ("\"" + scratch.File("a b.cmd") + "\"",
               Text(OSYS::PrepareStart(scratch.File("a b.cmd").c_str(), nullptr, 0).CommandLine));
@@ -394,7 +394,7 @@ void AnswerDialogYes(void* p) {
 } // namespace
 
 TEST(LogitHotkeys, CtrlShiftF8ClosesTheLog) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("hotkey.log"));
     ASSERT_TRUE(LogitActive());
     PressModifiers(true, false);
@@ -414,7 +414,7 @@ TEST(LogitHotkeys, CtrlShiftF8ClosesTheLog) {
 }
 
 TEST(AssertDialog, YesContinuesWithTheReportShown) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     SetAssertSilent(false);
     DIALOGANSWER answer;
     void* thread = OSYS::CreateThread(AnswerDialogYes, &answer);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "lib/privatefolder.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ TEST(PrivateFolder, OnlyTheUserTheAdministratorsAndSystemMayWrite) {
         "D:P(A;OICI;FA;;;" + CurrentUserSidText() + ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
     EXPECT_EQ(expected, PrivateFolderAccessText().Text());
 
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const STRING folder = CreatePrivateFolder(STRING(std::filesystem::current_path().string().c_str()), "P-");
     ASSERT_TRUE(folder.NotEmpty());
     if (!RunningUnderWine())
@@ -71,7 +71,7 @@ TEST(PrivateFolder, OnlyTheUserTheAdministratorsAndSystemMayWrite) {
 
 // Each call makes a folder of its own below the parent; a parent that is not there gives none.
 TEST(PrivateFolder, NewEachTimeAndNoneWithoutParent) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const std::string parent = std::filesystem::current_path().string();
     const STRING first = CreatePrivateFolder(STRING(parent.c_str()), "P-");
     const STRING second = CreatePrivateFolder(STRING((parent + "\\").c_str()), "P-");

@@ -5,7 +5,7 @@
 
 #include "lib/strings.h"
 #include "lib/textcodec.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ TEST(StringGrowth, BlockLadderFrom96To192) {
 }
 
 TEST(StringGrowth, UpgradeToDynablockAt40000Bytes) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     LOGCAPTURE log(dir.File("growth.log"));
     STRING s;
     const std::string chunk(1000, 'q');
@@ -414,7 +414,7 @@ TEST(StringEncoding, UnescapeLenientAndStrict) {
 }
 
 TEST(StringFiles, SaveAndLoadKeepBinaryData) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     const std::string content("line1\n\0binary\xff", 14);
     BINARY data(content.data(), static_cast<int>(content.size()));
     EXPECT_TRUE(data.Save(dir.File("data.bin").c_str(), "wb"));
@@ -429,7 +429,7 @@ TEST(StringFiles, SaveAndLoadKeepBinaryData) {
 }
 
 TEST(StringFiles, LoadSizesTheBlockToTheFile) {
-    SCRATCHDIR dir;
+    SCRATCHFOLDER dir{SCRATCHFOLDER::Working};
     WriteWholeFile(dir.File("big.bin"), std::string(100000, 'z'));
     STRING s;
     EXPECT_TRUE(s.Load(dir.File("big.bin").c_str(), "rb"));

@@ -6,7 +6,7 @@
 
 #include "lib/textcodec.h"
 #include "setup/config.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/scratch_folder.h"
 
 namespace {
 
@@ -163,7 +163,7 @@ TEST(Readability, AConfigurationNeedsOneKeyOfItsOwn) {
 // Packages were written in code page 1252; new ones may be UTF-8, with or without a byte-order mark. All
 // three read the same, in the program's own code page (1252 in this test program, which has no manifest).
 TEST(LoadSetupConfiguration, Utf8AndCodePage1252FilesReadTheSame) {
-    const TEMPFOLDER folder("config_test");
+    const SCRATCHFOLDER folder("config_test");
     const std::string keys = "AppName=%s\r\nWelcomeMsg=Gr%se aus K%sln %s\r\n";
     const auto text = [&](const char* a, const char* b, const char* c, const char* d) {
         char line[200];
@@ -182,7 +182,7 @@ TEST(LoadSetupConfiguration, Utf8AndCodePage1252FilesReadTheSame) {
 }
 
 TEST(LoadMakerText, AFileThatIsNotUtf8IsReadAsCodePage1252) {
-    const TEMPFOLDER folder("config_test");
+    const SCRATCHFOLDER folder("config_test");
     folder.Write("licence.txt", "\x84Lizenz\x93 f\xFCr \xA9 2024\r\n");
     STRING text;
     ASSERT_TRUE(LoadMakerText(folder.File("licence.txt").c_str(), text));

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "lib/net/email.h"
-#include "tests/lib/test_support.h"
-#include "tests/net/mailbox.h"
+#include "tests/common/test_support.h"
+#include "tests/common/mailbox.h"
 
 namespace {
 std::string Send(EMAIL& mail, int timeoutms = 5000) {
@@ -200,7 +200,7 @@ TEST(SmtpMail, WithoutCredentialsAServerThatRequiresThemRefusesTheSender) {
 }
 
 TEST(SmtpMail, CredentialsAndPasswordsNeverReachTheLog) {
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     LOGCAPTURE log(scratch.File("mail.log"));
     EMAIL mail("me@loopback.test", "you@loopback.test", "logged", "x", MAILBOX::Server("login").c_str());
     mail.SetCredentials(MAILBOX::User, MAILBOX::Password);
@@ -244,7 +244,7 @@ TEST(SmtpTls, ACertificateOfATrustedAuthorityForTheServersNameCarriesTheCredenti
 #endif
     for (const std::string& host : hosts) {
         SCOPED_TRACE(host);
-        SCRATCHDIR scratch;
+        SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
         LOGCAPTURE log(scratch.File("mail.log"));
         const std::string token = MAILBOX::UniqueToken();
         EMAIL mail("me@loopback.test", "you@loopback.test", token.c_str(), "encrypted text\n.\nend",
@@ -330,7 +330,7 @@ TEST(SmtpTls, WithoutCredentialsTheMailGoesAndTheLogSaysHowItWasProtected) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Server);
-        SCRATCHDIR scratch;
+        SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
         LOGCAPTURE log(scratch.File("mail.log"));
         const std::string token = MAILBOX::UniqueToken();
         EMAIL mail("anonymous", "you@loopback.test", token.c_str(), "x",

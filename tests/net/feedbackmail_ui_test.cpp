@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/net/mailbox.h"
+#include "tests/common/mailbox.h"
 #include "tests/net/scripted_server.h"
 #include "tests/robot/uirobot.h"
 

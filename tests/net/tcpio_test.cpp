@@ -10,7 +10,7 @@
 
 #include "lib/net/socketapi.h"
 #include "lib/net/tcpio.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 #include "tests/net/scripted_server.h"
 
 namespace {
@@ -139,7 +139,7 @@ TEST(TcpDevice, WriteCmdHidesPasswordsFromTheLogButSendsThem) {
     });
     TCPIPIO device("", "", "");
     ASSERT_TRUE(device.MakeCall(server.Address().c_str()));
-    SCRATCHDIR scratch;
+    SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     LOGCAPTURE log(scratch.File("tcp.log"));
     char reply[256];
     EXPECT_EQ(1, TCP::WriteCmd(&device, "PASS topsecret", reply, sizeof(reply), 2000));

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "emfrecorder.h"
+#include "tests/common/emfrecorder.h"
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/win/printer.h"

@@ -11,7 +11,7 @@
 #include "lib/approot.h"
 #include "lib/orvik.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 namespace {
 

@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "tools/bundle/bundlerun.h"
 #include "tools/setuppack/catalogue.h"
 #include "tools/setuppack/peresources.h"
 #include "lib/sha256.h"
 #include "tools/setuppack/signing.h"
 #include "tools/setuppack/zipwriter.h"
+#include "tests/common/scratch_folder.h"
 #include "unzip/engine.h"
 
 namespace fs = std::filesystem;
@@ -65,20 +64,10 @@ std::string Text(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The scratch folders of one run of the suite, removed when it ends.
-class SCRATCHROOT {
-public:
-    SCRATCHROOT() : Path(fs::temp_directory_path() / ("bundle_test_" + std::to_string(::getpid()))) {}
-    ~SCRATCHROOT() {
-        std::error_code ignored;
-        fs::remove_all(Path, ignored);
-    }
-    const fs::path Path;
-};
-
+// A fresh folder below the scratch folder of this run of the suite, which goes when the suite ends.
 fs::path Scratch(const std::string& name) {
-    static const SCRATCHROOT root;
-    const fs::path folder = root.Path / name;
+    static const SCRATCHFOLDER root("bundle_test");
+    const fs::path folder = root.Path() / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;

@@ -13,7 +13,8 @@
 
 #include "lib/osys.h"
 #include "tests/robot/uirobot.h"
-#include "tests/shortcuts/shortcutfiles.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/shortcutfiles.h"
 
 using namespace uirobot;
 
@@ -130,7 +131,7 @@ protected:
     std::string Value(const char* name) const { return UninstallValue(Key, name); }
 
     DisplayLock Display;
-    TEMPFOLDER Work;
+    SCRATCHFOLDER Work;
     std::string Name, Key, Dest, DesktopName;
     std::string UserPrograms, CommonPrograms, Desktop;
 };

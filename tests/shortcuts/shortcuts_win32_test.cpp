@@ -15,9 +15,10 @@
 #include "setup/install/installwizard.h"
 #include "setup/install/shortcutentries.h"
 #include "setup/install/shortcuts.h"
-#include "tests/firewall/fakefirewall.h"
-#include "tests/shortcuts/shortcutfiles.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/fakefirewall.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/shortcutfiles.h"
+#include "tests/common/stubcalls.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ protected:
         return CreateShortcuts(entries, Dest.Text().c_str(),
                                SHORTCUTFOLDERS{Menu.Text().c_str(), Desktop.Text().c_str()}, startmenu);
     }
-    TEMPFOLDER Menu, Desktop, Dest;
+    SCRATCHFOLDER Menu, Desktop, Dest;
 };
 
 std::string S(const STRING& text) {
@@ -166,7 +167,7 @@ TEST_F(ShortcutInternet, WithoutTheStartMenuNoUrlFileIsMade) {
     const SHORTCUTLISTS created = Create("Home page;https://www.orvik.example/", false);
     EXPECT_EQ("", S(created.StartMenu));
     EXPECT_FALSE(FileExists(Menu.File("Home page.URL")));
-    EXPECT_TRUE(std::filesystem::is_empty(Desktop.Path)) << "Internet shortcuts never go to the desktop";
+    EXPECT_TRUE(std::filesystem::is_empty(Desktop.Path())) << "Internet shortcuts never go to the desktop";
 }
 
 // ---- the classes made ready during the copy
@@ -232,7 +233,7 @@ TEST_F(ShortcutInternet, LinksAreMadeWhileTheirClassesAreHeldReadyAndAnUnknownCl
 // ---------------------------------------------------------------------------
 
 TEST(ShortcutMovedFolder, TheRecordedFolderTakesTheNewNameWithinItsParent) {
-    TEMPFOLDER programs("programs");
+    SCRATCHFOLDER programs("programs");
     programs.Write("Orvik 4\\Viewer.LNK", "old link");
     RenameMovedStartmenuFolder(programs.File("Orvik 4").c_str(), programs.File("Orvik Viewer").c_str());
     EXPECT_FALSE(FileExists(programs.File("Orvik 4")));
@@ -240,7 +241,7 @@ TEST(ShortcutMovedFolder, TheRecordedFolderTakesTheNewNameWithinItsParent) {
 }
 
 TEST(ShortcutMovedFolder, TheSameFolderInAnotherCaseAndAnExistingTargetAreLeftAlone) {
-    TEMPFOLDER programs("programs");
+    SCRATCHFOLDER programs("programs");
     programs.Write("Orvik\\a.txt", "a");
     RenameMovedStartmenuFolder(programs.File("Orvik").c_str(), programs.File("ORVIK").c_str());
     EXPECT_EQ("a", ReadTextFile(programs.File("Orvik\\a.txt")));
@@ -347,7 +348,7 @@ protected:
         Manager = Folder.File("CEAppMgr.exe");
         CopyFileA(ORVIK_STUBS_DIR "\\CEAppMgr.exe", Manager.c_str(), FALSE);
     }
-    TEMPFOLDER Folder;
+    SCRATCHFOLDER Folder;
     std::string Manager;
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/stubcalls.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "setup/deletionguard.h"
 #include "setup/uninstall/removal.h"
 #include "setup/uninstall/uninstall.h"
-#include "tests/common/linux_link.h"
-#include "tests/firewall/fakefirewall.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/fakefirewall.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/uninstall_entry.h"
 
 namespace fs = std::filesystem;
 
@@ -32,17 +32,6 @@ std::string ShellFolder(int csidl) {
     SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
     return path;
 }
-
-// A folder of its own on the scratch drive Q:, removed afterwards.
-struct SCRATCH {
-    SCRATCH() : Path(fs::path("Q:\\") / UniqueName("removal")) { fs::create_directories(Path); }
-    ~SCRATCH() {
-        std::error_code ignored;
-        fs::remove_all(Path, ignored);
-    }
-    STRING Text() const { return STRING(Path.string().c_str()); }
-    fs::path Path;
-};
 
 } // namespace
 
@@ -93,13 +82,13 @@ TEST(RemovalRules, TheProgramGroupIsUsedOnlyInsideAProgramMenu) {
 }
 
 TEST(RemovalSteps, RecordedFilesGoProtectedAndForeignOnesStay) {
-    TEMPFOLDER root("removal_files");
-    const fs::path install = root.Path / "Demo";
+    SCRATCHFOLDER root("removal_files");
+    const fs::path install = root.Path() / "Demo";
     for (const char* file :
          {"a.exe", "sub\\b.dll", "sub\\keep.ini", "%APPDATA%\\x.txt", "~\\y.txt", "gone\\deep\\c.txt"})
         Put(install / file);
-    Put(root.Path / "outside.txt");
-    Put(root.Path / "elsewhere.txt");
+    Put(root.Path() / "outside.txt");
+    Put(root.Path() / "elsewhere.txt");
     REMOVALRECORD record;
     record.Files =
         (std::string("a.exe|sub\\b.dll||sub\\keep.ini|..\\outside.txt|sub\\..\\..\\outside.txt|") +
@@ -114,18 +103,18 @@ TEST(RemovalSteps, RecordedFilesGoProtectedAndForeignOnesStay) {
     EXPECT_FALSE(fs::exists(install / "sub\\b.dll"));
     EXPECT_FALSE(fs::exists(install / "%APPDATA%\\x.txt")) << "a literal name below the install folder";
     EXPECT_TRUE(fs::exists(install / "sub\\keep.ini"));
-    EXPECT_TRUE(fs::exists(root.Path / "outside.txt"));
-    EXPECT_TRUE(fs::exists(root.Path / "elsewhere.txt"));
+    EXPECT_TRUE(fs::exists(root.Path() / "outside.txt"));
+    EXPECT_TRUE(fs::exists(root.Path() / "elsewhere.txt"));
 }
 
 TEST(RemovalSteps, ProgramGroupLinksThenTheEmptyFolderAndDesktopLinks) {
-    TEMPFOLDER root("removal_links");
-    const fs::path group = root.Path / "Programs" / "Demo";
+    SCRATCHFOLDER root("removal_links");
+    const fs::path group = root.Path() / "Programs" / "Demo";
     for (const char* file : {"Demo.LNK", "Tools\\Sync.LNK", "Web.URL", "Other.LNK"})
         Put(group / file);
-    Put(root.Path / "Desktop" / "Demo.LNK");
-    Put(root.Path / "Desktop" / "Mine.LNK");
-    Put(root.Path / "secret.LNK");
+    Put(root.Path() / "Desktop" / "Demo.LNK");
+    Put(root.Path() / "Desktop" / "Mine.LNK");
+    Put(root.Path() / "secret.LNK");
 
     RemoveProgramGroup(PROGRAMGROUP{STRING(group.string().c_str()), true},
                        STRING("Demo|Tools\\Sync|Web|..\\..\\secret"));
@@ -134,25 +123,25 @@ TEST(RemovalSteps, ProgramGroupLinksThenTheEmptyFolderAndDesktopLinks) {
     EXPECT_FALSE(fs::exists(group / "Web.URL"));
     EXPECT_TRUE(fs::exists(group / "Other.LNK")) << "not recorded";
     EXPECT_TRUE(fs::exists(group)) << "a folder that still holds something stays";
-    EXPECT_TRUE(fs::exists(root.Path / "secret.LNK"));
+    EXPECT_TRUE(fs::exists(root.Path() / "secret.LNK"));
 
     EXPECT_FALSE(fs::exists(group / "Tools")) << "the emptied sub-folder of a link";
     fs::remove(group / "Other.LNK");
     RemoveProgramGroup(PROGRAMGROUP{STRING(group.string().c_str()), true}, STRING(""));
     EXPECT_FALSE(fs::exists(group));
 
-    RemoveDesktopLinks(STRING((root.Path / "Desktop").string().c_str()), STRING("Demo|..\\secret"));
-    EXPECT_FALSE(fs::exists(root.Path / "Desktop" / "Demo.LNK"));
-    EXPECT_TRUE(fs::exists(root.Path / "Desktop" / "Mine.LNK"));
-    EXPECT_TRUE(fs::exists(root.Path / "secret.LNK"));
+    RemoveDesktopLinks(STRING((root.Path() / "Desktop").string().c_str()), STRING("Demo|..\\secret"));
+    EXPECT_FALSE(fs::exists(root.Path() / "Desktop" / "Demo.LNK"));
+    EXPECT_TRUE(fs::exists(root.Path() / "Desktop" / "Mine.LNK"));
+    EXPECT_TRUE(fs::exists(root.Path() / "secret.LNK"));
 }
 
 TEST(RemovalSteps, RemoveAllTakesTheProductsOwnFolderAndItsSettings) {
-    SCRATCH scratch;
-    const fs::path install = scratch.Path / "Demo";
+    const SCRATCHFOLDER scratch("removal", "Q:\\");
+    const fs::path install = scratch.Path() / "Demo";
     Put(install / "demo.exe");
     Put(install / "mine" / "notes.txt");
-    Put(scratch.Path / "neighbour.txt");
+    Put(scratch.Path() / "neighbour.txt");
     const std::string key = UniqueName("OrvikRemoveAll");
     HKEY settings = nullptr;
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, ("Software\\Orvik\\" + key).c_str(), &settings),
@@ -161,16 +150,16 @@ TEST(RemovalSteps, RemoveAllTakesTheProductsOwnFolderAndItsSettings) {
 
     RemoveAllData(STRING(key.c_str()), STRING(install.string().c_str()));
     EXPECT_FALSE(fs::exists(install));
-    EXPECT_TRUE(fs::exists(scratch.Path / "neighbour.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path() / "neighbour.txt"));
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Orvik\\" + key).c_str(), 0, KEY_READ, &settings),
               ERROR_SUCCESS);
 }
 
 // Installers that wiped their install folder recursively have wiped whole drives and Program Files.
 TEST(RemovalSteps, RemoveAllNeverWipesADriveASystemOrUserFolderOrAnotherProduct) {
-    SCRATCH scratch;
-    Put(scratch.Path / "someone else.txt");
-    const fs::path other = scratch.Path / "Other Product";
+    const SCRATCHFOLDER scratch("removal", "Q:\\");
+    Put(scratch.Path() / "someone else.txt");
+    const fs::path other = scratch.Path() / "Other Product";
     Put(other / "other.exe");
     UNINSTALLENTRY otherentry(UniqueName("OrvikOtherProduct"));
     otherentry.Set("UninstallPath", other.string());
@@ -179,11 +168,11 @@ TEST(RemovalSteps, RemoveAllNeverWipesADriveASystemOrUserFolderOrAnotherProduct)
     const STRING drive("Q:\\");
     EXPECT_EQ(DeleteOwnedTree(drive, STRING(key.c_str()), "test"), TREEVERDICT::Root);
     RemoveAllData(STRING(key.c_str()), drive);
-    EXPECT_TRUE(fs::exists(scratch.Path / "someone else.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path() / "someone else.txt"));
 
-    RemoveAllData(STRING(key.c_str()), scratch.Text());
+    RemoveAllData(STRING(key.c_str()), STRING(scratch.Text().c_str()));
     EXPECT_TRUE(fs::exists(other / "other.exe")) << "another product is installed below it";
-    EXPECT_TRUE(fs::exists(scratch.Path / "someone else.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path() / "someone else.txt"));
 
     for (int csidl :
          {CSIDL_PROGRAM_FILES, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_APPDATA, CSIDL_WINDOWS}) {
@@ -280,12 +269,12 @@ TEST(RemovalSteps, FileTypeKeysThatExistedBeforeLoseOnlyTheValuesWritten) {
 // A recorded name is joined literally, but a link on the way may lead anywhere: what lies behind it is
 // never the product's. Wine makes no junction of its own; a link of the Linux side is one to it.
 TEST(RemovalSteps, RecordedNamesBehindALinkStay) {
-    SCRATCH scratch;
-    const fs::path install = scratch.Path / "Demo";
+    const SCRATCHFOLDER scratch("removal", "Q:\\");
+    const fs::path install = scratch.Path() / "Demo";
     Put(install / "demo.exe");
-    Put(scratch.Path / "Outside" / "readme.txt", "someone else's");
-    fs::create_directories(scratch.Path / "Outside" / "empty");
-    const std::string unixscratch = std::string(WINE_DRIVE_Q) + "/" + scratch.Path.filename().string();
+    Put(scratch.Path() / "Outside" / "readme.txt", "someone else's");
+    fs::create_directories(scratch.Path() / "Outside" / "empty");
+    const std::string unixscratch = std::string(WINE_DRIVE_Q) + "/" + scratch.Path().filename().string();
     ASSERT_TRUE(
         linuxlink::Make(unixscratch + "/Outside", unixscratch + "/Demo/docs", (install / "docs").string()));
     ASSERT_TRUE(fs::exists(install / "docs" / "readme.txt"));
@@ -294,8 +283,8 @@ TEST(RemovalSteps, RecordedNamesBehindALinkStay) {
     record.Files = STRING("demo.exe|docs\\readme.txt|docs\\empty\\x.txt");
     EXPECT_EQ(RemoveRecordedFiles(STRING(install.string().c_str()), record), 1);
     EXPECT_FALSE(fs::exists(install / "demo.exe"));
-    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "readme.txt"));
-    EXPECT_TRUE(fs::exists(scratch.Path / "Outside" / "empty"))
+    EXPECT_TRUE(fs::exists(scratch.Path() / "Outside" / "readme.txt"));
+    EXPECT_TRUE(fs::exists(scratch.Path() / "Outside" / "empty"))
         << "an empty folder behind the link stays too";
     EXPECT_TRUE(linuxlink::Remove(unixscratch + "/Demo/docs", (install / "docs").string()));
 }

@@ -10,7 +10,8 @@
 
 #include "setup/uninstall/removal.h"
 #include "setup/uninstall/uninstall.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/uninstall_entry.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +60,7 @@ TEST(UninstallSteps, FeedbackOptionsAndRemovalThenTheEnd) {
 }
 
 TEST(FinalPass, CopiedOnlyWithTwoLanguageLibrariesIntoAFreshFolderOfItsOwn) {
-    TEMPFOLDER install("uninstall_copy");
+    SCRATCHFOLDER install("uninstall_copy");
     install.Write("Setup.exe", "program");
     install.Write("setupenglish.dll", "english");
     const STRING program(install.File("Setup.exe").c_str());
@@ -91,7 +92,7 @@ TEST(FinalPass, CopiedOnlyWithTwoLanguageLibrariesIntoAFreshFolderOfItsOwn) {
 // The hook goes with the libraries; a file already in the folder is refused, not overwritten, and a failed
 // copy takes the folder with it at once.
 TEST(FinalPass, CopiesTheHookNeverOverwritesAndRemovesAFailedFolderAtOnce) {
-    TEMPFOLDER install("uninstall_hook");
+    SCRATCHFOLDER install("uninstall_hook");
     for (const char* name :
          {"Setup.exe", "setupenglish.dll", "setupgerman.dll", "setupfrench.dll", "SETUPHOOK.dll"})
         install.Write(name, name);
@@ -121,7 +122,7 @@ TEST(FinalPass, ItsCopiesAndFolderAreDeletedAtTheNextRestartButNothingElseIs) {
     const STRING temp(Temp().c_str());
     EXPECT_EQ(ScheduleFinalPassCleanup(STRING((Temp() + "\\setup.exe").c_str()), temp), 0)
         << "a program in TEMP itself is not of the first pass's making";
-    TEMPFOLDER elsewhere("uninstall_elsewhere");
+    SCRATCHFOLDER elsewhere("uninstall_elsewhere");
     EXPECT_EQ(ScheduleFinalPassCleanup(STRING(elsewhere.File("setup.exe").c_str()), temp), 0);
 
     const STRING folder = MakeFinalPassFolder(temp);

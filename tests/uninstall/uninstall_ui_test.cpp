@@ -8,10 +8,11 @@
 #include <string>
 
 #include "tests/common/wizard_helpers.h"
-#include "tests/install/temp_folder.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/uninstall_entry.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
-#include "tests/stubs/stubcalls.h"
+#include "tests/common/setup_folder.h"
+#include "tests/common/stubcalls.h"
 
 using namespace uirobot;
 using wizardui::PageItem;
@@ -111,7 +112,7 @@ TEST_F(LocalUninstall, WithOneLanguageLibraryTheWizardRunsInTheFirstPassInGerman
 TEST(DeviceManagerUninstall, TheManagerRunsInsteadOfTheOptionsPageAndEverythingGoes) {
     DisplayLock display;
     SETUPFOLDER folder{"setupenglish.dll"};
-    TEMPFOLDER manager("devicemanager");
+    SCRATCHFOLDER manager("devicemanager");
     std::filesystem::copy_file(std::string(ORVIK_STUBS_DIR) + "/CEAppMgr.exe", manager.File("CEAppMgr.exe"));
     manager.Write("Probe\\product.txt", "installed");
     const std::string appkey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\CEAppMgr.exe";

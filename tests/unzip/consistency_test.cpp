@@ -4,7 +4,7 @@
 // attribute-only folders, as zipfile writes them: zipfile_differential_check.py.)
 #include "unzip/engine.h"
 #include "unzip/unzipper.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/unzip/unzip_test_support.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ constexpr uint8_t kHostDos = 0, kHostNtfs = 11;
 const std::vector<copytest::MEMBER> kThree = {
     {"first.txt", "the first member"}, {"second.txt", "the second member"}, {"third.txt", "the third"}};
 
-std::string Written(const ScratchDir& dir, const std::vector<copytest::MEMBER>& members) {
+std::string Written(const SCRATCHFOLDER& dir, const std::vector<copytest::MEMBER>& members) {
     const std::string path = dir.File("archive.zip");
     EXPECT_TRUE(copytest::WriteZip(path, members));
     return path;
@@ -68,62 +68,62 @@ TEST(LocalHeaders, ThatDisagreeWithTheDirectoryMakeTheirMemberDamaged) {
         {"sizes", 22, 3},
     };
     for (const Case& c : cases) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         const std::string path = Written(dir, kThree);
         std::string bytes = ReadFile(path);
         Put16(bytes, LocalHeader(bytes, 1) + c.offset, c.value);
         WriteFile(path, bytes);
-        ScratchDir out;
-        const RunResult run = Unzip({"-qq", path, "-d", out.Path()});
+        SCRATCHFOLDER out;
+        const RunResult run = Unzip({"-qq", path, "-d", out.Text()});
         EXPECT_EQ(run.code, kMemberError) << c.field << ": " << run.messages;
         EXPECT_NE(
             run.messages.find("second.txt disagrees with the central directory (" + std::string(c.field)),
             std::string::npos)
             << run.messages;
-        EXPECT_EQ(FilesBelow(out.Path()), (std::vector<std::string>{"first.txt", "third.txt"})) << c.field;
+        EXPECT_EQ(FilesBelow(out.Text()), (std::vector<std::string>{"first.txt", "third.txt"})) << c.field;
     }
 
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string path = Written(dir, kThree);
     Patch(path, "second.txt", "SECOND.txt", 0);
-    ScratchDir out;
-    const RunResult run = Unzip({"-qq", path, "-d", out.Path()});
+    SCRATCHFOLDER out;
+    const RunResult run = Unzip({"-qq", path, "-d", out.Text()});
     EXPECT_EQ(run.code, kMemberError);
     EXPECT_NE(run.messages.find("(name)"), std::string::npos) << run.messages;
-    EXPECT_EQ(FilesBelow(out.Path()), (std::vector<std::string>{"first.txt", "third.txt"}));
+    EXPECT_EQ(FilesBelow(out.Text()), (std::vector<std::string>{"first.txt", "third.txt"}));
 }
 
 TEST(MemberNames, WithAControlByteAreDamagedAndListedWithAQuestionMark) {
     for (const char* control : {"\x01", "\t", "\x1f", "\x7f"}) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         const std::string path =
             Written(dir, {{"good.txt", "good"}, {std::string("bad") + control + "name.txt", "bad"}});
         const RunResult listed = Unzip({"-v", path});
         ASSERT_EQ(listed.listing.entries.size(), 2u);
         EXPECT_EQ(listed.listing.entries[1].name, "bad?name.txt");
-        ScratchDir out;
-        const RunResult run = Unzip({"-qq", path, "-d", out.Path()});
+        SCRATCHFOLDER out;
+        const RunResult run = Unzip({"-qq", path, "-d", out.Text()});
         EXPECT_EQ(run.code, kMemberError) << run.messages;
         EXPECT_NE(run.messages.find("damaged: control character in the name"), std::string::npos)
             << run.messages;
-        EXPECT_EQ(FilesBelow(out.Path()), (std::vector<std::string>{"good.txt"}))
+        EXPECT_EQ(FilesBelow(out.Text()), (std::vector<std::string>{"good.txt"}))
             << "written under no other name";
     }
     // A NUL, which cuts the name for most readers: in both headers, as a writer that kept it would store it.
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string path = Written(dir, {{"good.txt", "good"}, {"evil.txt.exe", "bad"}});
     Patch(path, "evil.txt.exe", std::string("evil.txt\0exe", 12), 0);
     Patch(path, "evil.txt.exe", std::string("evil.txt\0exe", 12), 0);
-    ScratchDir out;
-    const RunResult run = Unzip({"-qq", path, "-d", out.Path()});
+    SCRATCHFOLDER out;
+    const RunResult run = Unzip({"-qq", path, "-d", out.Text()});
     EXPECT_EQ(run.code, kMemberError) << run.messages;
-    EXPECT_EQ(FilesBelow(out.Path()), (std::vector<std::string>{"good.txt"}));
+    EXPECT_EQ(FilesBelow(out.Text()), (std::vector<std::string>{"good.txt"}));
     UNZIPPER zip(path.c_str(), "", "");
     STRING name;
     zip.GetFirstFile(name);
     zip.GetNextFile(name);
     EXPECT_STREQ(name.Text(), "evil.txt?exe");
-    EXPECT_EQ(zip.ExtractFile(name.Text(), out.Path().c_str()), 0);
+    EXPECT_EQ(zip.ExtractFile(name.Text(), out.Text().c_str()), 0);
     EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Archive);
 }
 
@@ -139,7 +139,7 @@ TEST(EndRecord, ThatMiscountsTheDirectoryMakesTheArchiveDamagedBeforeAnythingIsW
         {2, 3, "the end record counts 2 entries on this disk and 3 in all"},
     };
     for (const Case& c : cases) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         const std::string path = Written(dir, kThree);
         std::string bytes = ReadFile(path);
         const size_t end = bytes.rfind("PK\x05\x06");
@@ -151,14 +151,14 @@ TEST(EndRecord, ThatMiscountsTheDirectoryMakesTheArchiveDamagedBeforeAnythingIsW
         ZipArchive archive(messages);
         EXPECT_EQ(archive.Open(path, 2), kStructureError) << messages.Text();
         EXPECT_EQ(archive.Inconsistency(), c.inconsistency);
-        ScratchDir out;
-        const ExtractReport report = archive.Extract({}, false, out.Path(), ExtractOptions{});
+        SCRATCHFOLDER out;
+        const ExtractReport report = archive.Extract({}, false, out.Text(), ExtractOptions{});
         EXPECT_EQ(report.code, kStructureError);
         EXPECT_EQ(report.completed, 0u);
-        EXPECT_TRUE(FilesBelow(out.Path()).empty()) << c.inconsistency;
+        EXPECT_TRUE(FilesBelow(out.Text()).empty()) << c.inconsistency;
         // One member at a time, as the installer extracts: each is refused.
-        EXPECT_EQ(archive.Extract({"first.txt"}, true, out.Path(), ExtractOptions{}).completed, 0u);
-        EXPECT_TRUE(FilesBelow(out.Path()).empty());
+        EXPECT_EQ(archive.Extract({"first.txt"}, true, out.Text(), ExtractOptions{}).completed, 0u);
+        EXPECT_TRUE(FilesBelow(out.Text()).empty());
     }
 }
 
@@ -175,7 +175,7 @@ TEST(Methods, ThatTheEngineDoesNotDecodeAreNamedWithTheirMember) {
         {7, 0, 20, "tokenizing (method 7)"},       {200, 0, 20, "method 200"},
     };
     for (const Case& c : cases) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         copytest::MEMBER packed{"data/packed.bin", "opaque bytes", c.flags, kHostNtfs, c.method};
         packed.VersionNeeded = c.version;
         const std::string path = Written(dir, {{"plain.txt", "plain"}, packed});
@@ -184,15 +184,15 @@ TEST(Methods, ThatTheEngineDoesNotDecodeAreNamedWithTheirMember) {
         ASSERT_EQ(archive.Open(path, 2), kOk);
         EXPECT_EQ(MethodNotDecoded(archive.Entries()[1]), c.named);
         EXPECT_EQ(MethodNotDecoded(archive.Entries()[0]), "");
-        ScratchDir out;
-        const ExtractReport report = archive.Extract({}, false, out.Path(), ExtractOptions{});
+        SCRATCHFOLDER out;
+        const ExtractReport report = archive.Extract({}, false, out.Text(), ExtractOptions{});
         EXPECT_EQ(report.code, kWarning) << messages.Text();
         EXPECT_EQ(report.notDecodedMember, "data/packed.bin");
         EXPECT_EQ(report.notDecodedMethod, c.named);
-        EXPECT_EQ(FilesBelow(out.Path()), (std::vector<std::string>{"plain.txt"}));
+        EXPECT_EQ(FilesBelow(out.Text()), (std::vector<std::string>{"plain.txt"}));
 
         UNZIPPER zip(path.c_str(), "", "");
-        EXPECT_EQ(zip.ExtractFile("data/packed.bin", out.Path().c_str()), 0);
+        EXPECT_EQ(zip.ExtractFile("data/packed.bin", out.Text().c_str()), 0);
         EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Method);
         EXPECT_STREQ(zip.LastMethod().Text(), c.named);
     }
@@ -200,28 +200,28 @@ TEST(Methods, ThatTheEngineDoesNotDecodeAreNamedWithTheirMember) {
 
 // What the installer journals and records is the name the file has on disk.
 TEST(WrittenNames, AreTheNamesOnDiskAndTheWriteHookIsToldThem) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string path = Written(dir, {{"notes:v2.txt", "colon"},
                                            {"README.TXT;1", "version", 0, kHostDos},
                                            {"sub//./plain.txt", "plain"},
                                            {"folder/", ""},
                                            {"../out.txt", "unsafe"}});
-    ScratchDir out;
+    SCRATCHFOLDER out;
     UNZIPPER zip(path.c_str(), "", "");
     std::vector<std::string> told;
     zip.SetBeforeWrite([&](const STRING& member) {
         told.push_back(member.Text());
         return 0;
     });
-    EXPECT_STREQ(zip.WrittenName("notes:v2.txt", out.Path().c_str()).Text(), "notes_v2.txt");
-    EXPECT_STREQ(zip.WrittenName("readme.txt;1", out.Path().c_str()).Text(), "readme.txt");
-    EXPECT_STREQ(zip.WrittenName("sub//./plain.txt", out.Path().c_str()).Text(), "sub/plain.txt");
-    EXPECT_STREQ(zip.WrittenName("folder/", out.Path().c_str()).Text(), "folder/");
-    EXPECT_STREQ(zip.WrittenName("../out.txt", out.Path().c_str()).Text(), "");
-    EXPECT_STREQ(zip.WrittenName("missing.txt", out.Path().c_str()).Text(), "");
+    EXPECT_STREQ(zip.WrittenName("notes:v2.txt", out.Text().c_str()).Text(), "notes_v2.txt");
+    EXPECT_STREQ(zip.WrittenName("readme.txt;1", out.Text().c_str()).Text(), "readme.txt");
+    EXPECT_STREQ(zip.WrittenName("sub//./plain.txt", out.Text().c_str()).Text(), "sub/plain.txt");
+    EXPECT_STREQ(zip.WrittenName("folder/", out.Text().c_str()).Text(), "folder/");
+    EXPECT_STREQ(zip.WrittenName("../out.txt", out.Text().c_str()).Text(), "");
+    EXPECT_STREQ(zip.WrittenName("missing.txt", out.Text().c_str()).Text(), "");
     for (const char* member : {"notes:v2.txt", "readme.txt;1", "sub//./plain.txt"})
-        EXPECT_EQ(zip.ExtractFile(member, out.Path().c_str()), 1) << member;
+        EXPECT_EQ(zip.ExtractFile(member, out.Text().c_str()), 1) << member;
     EXPECT_EQ(told, (std::vector<std::string>{"notes_v2.txt", "readme.txt", "sub/plain.txt"}));
-    EXPECT_EQ(FilesBelow(out.Path()),
+    EXPECT_EQ(FilesBelow(out.Text()),
               (std::vector<std::string>{"notes_v2.txt", "readme.txt", "sub/plain.txt"}));
 }

@@ -21,8 +21,8 @@ std::string Edge(const std::string& name) {
     return ZipData("edge/" + name);
 }
 
-RunResult ExtractAll(const std::string& archive, const ScratchDir& dir) {
-    return Unzip({"-qq", Edge(archive), "-d", dir.Path()});
+RunResult ExtractAll(const std::string& archive, const SCRATCHFOLDER& dir) {
+    return Unzip({"-qq", Edge(archive), "-d", dir.Text()});
 }
 
 } // namespace
@@ -110,9 +110,9 @@ TEST(OpeningArchives, StructuralResultCodes) {
 }
 
 TEST(OpeningArchives, MissingArchiveDirectoryAndImpliedZipSuffix) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     EXPECT_EQ(Unzip({"-v", dir.File("nothere.zip")}).code, kNoArchive);
-    EXPECT_EQ(Unzip({"-v", dir.Path()}).code, kArchiveIsDirectory);
+    EXPECT_EQ(Unzip({"-v", dir.Text()}).code, kArchiveIsDirectory);
     std::string withoutSuffix = Edge("basic");
     RunResult run = Unzip({"-v", withoutSuffix});
     EXPECT_EQ(run.code, kOk) << run.messages;
@@ -125,7 +125,7 @@ TEST(OpeningArchives, UnknownOptionIsAUsageError) {
 }
 
 TEST(Extraction, WritesMembersBelowTheDirectoryCreatingIt) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string target = dir.File("Prog/App");
     std::filesystem::create_directory(dir.File("Prog"));
     RunResult run = Unzip({"-qq", Edge("basic.zip"), "-d", target});
@@ -136,14 +136,14 @@ TEST(Extraction, WritesMembersBelowTheDirectoryCreatingIt) {
 }
 
 TEST(Extraction, BackslashesInArgumentsAreSeparators) {
-    ScratchDir dir;
-    RunResult run = Unzip({"-qq", Edge("basic.zip"), "docs\\guide.txt", "-d" + dir.Path() + "\\out"});
+    SCRATCHFOLDER dir;
+    RunResult run = Unzip({"-qq", Edge("basic.zip"), "docs\\guide.txt", "-d" + dir.Text() + "\\out"});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(FilesBelow(dir.File("out")), (std::vector<std::string>{"docs/guide.txt"}));
 }
 
 TEST(Extraction, DirectoryMembersCreateDirectories) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     RunResult run = ExtractAll("directories.zip", dir);
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("data/sub")));
@@ -154,12 +154,12 @@ TEST(Extraction, DirectoryMembersCreateDirectories) {
 }
 
 TEST(Extraction, MsDosMembersMatchWithoutRegardToCase) {
-    ScratchDir dir;
-    RunResult run = Unzip({"-qq", Edge("msdos.zip"), "README.TXT", "Sub/Notes.txt", "-d", dir.Path()});
+    SCRATCHFOLDER dir;
+    RunResult run = Unzip({"-qq", Edge("msdos.zip"), "README.TXT", "Sub/Notes.txt", "-d", dir.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(FilesBelow(dir.Path()), (std::vector<std::string>{"readme.txt", "sub/notes.txt"}));
+    EXPECT_EQ(FilesBelow(dir.Text()), (std::vector<std::string>{"readme.txt", "sub/notes.txt"}));
     // A Unix-made member keeps its case and matches only exactly.
-    EXPECT_EQ(Unzip({"-qq", Edge("msdos.zip"), "mixedcase.txt", "-d", dir.Path()}).code, kWarning);
+    EXPECT_EQ(Unzip({"-qq", Edge("msdos.zip"), "mixedcase.txt", "-d", dir.Text()}).code, kWarning);
 }
 
 TEST(Extraction, SkippedMembersWarnAndTheRestIsWritten) {
@@ -176,18 +176,18 @@ TEST(Extraction, SkippedMembersWarnAndTheRestIsWritten) {
         {"vms.zip", "", {}},
     };
     for (const Case& c : cases) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         RunResult run = ExtractAll(c.archive, dir);
         EXPECT_EQ(run.code, kWarning) << c.archive << ": " << run.messages;
         EXPECT_NE(run.messages.find(c.message), std::string::npos) << c.archive << ": " << run.messages;
-        EXPECT_EQ(FilesBelow(dir.Path()), c.written) << c.archive;
+        EXPECT_EQ(FilesBelow(dir.Text()), c.written) << c.archive;
     }
 }
 
 TEST(Extraction, VmsMembersAreExtractedOnlyWhenConfirmed) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     std::string asked;
-    RunResult yes = Unzip({"-qq", Edge("vms.zip"), "-d", dir.Path()}, [&](const std::string& question) {
+    RunResult yes = Unzip({"-qq", Edge("vms.zip"), "-d", dir.Text()}, [&](const std::string& question) {
         asked = question;
         return true;
     });
@@ -197,14 +197,14 @@ TEST(Extraction, VmsMembersAreExtractedOnlyWhenConfirmed) {
 }
 
 TEST(Extraction, VolumeLabelsAreNeverWritten) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     RunResult run = ExtractAll("volume-label.zip", dir);
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(FilesBelow(dir.Path()), (std::vector<std::string>{"file.txt"}));
+    EXPECT_EQ(FilesBelow(dir.Text()), (std::vector<std::string>{"file.txt"}));
 }
 
 TEST(Extraction, DataDescriptorMembersUseTheCentralDirectory) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     RunResult run = ExtractAll("descriptor.zip", dir);
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(ReadFile(dir.File("streamed.txt")).size(), 3000u);
@@ -222,27 +222,27 @@ TEST(Extraction, DamagedMembersFailAloneWithCodeTwo) {
         {"understated-size.zip", "  error:  invalid compressed (deflated) data for bomb.txt\n"},
     };
     for (const Case& c : cases) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         RunResult run = ExtractAll(c.archive, dir);
         EXPECT_EQ(run.code, kMemberError) << c.archive << ": " << run.messages;
         EXPECT_NE(run.messages.find(c.message), std::string::npos) << c.archive << ": " << run.messages;
     }
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     ExtractAll("bad-crc.zip", dir);
     EXPECT_EQ(ReadFile(dir.File("good.txt")), kHello);
     EXPECT_EQ(ReadFile(dir.File("bad.txt")).size(), 3000u) << "the file stays on disk";
-    ScratchDir bomb;
+    SCRATCHFOLDER bomb;
     ExtractAll("understated-size.zip", bomb);
     EXPECT_LE(ReadFile(bomb.File("bomb.txt")).size(), 100u);
 }
 
 TEST(Extraction, PrefixedArchivesAreReadWithTheShift) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     RunResult run = ExtractAll("prefix.zip", dir);
     EXPECT_EQ(run.code, kWarning) << run.messages;
     EXPECT_EQ(ReadFile(dir.File("data/one.txt")), kHello);
     EXPECT_EQ(ReadFile(dir.File("readme.txt")).size(), 3000u);
-    ScratchDir again;
+    SCRATCHFOLDER again;
     RunResult adjusted = ExtractAll("null-offset.zip", again);
     EXPECT_EQ(adjusted.code, kMemberError);
     EXPECT_EQ(ReadFile(again.File("readme.txt")).size(), 3000u);
@@ -251,20 +251,20 @@ TEST(Extraction, PrefixedArchivesAreReadWithTheShift) {
 // The member's name has a component of 304 characters, more than a file system takes: it is refused as a
 // write, never written under a shortened name.
 TEST(Extraction, LongNamesAreNeverCut) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     RunResult run = ExtractAll("long-name.zip", dir);
     EXPECT_EQ(run.code, kWriteError) << run.messages;
     EXPECT_EQ(run.messages.find("truncating"), std::string::npos) << run.messages;
-    EXPECT_TRUE(FilesBelow(dir.Path()).empty());
+    EXPECT_TRUE(FilesBelow(dir.Text()).empty());
 }
 
 TEST(Extraction, ExistingReadOnlyFilesAreReplacedAndLoseTheProtection) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     WriteFile(dir.File("readme.txt"), "old contents");
     std::filesystem::permissions(dir.File("readme.txt"), std::filesystem::perms::owner_read |
                                                              std::filesystem::perms::group_read |
                                                              std::filesystem::perms::others_read);
-    RunResult run = Unzip({"-qq", Edge("basic.zip"), "readme.txt", "-d", dir.Path()});
+    RunResult run = Unzip({"-qq", Edge("basic.zip"), "readme.txt", "-d", dir.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(ReadFile(dir.File("readme.txt")).size(), 3000u);
     auto perms = std::filesystem::status(dir.File("readme.txt")).permissions();
@@ -272,7 +272,7 @@ TEST(Extraction, ExistingReadOnlyFilesAreReplacedAndLoseTheProtection) {
 }
 
 TEST(Extraction, FilesGetTheArchivedTimeAsLocalTime) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     ASSERT_EQ(ExtractAll("comment.zip", dir).code, kOk);
     struct stat st;
     ASSERT_EQ(stat(dir.File("a.txt").c_str(), &st), 0);
@@ -288,15 +288,15 @@ TEST(Extraction, FilesGetTheArchivedTimeAsLocalTime) {
 
 TEST(Extraction, RepeatedRunsInOneProcessStartAfresh) {
     for (int i = 0; i < 3; ++i) {
-        ScratchDir dir;
+        SCRATCHFOLDER dir;
         EXPECT_EQ(Unzip({"-v", Edge("prefix.zip")}).code, kWarning);
-        EXPECT_EQ(Unzip({"-qq", Edge("basic.zip"), "-d", dir.Path()}).code, kOk);
-        EXPECT_EQ(FilesBelow(dir.Path()).size(), 3u);
+        EXPECT_EQ(Unzip({"-qq", Edge("basic.zip"), "-d", dir.Text()}).code, kOk);
+        EXPECT_EQ(FilesBelow(dir.Text()).size(), 3u);
     }
 }
 
 TEST(UnsafeNames, NothingIsWrittenOutsideTheDirectory) {
-    ScratchDir outer;
+    SCRATCHFOLDER outer;
     const std::string target = outer.File("deep/target");
     RunResult run = Unzip({"-qq", Edge("unsafe.zip"), "-d", target});
     EXPECT_EQ(run.code, kWarning) << run.messages;
@@ -304,7 +304,7 @@ TEST(UnsafeNames, NothingIsWrittenOutsideTheDirectory) {
     EXPECT_NE(run.messages.find("   skipping: CON                     unsafe path\n"), std::string::npos);
     EXPECT_NE(run.messages.find("   skipping: //server/share/unc.txt  unsafe path\n"), std::string::npos);
     // Only the safe members, and only inside the target.
-    EXPECT_EQ(FilesBelow(outer.Path()),
+    EXPECT_EQ(FilesBelow(outer.Text()),
               (std::vector<std::string>{"deep/target/console.txt", "deep/target/name_stream.txt",
                                         "deep/target/ok.txt", "deep/target/win/sub/file.txt"}));
 }
@@ -313,41 +313,41 @@ TEST(ArchiveSession, OneMemberAtATimeReportsEachMembersOwnOutcome) {
     CollectedMessages messages;
     ZipArchive archive(messages);
     ASSERT_EQ(archive.Open(Edge("prefix.zip"), 2), kWarning);
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     ExtractOptions options;
     options.quiet = 2;
     for (const char* name : {"readme.txt", "data/one.txt"}) {
-        ExtractReport report = archive.Extract({name}, true, dir.Path(), options);
+        ExtractReport report = archive.Extract({name}, true, dir.Text(), options);
         EXPECT_EQ(report.code, kWarning) << "the archive-level warning stays in the code";
         EXPECT_TRUE(report.AllMatchedCompleted()) << name << ": the member itself was written correctly";
     }
-    EXPECT_FALSE(archive.Extract({"nothere.txt"}, true, dir.Path(), options).AllMatchedCompleted());
+    EXPECT_FALSE(archive.Extract({"nothere.txt"}, true, dir.Text(), options).AllMatchedCompleted());
 
     CollectedMessages moreMessages;
     ZipArchive damaged(moreMessages);
     ASSERT_EQ(damaged.Open(Edge("bad-crc.zip"), 2), kOk);
-    EXPECT_TRUE(damaged.Extract({"good.txt"}, true, dir.Path(), options).AllMatchedCompleted());
-    EXPECT_FALSE(damaged.Extract({"bad.txt"}, true, dir.Path(), options).AllMatchedCompleted());
+    EXPECT_TRUE(damaged.Extract({"good.txt"}, true, dir.Text(), options).AllMatchedCompleted());
+    EXPECT_FALSE(damaged.Extract({"bad.txt"}, true, dir.Text(), options).AllMatchedCompleted());
 
     CollectedMessages unsafeMessages;
     ZipArchive unsafe(unsafeMessages);
     ASSERT_EQ(unsafe.Open(Edge("unsafe.zip"), 2), kOk);
-    EXPECT_FALSE(unsafe.Extract({"../escape.txt"}, true, dir.Path(), options).AllMatchedCompleted());
+    EXPECT_FALSE(unsafe.Extract({"../escape.txt"}, true, dir.Text(), options).AllMatchedCompleted());
 }
 
 TEST(ArchiveSession, ExactNamesAreNotPatterns) {
     CollectedMessages messages;
     ZipArchive archive(messages);
     ASSERT_EQ(archive.Open(Edge("brackets.zip"), 2), kOk);
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     ExtractOptions options;
     options.quiet = 2;
-    EXPECT_TRUE(archive.Extract({"a[1].txt"}, true, dir.Path(), options).AllMatchedCompleted());
-    EXPECT_EQ(FilesBelow(dir.Path()), (std::vector<std::string>{"a[1].txt"}));
+    EXPECT_TRUE(archive.Extract({"a[1].txt"}, true, dir.Text(), options).AllMatchedCompleted());
+    EXPECT_EQ(FilesBelow(dir.Text()), (std::vector<std::string>{"a[1].txt"}));
     // As a pattern, "[1]" is a set that matches "1".
-    ScratchDir patterned;
-    EXPECT_EQ(Unzip({"-qq", Edge("brackets.zip"), "a[1].txt", "-d", patterned.Path()}).code, kOk);
-    EXPECT_EQ(FilesBelow(patterned.Path()), (std::vector<std::string>{"a1.txt"}));
+    SCRATCHFOLDER patterned;
+    EXPECT_EQ(Unzip({"-qq", Edge("brackets.zip"), "a[1].txt", "-d", patterned.Text()}).code, kOk);
+    EXPECT_EQ(FilesBelow(patterned.Text()), (std::vector<std::string>{"a1.txt"}));
 }
 
 TEST(ArchiveSession, EveryMemberOfALargeArchiveExtractsByName) {
@@ -356,12 +356,12 @@ TEST(ArchiveSession, EveryMemberOfALargeArchiveExtractsByName) {
     ASSERT_EQ(archive.Open(Edge("many-members.zip"), 2), kOk);
     Listing listing;
     ASSERT_EQ(archive.List({}, listing), kOk);
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     ExtractOptions options;
     options.quiet = 2;
     for (const ListingEntry& entry : listing.entries)
-        ASSERT_TRUE(archive.Extract({entry.name}, true, dir.Path(), options).AllMatchedCompleted())
+        ASSERT_TRUE(archive.Extract({entry.name}, true, dir.Text(), options).AllMatchedCompleted())
             << entry.name;
-    EXPECT_EQ(FilesBelow(dir.Path()).size(), 300u);
+    EXPECT_EQ(FilesBelow(dir.Text()).size(), 300u);
     EXPECT_EQ(ReadFile(dir.File("m/file0123.txt")), "member 123\n");
 }

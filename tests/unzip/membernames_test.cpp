@@ -3,7 +3,7 @@
 // byte by byte, with the flags and hosts each case needs.
 #include "unzip/engine.h"
 #include "unzip/names.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/unzip/unzip_test_support.h"
 
 #include <gtest/gtest.h>
@@ -26,15 +26,15 @@ constexpr const char* kOverlongEscape = "\xC0\xAE\xC0\xAE\xC0\xAF"
                                         "escape.txt";
 
 // An archive of stored members, written where the test wants it.
-std::string StoredArchive(const ScratchDir& dir, const std::string& name,
+std::string StoredArchive(const SCRATCHFOLDER& dir, const std::string& name,
                           const std::vector<copytest::MEMBER>& members) {
     const std::string path = dir.File(name);
     EXPECT_TRUE(copytest::WriteZip(path, members)) << path;
     return path;
 }
 
-bool ExistsUtf8(const ScratchDir& dir, const std::string& relative) {
-    return std::filesystem::exists(std::filesystem::u8path(dir.Path() + "/" + relative));
+bool ExistsUtf8(const SCRATCHFOLDER& dir, const std::string& relative) {
+    return std::filesystem::exists(std::filesystem::u8path(dir.Text() + "/" + relative));
 }
 
 std::vector<std::string> ListedNames(const RunResult& run) {
@@ -47,7 +47,7 @@ std::vector<std::string> ListedNames(const RunResult& run) {
 } // namespace
 
 TEST(MemberNameCharsets, Utf8FlagAndCodePage437BothGiveUnicodeNames) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string archive =
         StoredArchive(dir, "names.zip",
                       {
@@ -61,18 +61,18 @@ TEST(MemberNameCharsets, Utf8FlagAndCodePage437BothGiveUnicodeNames) {
               (std::vector<std::string>{"docs/Ölkännchen 山.txt", "docs/Ölkännchen αß.txt", "docs/ÄÜÖ.txt"}))
         << "upper-case MS-DOS names are lower-cased in ASCII only";
 
-    ScratchDir out;
-    const RunResult run = Unzip({"-qq", archive, "-d", out.Path()});
+    SCRATCHFOLDER out;
+    const RunResult run = Unzip({"-qq", archive, "-d", out.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_TRUE(ExistsUtf8(out, "docs/Ölkännchen 山.txt"));
     EXPECT_TRUE(ExistsUtf8(out, "docs/Ölkännchen αß.txt"));
     EXPECT_TRUE(ExistsUtf8(out, "docs/ÄÜÖ.txt"));
-    std::ifstream file(std::filesystem::u8path(out.Path() + "/docs/Ölkännchen 山.txt"), std::ios::binary);
+    std::ifstream file(std::filesystem::u8path(out.Text() + "/docs/Ölkännchen 山.txt"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "flagged");
 }
 
 TEST(MemberNameCharsets, AFlaggedNameThatIsNotUtf8IsRefusedAsUnsafe) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     // Overlong forms of "." and "/" must not become a way out of the folder, nor any name at all.
     const std::string archive =
         StoredArchive(dir, "bad.zip",
@@ -81,21 +81,21 @@ TEST(MemberNameCharsets, AFlaggedNameThatIsNotUtf8IsRefusedAsUnsafe) {
                           {"docs/caf\xE9.txt", "latin-1 under the flag", kUtf8Flag, kHostNtfs},
                           {"docs/ok.txt", "ok", kUtf8Flag, kHostNtfs},
                       });
-    ScratchDir out;
-    const RunResult run = Unzip({"-qq", archive, "-d", out.Path()});
+    SCRATCHFOLDER out;
+    const RunResult run = Unzip({"-qq", archive, "-d", out.Text()});
     EXPECT_NE(run.messages.find(std::string("skipping: ") + kOverlongEscape), std::string::npos)
         << run.messages;
     EXPECT_NE(run.messages.find("unsafe path"), std::string::npos) << run.messages;
-    EXPECT_EQ(FilesBelow(out.Path()), std::vector<std::string>{"docs/ok.txt"});
-    EXPECT_FALSE(Exists(dir.Path() + "/escape.txt"));
+    EXPECT_EQ(FilesBelow(out.Text()), std::vector<std::string>{"docs/ok.txt"});
+    EXPECT_FALSE(Exists(dir.Text() + "/escape.txt"));
 }
 
 TEST(MemberNameCharsets, TheSameBytesWithoutTheFlagAreCodePage437AndStayInside) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string archive = StoredArchive(
         dir, "cp437.zip", {{kOverlongEscape, "x", 0, kHostNtfs}, {"..\\\x84.txt", "climbs", 0, kHostNtfs}});
-    ScratchDir out;
-    const RunResult run = Unzip({"-qq", archive, "-d", out.Path()});
+    SCRATCHFOLDER out;
+    const RunResult run = Unzip({"-qq", archive, "-d", out.Text()});
     EXPECT_TRUE(ExistsUtf8(out, "└«└«└»escape.txt")) << run.messages;
     EXPECT_NE(run.messages.find("skipping: ../ä.txt"), std::string::npos)
         << "a converted name is still checked";
@@ -103,7 +103,7 @@ TEST(MemberNameCharsets, TheSameBytesWithoutTheFlagAreCodePage437AndStayInside) 
 }
 
 TEST(MemberNameCharsets, ALongNameIsListedWhole) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     std::string name;
     for (int i = 0; i < 100; ++i)
         name += "山"; // three bytes each

@@ -6,10 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,24 +21,6 @@ std::string ZipData(const std::string& relative) {
         return relative;
     }
     return std::string(root) + "/zip/" + relative;
-}
-
-ScratchDir::ScratchDir() {
-    static std::atomic<unsigned> counter{0};
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orvik-unzip-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    // Read-only files would stop the removal on Windows.
-    for (auto it = std::filesystem::recursive_directory_iterator(dir_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 std::string ReadFile(const std::string& path) {

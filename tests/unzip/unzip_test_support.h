@@ -1,31 +1,17 @@
 #pragma once
-// Helpers of the archive engine tests: test data, scratch folders, file contents and SHA-256 digests.
+// Helpers of the archive engine tests: test data, file contents, SHA-256 digests and UnzipRun.
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/common/scratch_folder.h"
 #include "unzip/engine.h"
 
 namespace unziptest {
 
 // <repo>/tests/data/zip/<relative>, through ORVIK_TEST_DATA.
 std::string ZipData(const std::string& relative);
-
-// A fresh, empty folder that is removed again with everything in it.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string Path() const { return dir_.string(); }
-    std::string File(const std::string& relative) const { return (dir_ / relative).string(); }
-
-private:
-    std::filesystem::path dir_;
-};
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);

@@ -5,7 +5,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/textcodec.h"
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 #include "tests/unzip/unzip_test_support.h"
 
 #include <gtest/gtest.h>
@@ -76,8 +76,8 @@ TEST(UnzipperListing, AFailedListingIsUnreadableWithoutAnAssertion) {
     STRING name;
     zip.GetFirstFile(name);
     EXPECT_STREQ(name.Text(), "");
-    ScratchDir dir;
-    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 0);
+    SCRATCHFOLDER dir;
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Text().c_str()), 0);
 }
 
 TEST(UnzipperListing, MsDosNamesAreListedInLowerCase) {
@@ -85,13 +85,13 @@ TEST(UnzipperListing, MsDosNamesAreListedInLowerCase) {
     STRING name;
     zip.GetFirstFile(name);
     EXPECT_STREQ(name.Text(), "readme.txt");
-    ScratchDir dir;
-    EXPECT_EQ(zip.ExtractFile(name.Text(), dir.Path().c_str()), 1);
+    SCRATCHFOLDER dir;
+    EXPECT_EQ(zip.ExtractFile(name.Text(), dir.Text().c_str()), 1);
     EXPECT_TRUE(Exists(dir.File("readme.txt")));
 }
 
 TEST(UnzipperExtract, CreatesTheDestinationChainAndTheMembersDirectories) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
     int extracted = -1;
     const std::string destination = dir.File("Prog/App");
@@ -101,93 +101,93 @@ TEST(UnzipperExtract, CreatesTheDestinationChainAndTheMembersDirectories) {
 }
 
 TEST(UnzipperExtract, ThePerMemberLoopOfTheCopyStepExtractsEverything) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     UNZIPPER zip(Edge("many-members.zip").c_str(), "", "");
     STRING name;
     int64_t done = 0;
     for (int64_t size = zip.GetFirstFile(name); name.NotEmpty(); size = zip.GetNextFile(name)) {
-        ASSERT_EQ(zip.ExtractFile(name.Text(), dir.Path().c_str()), 1) << name.Text();
+        ASSERT_EQ(zip.ExtractFile(name.Text(), dir.Text().c_str()), 1) << name.Text();
         done += size;
     }
     EXPECT_EQ(done, zip.GetTotalSize());
-    EXPECT_EQ(FilesBelow(dir.Path()).size(), 300u);
+    EXPECT_EQ(FilesBelow(dir.Text()).size(), 300u);
 }
 
 TEST(UnzipperExtract, MembersOfAPrefixedArchiveSucceedDespiteTheArchiveWarning) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     unsigned long before = AssertionCount();
     UNZIPPER zip(Edge("prefix.zip").c_str(), "", "");
     EXPECT_EQ(AssertionCount(), before) << "a warning is no failure";
     EXPECT_TRUE(zip.IsReadable());
     EXPECT_EQ(zip.GetTotalSize(), 3032);
-    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 1);
-    EXPECT_EQ(zip.ExtractFile("data/one.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Text().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("data/one.txt", dir.Text().c_str()), 1);
     EXPECT_EQ(ReadFile(dir.File("data/one.txt")), "Hello from the product archive.\n");
 }
 
 TEST(UnzipperExtract, MembersTheEngineSkipsOrDamagesGiveZero) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     UNZIPPER encrypted(Edge("encrypted.zip").c_str(), "", "");
-    EXPECT_EQ(encrypted.ExtractFile("secret.txt", dir.Path().c_str()), 0);
-    EXPECT_EQ(encrypted.ExtractFile("plain.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(encrypted.ExtractFile("secret.txt", dir.Text().c_str()), 0);
+    EXPECT_EQ(encrypted.ExtractFile("plain.txt", dir.Text().c_str()), 1);
     UNZIPPER damaged(Edge("bad-crc.zip").c_str(), "", "");
-    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Path().c_str()), 0);
-    EXPECT_EQ(damaged.ExtractFile("nothere.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Text().c_str()), 0);
+    EXPECT_EQ(damaged.ExtractFile("nothere.txt", dir.Text().c_str()), 0);
     UNZIPPER unsafe(Edge("unsafe.zip").c_str(), "", "");
-    EXPECT_EQ(unsafe.ExtractFile("../escape.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(unsafe.ExtractFile("../escape.txt", dir.Text().c_str()), 0);
     EXPECT_FALSE(Exists(dir.File("../escape.txt")));
     UNZIPPER method(Edge("unknown-method.zip").c_str(), "", "");
-    EXPECT_EQ(method.ExtractFile("bzip.bin", dir.Path().c_str()), 0);
+    EXPECT_EQ(method.ExtractFile("bzip.bin", dir.Text().c_str()), 0);
 }
 
 TEST(UnzipperExtract, AFailedWriteKeepsTheSystemsErrorCodeADamagedMemberHasNone) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     UNZIPPER zip(Edge("basic.zip").c_str(), "", "");
     std::filesystem::create_directories(dir.File("readme.txt")); // a folder where the file must go
-    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Text().c_str()), 0);
     EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write);
     EXPECT_NE(zip.LastSystemError(), 0);
     std::filesystem::remove(dir.File("readme.txt"));
-    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Text().c_str()), 1);
     EXPECT_EQ(zip.LastSystemError(), 0) << "a later success forgets the failure";
 
     UNZIPPER damaged(Edge("bad-crc.zip").c_str(), "", "");
-    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Path().c_str()), 0);
+    EXPECT_EQ(damaged.ExtractFile("bad.txt", dir.Text().c_str()), 0);
     EXPECT_EQ(damaged.LastFailure(), UNZIPPER::FAILURE::Archive);
     EXPECT_EQ(damaged.LastSystemError(), 0);
 }
 
 TEST(UnzipperPolicies, ProtectedFilesThatExistAreNeverTouched) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     std::filesystem::create_directories(dir.File("conf"));
     WriteFile(dir.File("setup.ini"), "[old]\n");
     WriteFile(dir.File("conf/user.ini"), "[old user]\n");
     UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.INI|CONF\\USER.INI;ignored field");
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
-    EXPECT_EQ(zip.ExtractFile("conf/user.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("conf/user.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(ReadFile(dir.File("conf/user.ini")), "[old user]\n");
     // Not protected: replaced.
     WriteFile(dir.File("program.exe"), "MZ old");
-    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
     EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
 }
 
 TEST(UnzipperPolicies, ProtectedFilesThatAreMissingAreExtracted) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.ini");
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
     EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[new]\n");
 }
 
 TEST(UnzipperPolicies, TheWriteHookIsAskedOnlyForWrittenMembersAndItsRefusalIsAWriteFailure) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     WriteFile(dir.File("setup.ini"), "[old]\n");
     WriteFile(dir.File("program.exe"), "MZ old");
     UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.ini");
@@ -197,54 +197,54 @@ TEST(UnzipperPolicies, TheWriteHookIsAskedOnlyForWrittenMembersAndItsRefusalIsAW
         asked.push_back(member.Text());
         return refusal;
     });
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str()), 1) << "protected: kept without a write";
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str()), 1) << "protected: kept without a write";
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str(), &extracted), 0);
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Text().c_str(), &extracted), 0);
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write) << "the user may mend it and try again";
     EXPECT_EQ(zip.LastSystemError(), 32);
     EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ old");
     refusal = 0;
-    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("program.exe", dir.Text().c_str()), 1);
     EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
     EXPECT_EQ(asked, (std::vector<std::string>{"program.exe", "program.exe"}));
 }
 
 TEST(UnzipperPolicies, AskOverwriteUsesTheDescriptionAndHonoursNo) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     WriteFile(dir.File("setup.ini"), "[old]\n");
     Answerer no;
     UNZIPPER zip(Edge("policies.zip").c_str(), "other.txt|SETUP.INI;your settings", "", no.Callback());
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(no.asked, (std::vector<std::string>{"your settings"}));
     EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
 }
 
 TEST(UnzipperPolicies, AskOverwriteYesReplacesAndMemberNameStandsInForAMissingDescription) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     std::filesystem::create_directories(dir.File("docs"));
     WriteFile(dir.File("docs/readme.txt"), "old");
     Answerer yes;
     yes.answer = true;
     UNZIPPER zip(Edge("policies.zip").c_str(), "docs\\readme.txt;", "", yes.Callback());
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("docs/readme.txt", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("docs/readme.txt", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
     EXPECT_EQ(yes.asked, (std::vector<std::string>{"docs/readme.txt"}));
     EXPECT_EQ(ReadFile(dir.File("docs/readme.txt")).size(), 3000u);
 }
 
 TEST(UnzipperPolicies, NoQuestionWhenTheFileDoesNotExistOrIsProtected) {
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     Answerer asker;
     UNZIPPER zip(Edge("policies.zip").c_str(), "setup.ini;settings", "*.ini", asker.Callback());
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str()), 1);
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str()), 1);
     EXPECT_TRUE(asker.asked.empty()) << "missing file: extracted without asking";
     // Now it exists and is protected: kept without asking either.
     int extracted = -1;
-    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Path().c_str(), &extracted), 1);
+    EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_TRUE(asker.asked.empty());
 }
@@ -259,8 +259,8 @@ TEST(UnzipperWorkerThread, EveryMethodExtractsOnTheSmallWorkerStack) {
     for (const char* name :
          {"store", "shrink", "reduce1", "reduce4", "implode-4k", "implode-8k-lit", "deflate"})
         job.archives.push_back(ZipData(std::string("legacy/") + name + ".zip"));
-    ScratchDir dir;
-    job.destination = dir.Path();
+    SCRATCHFOLDER dir;
+    job.destination = dir.Text();
     void* thread = OSYS::CreateThread(
         [](void* argument) {
             auto* work = static_cast<Job*>(argument);
@@ -301,7 +301,7 @@ TEST(UnzipperLongNames, ComeBackWholeAndInstallUnderTheirOwnNames) {
     ASSERT_GT(first.size(), 260u);
     if (TEXTCODEC::FromUtf8(first) != first)
         GTEST_SKIP() << "the program's code page is not UTF-8 (setup.exe's is; see tests/intl)";
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string archive = dir.File("long.zip");
     ASSERT_TRUE(copytest::WriteZip(archive, {{first, "first", 0x0800, 3}, {second, "second", 0x0800, 3}}));
 
@@ -321,7 +321,7 @@ TEST(UnzipperLongNames, ComeBackWholeAndInstallUnderTheirOwnNames) {
 // reason, the one the user is asked to retry; nothing is written under a shortened name.
 TEST(UnzipperLongNames, APathTheFileSystemRefusesFailsToBeWrittenAndIsNotCut) {
     const std::string name = "dir/" + std::string(300, 'n') + ".txt";
-    ScratchDir dir;
+    SCRATCHFOLDER dir;
     const std::string archive = dir.File("toolong.zip");
     ASSERT_TRUE(copytest::WriteZip(archive, {{name, "data"}, {"ok.txt", "ok"}}));
 

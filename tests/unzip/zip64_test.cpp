@@ -67,21 +67,21 @@ TEST(Zip64Archives, EveryMemberIsByteExact) {
 }
 
 TEST(Zip64Archives, ExtractToDiskWithUnzipRun) {
-    ScratchDir dir;
-    RunResult run = Unzip({"-qq", Zip64("7z-deflate64.zip"), "-d", dir.Path()});
+    SCRATCHFOLDER dir;
+    RunResult run = Unzip({"-qq", Zip64("7z-deflate64.zip"), "-d", dir.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(ReadFile(dir.File("far-repeats.bin")).size(), 223000u);
     // The self-extractor stub moves the ZIP64 records too; the shift is found as for classic archives.
-    ScratchDir prefixed;
-    run = Unzip({"-qq", Zip64("zip64-prefix.zip"), "-d", prefixed.Path()});
+    SCRATCHFOLDER prefixed;
+    run = Unzip({"-qq", Zip64("zip64-prefix.zip"), "-d", prefixed.Text()});
     EXPECT_EQ(run.code, kWarning) << run.messages;
     EXPECT_NE(run.messages.find("extra 1024 bytes at beginning"), std::string::npos) << run.messages;
-    EXPECT_EQ(FilesBelow(prefixed.Path()), (std::vector<std::string>{"bin/tool.dat", "readme.txt"}));
+    EXPECT_EQ(FilesBelow(prefixed.Text()), (std::vector<std::string>{"bin/tool.dat", "readme.txt"}));
     EXPECT_EQ(ReadFile(prefixed.File("readme.txt")).size(), 9000u);
     // Data descriptors with 8-byte sizes, then a classic member after them.
-    ScratchDir streamed;
+    SCRATCHFOLDER streamed;
     run = Unzip({"-qq", Zip64("zip64-records.zip"), "streamed.txt", "long-matches.bin", "classic.txt", "-d",
-                 streamed.Path()});
+                 streamed.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(ReadFile(streamed.File("classic.txt")), "Hello from a ZIP64 archive.\n");
 }
@@ -97,8 +97,8 @@ TEST(Zip64Archives, ListingCarriesSizesBeyondFourGiB) {
     EXPECT_EQ(listing.entries[0].size, huge);
     EXPECT_EQ(listing.total, huge + 28);
     // The declared 5 GiB are not in the file: extraction ends with a clear error.
-    ScratchDir dir;
-    RunResult run = Unzip({"-qq", Zip64("zip64-huge-listing.zip"), "huge.bin", "-d", dir.Path()});
+    SCRATCHFOLDER dir;
+    RunResult run = Unzip({"-qq", Zip64("zip64-huge-listing.zip"), "huge.bin", "-d", dir.Text()});
     EXPECT_EQ(run.code, kUnexpectedEnd) << run.messages;
 }
 
@@ -138,10 +138,10 @@ TEST(HostileZip64, EndWithAClearErrorAndNothingOutsideTheDestination) {
          {"dest/after.txt", "dest/huge-stored.txt"}},
     };
     for (const Case& c : cases) {
-        ScratchDir outer;
+        SCRATCHFOLDER outer;
         RunResult run = Unzip({"-qq", Zip64(c.archive), "-d", outer.File("dest")});
         EXPECT_EQ(run.code, c.code) << c.archive << ": " << run.messages;
         EXPECT_NE(run.messages.find(c.message), std::string::npos) << c.archive << ": " << run.messages;
-        EXPECT_EQ(FilesBelow(outer.Path()), c.written) << c.archive;
+        EXPECT_EQ(FilesBelow(outer.Text()), c.written) << c.archive;
     }
 }

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/hook/hookcalls.h"
+#include "tests/common/hookcalls.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
 
 namespace verbs {
 

@@ -1,26 +1,7 @@
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
-#include <atomic>
 #include <fstream>
 #include <sstream>
-
-#include "lib/osys.h"
-
-SCRATCHDIR::SCRATCHDIR() {
-    static std::atomic<int> serial{0};
-    Previous = std::filesystem::current_path();
-    Dir = std::filesystem::temp_directory_path() /
-          ("orvik_test_" + std::to_string(OSYS::GetCurrentProcessId()) + "_" + std::to_string(serial++));
-    std::filesystem::remove_all(Dir);
-    std::filesystem::create_directories(Dir);
-    std::filesystem::current_path(Dir);
-}
-
-SCRATCHDIR::~SCRATCHDIR() {
-    std::error_code ignored;
-    std::filesystem::current_path(Previous, ignored);
-    std::filesystem::remove_all(Dir, ignored);
-}
 
 LOGCAPTURE::LOGCAPTURE(const std::string& file, const char* switchname) : File(file) {
     LogitOption((std::string(switchname) + file).c_str());

@@ -4,28 +4,24 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string>
 
+#include "tests/common/scratch_folder.h"
+
 class SETUPFOLDER {
+    SCRATCHFOLDER Scratch{"setup_test"}; // first: Path names it
+
 public:
-    explicit SETUPFOLDER(std::initializer_list<const char*> libraries = {"setupenglish.dll", "setupgerman.dll"}) {
-        static int counter = 0;
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        Path = std::filesystem::temp_directory_path() /
-               ("setup_test_" + std::to_string(stamp) + "_" + std::to_string(++counter));
-        std::filesystem::create_directories(Path);
+    explicit SETUPFOLDER(std::initializer_list<const char*> libraries = {"setupenglish.dll",
+                                                                         "setupgerman.dll"})
+        : Path(Scratch.Path()) {
         Copy("setup.exe");
         for (const char* library : libraries)
             Copy(library);
-    }
-    ~SETUPFOLDER() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
     }
     SETUPFOLDER(const SETUPFOLDER&) = delete;
     SETUPFOLDER& operator=(const SETUPFOLDER&) = delete;
@@ -44,7 +40,7 @@ public:
         out << text;
     }
 
-    std::filesystem::path Path;
+    const std::filesystem::path Path;
 
 private:
     void Copy(const char* name) const {

@@ -1,41 +1,10 @@
-// A fresh folder under %TEMP% for one test, removed with everything in it afterwards; and an uninstall entry
-// of the registry that is removed the same way.
+// An uninstall entry of the registry for one test, removed afterwards; and names no other run uses.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
-
-class TEMPFOLDER {
-public:
-    explicit TEMPFOLDER(const std::string& tag = "install_test") {
-        static int counter = 0;
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        Path = std::filesystem::temp_directory_path() /
-               (tag + "_" + std::to_string(stamp) + "_" + std::to_string(++counter));
-        std::filesystem::create_directories(Path);
-    }
-    ~TEMPFOLDER() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    TEMPFOLDER(const TEMPFOLDER&) = delete;
-    TEMPFOLDER& operator=(const TEMPFOLDER&) = delete;
-
-    std::string File(const std::string& name) const { return (Path / name).string(); }
-    std::string Text() const { return Path.string(); }
-    void Write(const std::string& name, const std::string& text) const {
-        std::filesystem::create_directories((Path / name).parent_path());
-        std::ofstream out(Path / name, std::ios::binary);
-        out << text;
-    }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(Path / name); }
-
-    std::filesystem::path Path;
-};
 
 // HKEY_LOCAL_MACHINE "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + name, deleted afterwards.
 class UNINSTALLENTRY {

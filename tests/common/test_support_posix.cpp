@@ -1,4 +1,6 @@
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
+
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -7,4 +9,8 @@ void TestSetEnv(const char* name, const char* value) {
         setenv(name, value, 1);
     else
         unsetenv(name);
+}
+
+unsigned long TestProcessId() {
+    return static_cast<unsigned long>(getpid());
 }

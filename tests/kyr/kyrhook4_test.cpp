@@ -15,8 +15,8 @@
 #include "lib/osys.h"
 #include "setup/products/kyr/kyrsetuphook.h"
 #include "tests/robot/uirobot.h"
-#include "tests/setup/kyr_files.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/kyr/kyr_files.h"
+#include "tests/common/setup_folder.h"
 
 namespace {
 

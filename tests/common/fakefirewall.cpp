@@ -1,4 +1,4 @@
-#include "tests/firewall/fakefirewall.h"
+#include "tests/common/fakefirewall.h"
 
 #include <cwchar>
 

@@ -9,8 +9,8 @@
 
 #include "lib/osys.h"
 #include "setup/products/kyr/kyrmigration.h"
-#include "tests/setup/kyr_files.h"
-#include "tests/setup/setup_folder.h"
+#include "tests/common/setup_folder.h"
+#include "tests/kyr/kyr_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Helpers shared by the library tests.
+// Helpers shared by the tests: assertion counting, log capture, whole files, the environment.
 #pragma once
 
 #include <filesystem>
@@ -6,6 +6,7 @@
 
 #include "lib/orvik.h"
 #include "lib/strings.h"
+#include "tests/common/scratch_folder.h"
 
 // Counts the assertions that fail while it lives.
 class ASSERTWATCH {
@@ -17,20 +18,6 @@ public:
 
 private:
     unsigned long Before;
-};
-
-// A fresh directory that is the working directory while the object lives.
-class SCRATCHDIR {
-public:
-    SCRATCHDIR();
-    ~SCRATCHDIR();
-    SCRATCHDIR(const SCRATCHDIR&) = delete;
-    SCRATCHDIR& operator=(const SCRATCHDIR&) = delete;
-    std::string File(const char* name) const { return (Dir / name).string(); }
-
-private:
-    std::filesystem::path Dir;
-    std::filesystem::path Previous;
 };
 
 // Writes the log to a file of its own while it lives.
@@ -51,3 +38,5 @@ void WriteWholeFile(const std::string& name, const std::string& contents);
 int CountOccurrences(const std::string& text, const std::string& what);
 // Sets (value non-null) or removes an environment variable of this process.
 void TestSetEnv(const char* name, const char* value);
+// The number the system knows this process by.
+unsigned long TestProcessId();

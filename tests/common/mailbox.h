@@ -1,5 +1,5 @@
-// The mail servers of the tests (smtp_servers.py, started by CTest around these tests) and the mails they
-// received.
+// The mail servers of the tests (tests/net/smtp_servers.py, started by CTest around the tests that need them)
+// and the mails they received.
 #pragma once
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "tests/copy/ziparchive.h"
+#include "tests/common/ziparchive.h"
 
 #include <cstdint>
 #include <fstream>

@@ -1,5 +1,5 @@
 // Reading shortcuts back the way the shell does: a .LNK through the shell link object and IPersistFile::Load,
-// a .URL as the text file it is. Shared by the tests of the shortcut step.
+// a .URL as the text file it is. Shared by the tests of the shortcut step and of the whole product.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -98,31 +97,3 @@ inline void SetUninstallValue(const std::string& inikey, const char* value, cons
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(handle);
 }
-
-// A fresh folder below the temporary folder, removed with its contents afterwards.
-class TEMPFOLDER {
-public:
-    explicit TEMPFOLDER(const std::string& label) {
-        static int counter = 0;
-        Path = std::filesystem::temp_directory_path() /
-               (label + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
-        std::filesystem::remove_all(Path);
-        std::filesystem::create_directories(Path);
-    }
-    ~TEMPFOLDER() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    TEMPFOLDER(const TEMPFOLDER&) = delete;
-    TEMPFOLDER& operator=(const TEMPFOLDER&) = delete;
-
-    std::string Text() const { return Path.string(); }
-    std::string File(const std::string& name) const { return (Path / name).string(); }
-    void Write(const std::string& name, const std::string& text) const {
-        std::filesystem::create_directories((Path / name).parent_path());
-        std::ofstream out(Path / name, std::ios::binary);
-        out << text;
-    }
-
-    std::filesystem::path Path;
-};

@@ -1,4 +1,4 @@
-#include "emfrecorder.h"
+#include "tests/common/emfrecorder.h"
 
 #include <map>
 

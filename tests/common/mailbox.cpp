@@ -1,4 +1,4 @@
-#include "tests/net/mailbox.h"
+#include "tests/common/mailbox.h"
 
 #include <gtest/gtest.h>
 
