@@ -8,7 +8,7 @@
 #include <string>
 
 #include "lib/osys.h"
-#include "tests/lib/test_support.h"
+#include "tests/common/test_support.h"
 
 namespace {
 
