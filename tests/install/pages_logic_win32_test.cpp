@@ -1,10 +1,11 @@
-// Decisions of the wizard pages: the proposed kind of installation, the dated welcome warning, the licence
-// language and text, the destination rules, and the licence print on a recorded page.
+// Decisions of the wizard pages: the proposed kind of installation, the dated welcome warning, the
+// destination rules, and the licence print on a recorded page.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "lib/timetext.h"
+#include "lib/win/printer.h"
 #include "setup/install/licence_texts.h"
 #include "setup/install/pages.h"
 #include "tests/common/emfrecorder.h"

@@ -15,6 +15,7 @@
 #include "setup/uninstall/removal.h"
 #include "setup/uninstall/uninstall.h"
 #include "tests/common/fakefirewall.h"
+#include "tests/common/linux_link.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/uninstall_entry.h"
 
