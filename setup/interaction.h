@@ -32,5 +32,5 @@ public:
     void* ProgressWindow() const override { return nullptr; }
 
 private:
-    int LastLoggedPercent = -1;
+    int LastLoggedPercent = -10; // no tenth logged yet (-1 would count as the first tenth: -1 / 10 is 0)
 };
