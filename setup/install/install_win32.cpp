@@ -230,7 +230,8 @@ int DeleteAfterExtract(const STRING& list, const STRING& installdir) {
 // this run may install into; the wizard tells the person in one sentence. True when there was such a run.
 bool RecoverFirst(const INSTALLSTATE& state, const PREVIOUSINSTALL& previous, const STRING& requested,
                   const RUNMODE& mode) {
-    const STRING inikey = HasUninstallEntry(state.Config) ? CONFIGREADER(state.Config).Text("IniKey") : STRING("");
+    const CONFIGREADER config(state.Config);
+    const STRING inikey = HasUninstallEntry(state.Config) ? config.Text("IniKey") : STRING("");
     int recovered = 0;
     std::vector<STRING> done;
     for (const STRING& folder : {previous.Path, state.Choices.InstallDir, requested}) {
@@ -245,11 +246,38 @@ bool RecoverFirst(const INSTALLSTATE& state, const PREVIOUSINSTALL& previous, co
     LogPrintf("SETUP::RunInstall %d interrupted run(s) undone\n", recovered);
     if (!mode.Unattended()) {
         STRING text = Message(IDS_INTERRUPTED_RUN_UNDONE);
-        text.Replace("$PROGRAM", CONFIGREADER(state.Config).Text("AppName").Text());
-        WINORVIK::InfoMsgBox(nullptr, WizardCaption(CONFIGREADER(state.Config).Text("AppName")).Text(),
-                             text.Text());
+        text.Replace("$PROGRAM", config.Text("AppName").Text());
+        WINORVIK::InfoMsgBox(nullptr, WizardCaption(config.Text("AppName")).Text(), text.Text());
     }
     return true;
+}
+
+// The destination before any page: an earlier version's folder or InstallPath, after what an interrupted
+// run left half done is put back; "/DIR" decides in an unattended run, and in the wizard unless an earlier
+// version is updated in its folder. Returns the earlier installation as it stands now.
+PREVIOUSINSTALL ChooseDestination(INSTALLSTATE& state, const RUNMODE& mode) {
+    const CONFIGREADER config(state.Config);
+    const STRING inikey = config.Text("IniKey", "");
+    PREVIOUSINSTALL previous = ReadPreviousInstall(inikey);
+    state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
+                                                OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
+    const STRING given = GetArgValue("DIR", 0);
+    const STRING requested =
+        given.NotNull() ? STRING(AbsoluteFromStartDir(given.Text(), gStartDir.Text()).c_str()) : given;
+    if (RecoverFirst(state, previous, requested, mode)) {
+        previous = ReadPreviousInstall(inikey); // an undone first installation leaves no earlier version
+        state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
+                                                    OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
+    }
+    // In an unattended run the administrator's word counts, even over an earlier version's folder.
+    if (requested.NotEmpty() && mode.Unattended())
+        state.Choices.InstallDir = requested;
+    else if (requested.NotEmpty() && previous.Found())
+        LogPrintf("SETUP::RunInstall /DIR ignored: the earlier version is updated in its folder\n");
+    else if (requested.NotEmpty())
+        state.Choices.InstallDir = requested;
+    LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.Choices.InstallDir.Text());
+    return previous;
 }
 
 int RunInstall() {
@@ -283,26 +311,7 @@ int RunInstall() {
         return SETUP_EXIT_IN_PROGRESS;
     }
     state.ProductTitle = appname || " " || config.Text("AppVersion", "");
-    const STRING inikey = config.Text("IniKey", "");
-    PREVIOUSINSTALL previous = ReadPreviousInstall(inikey);
-    state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
-                                                OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
-    const STRING given = GetArgValue("DIR", 0);
-    const STRING requested =
-        given.NotNull() ? STRING(AbsoluteFromStartDir(given.Text(), gStartDir.Text()).c_str()) : given;
-    if (RecoverFirst(state, previous, requested, mode)) {
-        previous = ReadPreviousInstall(inikey); // an undone first installation leaves no earlier version
-        state.Choices.InstallDir = ChooseInstallDir(previous.Path, config.Text("InstallPath", ""),
-                                                    OSYS::GetSystemPath(OSYS::SYSTEMPATH_PROGRAMFILES));
-    }
-    if (requested.NotEmpty() && mode.Unattended())
-        state.Choices.InstallDir =
-            requested; // the administrator's word, even over an earlier version's folder
-    else if (requested.NotEmpty() && previous.Found())
-        LogPrintf("SETUP::RunInstall /DIR ignored: the earlier version is updated in its folder\n");
-    else if (requested.NotEmpty())
-        state.Choices.InstallDir = requested;
-    LogPrintf("SETUP::RunInstall %s into %s\n", state.ProductTitle.Text(), state.Choices.InstallDir.Text());
+    const PREVIOUSINSTALL previous = ChooseDestination(state, mode);
 
     int result = 0;
     std::unique_ptr<INSTALLWIZARD> wizard;

@@ -116,8 +116,8 @@ SETUPEXITCODE ChooseUnattended(INSTALLSTATE& state, const PREVIOUSINSTALL& previ
     if (warning.NotEmpty())
         LogPrintf("SETUP::RunInstall unattended: the welcome warning is not shown: %s\n", warning.Text());
 
-    const DESKTOPCANDIDATE candidate = FindDesktopCandidate(reader.Text("StartmenuOpts"),
-                                                            reader.Text("DesktopIcon"));
+    const DESKTOPCANDIDATE candidate =
+        FindDesktopCandidate(reader.Text("StartmenuOpts"), reader.Text("DesktopIcon"));
     const SHORTCUTPAGESETUP proposed = PrepareShortcutPage(choices.InstallMode, candidate);
     if (!ChooseStartMenu(proposed, choices.StartMenu)) {
         LogPrintf("SETUP::RunInstall unattended: /SHORTCUTS:%s is not USER, ALL or NONE\n",

@@ -146,7 +146,8 @@ REGISTRYTEXTS UninstallEntryValues(const HASH& config, const STRING& installdir,
 }
 
 STRING UninstallCommand(const HASH& config, const STRING& installdir) {
-    return "\"" || NotNull(installdir) || "\\Setup.exe\" -remove \"" || CONFIGREADER(config).Text("IniKey", "") || "\"";
+    return "\"" || NotNull(installdir) || "\\Setup.exe\" -remove \"" ||
+           CONFIGREADER(config).Text("IniKey", "") || "\"";
 }
 
 uint32_t SizeInKiB(uint64_t bytes) {

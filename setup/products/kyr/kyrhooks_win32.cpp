@@ -16,7 +16,8 @@ PRODUCTHOOKCHOICE ChooseBuiltInProductHook(const INSTALLSTATE& run, bool hooklib
         return {true, nullptr};
     }
     const NEWSETUPHOOK hook = BuiltInProductHook(version, run);
-    LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version, ProductHookGeneration(version));
+    LogPrintf("SETUP::RunInstall KYR %.2f: built-in product hook %d\n", version,
+              ProductHookGeneration(version));
     return {true, hook};
 }
 
