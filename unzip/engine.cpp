@@ -23,20 +23,41 @@ const char kNoEndRecord[] = "  End-of-central-directory signature not found.  Ei
 constexpr size_t kInputBufferSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 32 * 1024;
 
-// Collects one member's output: counts it, keeps its CRC, refuses more than the declared size and
-// writes it to the file in 32 KiB pieces.
-class MemberSink : public OutputSink {
+// What a member's output must pass on its way: never more than the declared size, and its CRC kept.
+class DeclaredOutput {
 public:
-    MemberSink(fs::OutputFile& file, uint64_t declaredSize, std::vector<uint8_t>& buffer)
-        : file_(file), limit_(declaredSize), buffer_(buffer) {}
+    explicit DeclaredOutput(uint64_t declaredSize) : limit_(declaredSize) {}
 
-    bool Write(const uint8_t* data, size_t length) override {
+    // False, and Overflowed() from then on, when length more bytes would exceed the declared size.
+    bool Accept(const uint8_t* data, size_t length) {
         if (length > limit_ - written_) {
             overflow_ = true;
             return false;
         }
         crc_.Update(data, length);
         written_ += length;
+        return true;
+    }
+    uint32_t Crc() const { return crc_.Value(); }
+    bool Overflowed() const { return overflow_; }
+
+private:
+    uint64_t limit_;
+    uint64_t written_ = 0;
+    Crc32 crc_;
+    bool overflow_ = false;
+};
+
+// Collects one member's output: counts it, keeps its CRC, refuses more than the declared size and
+// writes it to the file in 32 KiB pieces.
+class MemberSink : public OutputSink {
+public:
+    MemberSink(fs::OutputFile& file, uint64_t declaredSize, std::vector<uint8_t>& buffer)
+        : file_(file), declared_(declaredSize), buffer_(buffer) {}
+
+    bool Write(const uint8_t* data, size_t length) override {
+        if (!declared_.Accept(data, length))
+            return false;
         if (used_ + length > buffer_.size() && !Flush())
             return false;
         if (length >= buffer_.size())
@@ -52,8 +73,8 @@ public:
         return n == 0 || WriteThrough(buffer_.data(), n);
     }
 
-    uint32_t Crc() const { return crc_.Value(); }
-    bool Overflowed() const { return overflow_; }
+    uint32_t Crc() const { return declared_.Crc(); }
+    bool Overflowed() const { return declared_.Overflowed(); }
     bool WriteFailed() const { return writeFailed_; }
 
 private:
@@ -64,37 +85,25 @@ private:
     }
 
     fs::OutputFile& file_;
-    uint64_t limit_;
+    DeclaredOutput declared_;
     std::vector<uint8_t>& buffer_;
     size_t used_ = 0;
-    uint64_t written_ = 0;
-    Crc32 crc_;
-    bool overflow_ = false;
     bool writeFailed_ = false;
 };
 
 // Passes output on, keeping its CRC and refusing more than the declared size.
 class CheckingSink : public OutputSink {
 public:
-    CheckingSink(OutputSink& next, uint64_t declaredSize) : next_(next), limit_(declaredSize) {}
+    CheckingSink(OutputSink& next, uint64_t declaredSize) : next_(next), declared_(declaredSize) {}
     bool Write(const uint8_t* data, size_t length) override {
-        if (length > limit_ - written_) {
-            overflow_ = true;
-            return false;
-        }
-        crc_.Update(data, length);
-        written_ += length;
-        return next_.Write(data, length);
+        return declared_.Accept(data, length) && next_.Write(data, length);
     }
-    uint32_t Crc() const { return crc_.Value(); }
-    bool Overflowed() const { return overflow_; }
+    uint32_t Crc() const { return declared_.Crc(); }
+    bool Overflowed() const { return declared_.Overflowed(); }
 
 private:
     OutputSink& next_;
-    uint64_t limit_;
-    uint64_t written_ = 0;
-    Crc32 crc_;
-    bool overflow_ = false;
+    DeclaredOutput declared_;
 };
 
 bool AskOnStandardInput(Messages& messages, const std::string& question) {
