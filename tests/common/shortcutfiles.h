@@ -7,8 +7,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "lib/firewall/comptr.h"
@@ -60,40 +58,6 @@ inline SHELLLINKDATA ReadShellLink(const std::string& file) {
     return data;
 }
 
-inline std::string ReadTextFile(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 inline bool FileExists(const std::string& file) {
     return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A value of the uninstall entry key below HKEY_LOCAL_MACHINE; "<absent>" when it is not there.
-inline std::string UninstallValue(const std::string& inikey, const char* value) {
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + inikey;
-    char text[1024] = {};
-    DWORD size = sizeof text;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text, &size) !=
-        ERROR_SUCCESS)
-        return "<absent>";
-    return text;
-}
-
-inline void DeleteUninstallEntry(const std::string& inikey) {
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + inikey;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-}
-
-inline void SetUninstallValue(const std::string& inikey, const char* value, const std::string& text) {
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + inikey;
-    HKEY handle = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, key.c_str(), &handle) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(handle, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(handle);
 }

@@ -3,21 +3,6 @@
 #include <fstream>
 #include <sstream>
 
-LOGCAPTURE::LOGCAPTURE(const std::string& file, const char* switchname) : File(file) {
-    LogitOption((std::string(switchname) + file).c_str());
-}
-
-LOGCAPTURE::~LOGCAPTURE() {
-    if (!Closed)
-        LogitOption("/LOGITCLOSE");
-}
-
-std::string LOGCAPTURE::Finish() {
-    LogitOption("/LOGITCLOSE");
-    Closed = true;
-    return ReadWholeFile(File);
-}
-
 std::string ReadWholeFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     std::ostringstream all;

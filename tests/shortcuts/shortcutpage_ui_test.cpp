@@ -15,6 +15,8 @@
 #include "tests/robot/uirobot.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/shortcutfiles.h"
+#include "tests/common/test_support.h"
+#include "tests/common/uninstall_entry.h"
 
 using namespace uirobot;
 
@@ -120,9 +122,9 @@ protected:
     // Presses Next and waits for the wizard to end; the decisions it reported.
     std::map<std::string, std::string> Next(const RobotProcess& process, const Window& wizard) {
         Button(wizard.child(NextButton)).click();
-        EXPECT_EQ(1u, process.exitCode(Milliseconds{30000})) << ReadTextFile(Work.File("run.log"));
+        EXPECT_EQ(1u, process.exitCode(Milliseconds{30000})) << ReadWholeFile(Work.File("run.log"));
         std::map<std::string, std::string> result;
-        std::istringstream lines(ReadTextFile(Work.File("result.txt")));
+        std::istringstream lines(ReadWholeFile(Work.File("result.txt")));
         for (std::string line; std::getline(lines, line);)
             result[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
         return result;
@@ -167,7 +169,7 @@ TEST_F(ShortcutPageTest, ANewInstallationMakesTheProposedEntriesAndRecordsThem) 
     ASSERT_TRUE(helper.Loaded) << "the sub-folder is made inside the start-menu folder";
     EXPECT_EQ(Dest + "\\bin\\tool.exe", helper.Path);
     EXPECT_NE(std::string::npos,
-              ReadTextFile(menu + "\\Home page.URL").find("URL=https://www.orvik.example/start"));
+              ReadWholeFile(menu + "\\Home page.URL").find("URL=https://www.orvik.example/start"));
     const SHELLLINKDATA uninstall = ReadShellLink(menu + "\\Uninstall Orvik Viewer.LNK");
     ASSERT_TRUE(uninstall.Loaded);
     EXPECT_EQ(Dest + "\\setup.exe", uninstall.Path);
@@ -263,7 +265,7 @@ TEST_F(ShortcutPageTest, AnUpdateRenamesTheRecordedStartMenuFolderToTheNewName) 
 
     const std::string menu = UserPrograms + "\\" + Name;
     EXPECT_FALSE(FileExists(old));
-    EXPECT_EQ("earlier", ReadTextFile(menu + "\\Earlier.LNK")) << "the old folder moved with its contents";
+    EXPECT_EQ("earlier", ReadWholeFile(menu + "\\Earlier.LNK")) << "the old folder moved with its contents";
     EXPECT_TRUE(ReadShellLink(menu + "\\" + DesktopName + ".LNK").Loaded);
     EXPECT_EQ(menu, Value("UninstallStartmenu"));
 }

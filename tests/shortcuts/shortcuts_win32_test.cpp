@@ -18,6 +18,8 @@
 #include "tests/common/fakefirewall.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/shortcutfiles.h"
+#include "tests/common/test_support.h"
+#include "tests/common/uninstall_entry.h"
 #include "tests/common/stubcalls.h"
 
 namespace {
@@ -142,7 +144,7 @@ TEST_F(ShortcutLinks, APathLongerThanTheSystemLimitIsRefusedAndLoggedWhileTheOth
     EXPECT_EQ(fits + "|Short", S(created.StartMenu)) << "only what was made is recorded";
     EXPECT_TRUE(ReadShellLink(Menu.File(fits + ".LNK")).Loaded);
     EXPECT_TRUE(FileExists(Menu.File("Short.LNK")));
-    const std::string log = ReadTextFile(logfile);
+    const std::string log = ReadWholeFile(logfile);
     EXPECT_NE(std::string::npos, log.find(toolong + ".LNK not created")) << log;
     EXPECT_NE(std::string::npos, log.find("w.URL not created")) << log;
 }
@@ -156,10 +158,10 @@ TEST_F(ShortcutInternet, AnUrlTargetMakesAUrlFileInTheStartMenu) {
     const SHORTCUTLISTS created =
         Create("Home page;https://www.orvik.example/start|Help\\Online;HTTP://help.orvik.example", true);
     EXPECT_EQ("Home page|Help\\Online", S(created.StartMenu));
-    const std::string home = ReadTextFile(Menu.File("Home page.URL"));
+    const std::string home = ReadWholeFile(Menu.File("Home page.URL"));
     EXPECT_NE(std::string::npos, home.find("[InternetShortcut]")) << home;
     EXPECT_NE(std::string::npos, home.find("URL=https://www.orvik.example/start")) << home;
-    const std::string help = ReadTextFile(Menu.File("Help\\Online.URL"));
+    const std::string help = ReadWholeFile(Menu.File("Help\\Online.URL"));
     EXPECT_NE(std::string::npos, help.find("help.orvik.example")) << help;
 }
 
@@ -237,22 +239,22 @@ TEST(ShortcutMovedFolder, TheRecordedFolderTakesTheNewNameWithinItsParent) {
     programs.Write("Orvik 4\\Viewer.LNK", "old link");
     RenameMovedStartmenuFolder(programs.File("Orvik 4").c_str(), programs.File("Orvik Viewer").c_str());
     EXPECT_FALSE(FileExists(programs.File("Orvik 4")));
-    EXPECT_EQ("old link", ReadTextFile(programs.File("Orvik Viewer\\Viewer.LNK")));
+    EXPECT_EQ("old link", ReadWholeFile(programs.File("Orvik Viewer\\Viewer.LNK")));
 }
 
 TEST(ShortcutMovedFolder, TheSameFolderInAnotherCaseAndAnExistingTargetAreLeftAlone) {
     SCRATCHFOLDER programs("programs");
     programs.Write("Orvik\\a.txt", "a");
     RenameMovedStartmenuFolder(programs.File("Orvik").c_str(), programs.File("ORVIK").c_str());
-    EXPECT_EQ("a", ReadTextFile(programs.File("Orvik\\a.txt")));
+    EXPECT_EQ("a", ReadWholeFile(programs.File("Orvik\\a.txt")));
 
     programs.Write("New\\b.txt", "b");
     RenameMovedStartmenuFolder(programs.File("Orvik").c_str(), programs.File("New").c_str());
-    EXPECT_EQ("a", ReadTextFile(programs.File("Orvik\\a.txt"))) << "no overwrite";
-    EXPECT_EQ("b", ReadTextFile(programs.File("New\\b.txt")));
+    EXPECT_EQ("a", ReadWholeFile(programs.File("Orvik\\a.txt"))) << "no overwrite";
+    EXPECT_EQ("b", ReadWholeFile(programs.File("New\\b.txt")));
 
     RenameMovedStartmenuFolder("", programs.File("New").c_str());
-    EXPECT_EQ("b", ReadTextFile(programs.File("New\\b.txt")));
+    EXPECT_EQ("b", ReadWholeFile(programs.File("New\\b.txt")));
 }
 
 // ---- the record in the uninstall entry

@@ -29,13 +29,13 @@ std::string Written(const SCRATCHFOLDER& dir, const std::vector<copytest::MEMBER
 
 // Replaces the `occurrence`-th (0: the local header's, 1: the central directory's) copy of `what`.
 void Patch(const std::string& path, const std::string& what, const std::string& with, int occurrence) {
-    std::string bytes = ReadFile(path);
+    std::string bytes = ReadWholeFile(path);
     size_t at = bytes.find(what);
     for (int i = 0; i < occurrence && at != std::string::npos; ++i)
         at = bytes.find(what, at + 1);
     ASSERT_NE(at, std::string::npos) << what;
     bytes.replace(at, what.size(), with);
-    WriteFile(path, bytes);
+    WriteWholeFile(path, bytes);
 }
 
 // The byte offset of the `index`-th local header.
@@ -70,9 +70,9 @@ TEST(LocalHeaders, ThatDisagreeWithTheDirectoryMakeTheirMemberDamaged) {
     for (const Case& c : cases) {
         SCRATCHFOLDER dir;
         const std::string path = Written(dir, kThree);
-        std::string bytes = ReadFile(path);
+        std::string bytes = ReadWholeFile(path);
         Put16(bytes, LocalHeader(bytes, 1) + c.offset, c.value);
-        WriteFile(path, bytes);
+        WriteWholeFile(path, bytes);
         SCRATCHFOLDER out;
         const RunResult run = Unzip({"-qq", path, "-d", out.Text()});
         EXPECT_EQ(run.code, kMemberError) << c.field << ": " << run.messages;
@@ -141,11 +141,11 @@ TEST(EndRecord, ThatMiscountsTheDirectoryMakesTheArchiveDamagedBeforeAnythingIsW
     for (const Case& c : cases) {
         SCRATCHFOLDER dir;
         const std::string path = Written(dir, kThree);
-        std::string bytes = ReadFile(path);
+        std::string bytes = ReadWholeFile(path);
         const size_t end = bytes.rfind("PK\x05\x06");
         Put16(bytes, end + 8, c.onDisk);
         Put16(bytes, end + 10, c.total);
-        WriteFile(path, bytes);
+        WriteWholeFile(path, bytes);
 
         CollectedMessages messages;
         ZipArchive archive(messages);

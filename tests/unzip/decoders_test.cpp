@@ -44,7 +44,7 @@ std::vector<RawMember> RawMembers(const std::string& archivePath) {
     CollectedMessages messages;
     ZipArchive archive(messages);
     EXPECT_EQ(archive.Open(archivePath, 2), kOk) << messages.Text();
-    std::string bytes = ReadFile(archivePath);
+    std::string bytes = ReadWholeFile(archivePath);
     std::vector<RawMember> members;
     for (const ZipEntry& e : archive.Entries()) {
         const auto* local = reinterpret_cast<const uint8_t*>(bytes.data()) + e.localHeaderOffset;

@@ -131,7 +131,7 @@ TEST(Extraction, WritesMembersBelowTheDirectoryCreatingIt) {
     RunResult run = Unzip({"-qq", Edge("basic.zip"), "-d", target});
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_EQ(FilesBelow(target), (std::vector<std::string>{"bin/tool.dat", "docs/guide.txt", "readme.txt"}));
-    EXPECT_EQ(ReadFile(target + "/bin/tool.dat").size(), 5120u);
+    EXPECT_EQ(ReadWholeFile(target + "/bin/tool.dat").size(), 5120u);
     EXPECT_EQ(run.messages, "");
 }
 
@@ -147,7 +147,7 @@ TEST(Extraction, DirectoryMembersCreateDirectories) {
     RunResult run = ExtractAll("directories.zip", dir);
     EXPECT_EQ(run.code, kOk) << run.messages;
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("data/sub")));
-    EXPECT_EQ(ReadFile(dir.File("data/sub/file.txt")), kHello);
+    EXPECT_EQ(ReadWholeFile(dir.File("data/sub/file.txt")), kHello);
     RunResult onlyDirectory = Unzip({"-qq", Edge("directories.zip"), "data/", "-d", dir.File("again")});
     EXPECT_EQ(onlyDirectory.code, kOk);
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("again/data")));
@@ -193,7 +193,7 @@ TEST(Extraction, VmsMembersAreExtractedOnlyWhenConfirmed) {
     });
     EXPECT_EQ(yes.code, kOk);
     EXPECT_EQ(asked, "\nvmsfile.txt:  stored in VMS format.  Extract anyway? (y/n) ");
-    EXPECT_EQ(ReadFile(dir.File("vmsfile.txt")), kHello);
+    EXPECT_EQ(ReadWholeFile(dir.File("vmsfile.txt")), kHello);
 }
 
 TEST(Extraction, VolumeLabelsAreNeverWritten) {
@@ -207,8 +207,8 @@ TEST(Extraction, DataDescriptorMembersUseTheCentralDirectory) {
     SCRATCHFOLDER dir;
     RunResult run = ExtractAll("descriptor.zip", dir);
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(ReadFile(dir.File("streamed.txt")).size(), 3000u);
-    EXPECT_EQ(ReadFile(dir.File("after.txt")), kHello);
+    EXPECT_EQ(ReadWholeFile(dir.File("streamed.txt")).size(), 3000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("after.txt")), kHello);
 }
 
 TEST(Extraction, DamagedMembersFailAloneWithCodeTwo) {
@@ -229,23 +229,23 @@ TEST(Extraction, DamagedMembersFailAloneWithCodeTwo) {
     }
     SCRATCHFOLDER dir;
     ExtractAll("bad-crc.zip", dir);
-    EXPECT_EQ(ReadFile(dir.File("good.txt")), kHello);
-    EXPECT_EQ(ReadFile(dir.File("bad.txt")).size(), 3000u) << "the file stays on disk";
+    EXPECT_EQ(ReadWholeFile(dir.File("good.txt")), kHello);
+    EXPECT_EQ(ReadWholeFile(dir.File("bad.txt")).size(), 3000u) << "the file stays on disk";
     SCRATCHFOLDER bomb;
     ExtractAll("understated-size.zip", bomb);
-    EXPECT_LE(ReadFile(bomb.File("bomb.txt")).size(), 100u);
+    EXPECT_LE(ReadWholeFile(bomb.File("bomb.txt")).size(), 100u);
 }
 
 TEST(Extraction, PrefixedArchivesAreReadWithTheShift) {
     SCRATCHFOLDER dir;
     RunResult run = ExtractAll("prefix.zip", dir);
     EXPECT_EQ(run.code, kWarning) << run.messages;
-    EXPECT_EQ(ReadFile(dir.File("data/one.txt")), kHello);
-    EXPECT_EQ(ReadFile(dir.File("readme.txt")).size(), 3000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("data/one.txt")), kHello);
+    EXPECT_EQ(ReadWholeFile(dir.File("readme.txt")).size(), 3000u);
     SCRATCHFOLDER again;
     RunResult adjusted = ExtractAll("null-offset.zip", again);
     EXPECT_EQ(adjusted.code, kMemberError);
-    EXPECT_EQ(ReadFile(again.File("readme.txt")).size(), 3000u);
+    EXPECT_EQ(ReadWholeFile(again.File("readme.txt")).size(), 3000u);
 }
 
 // The member's name has a component of 304 characters, more than a file system takes: it is refused as a
@@ -260,13 +260,13 @@ TEST(Extraction, LongNamesAreNeverCut) {
 
 TEST(Extraction, ExistingReadOnlyFilesAreReplacedAndLoseTheProtection) {
     SCRATCHFOLDER dir;
-    WriteFile(dir.File("readme.txt"), "old contents");
+    WriteWholeFile(dir.File("readme.txt"), "old contents");
     std::filesystem::permissions(dir.File("readme.txt"), std::filesystem::perms::owner_read |
                                                              std::filesystem::perms::group_read |
                                                              std::filesystem::perms::others_read);
     RunResult run = Unzip({"-qq", Edge("basic.zip"), "readme.txt", "-d", dir.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(ReadFile(dir.File("readme.txt")).size(), 3000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("readme.txt")).size(), 3000u);
     auto perms = std::filesystem::status(dir.File("readme.txt")).permissions();
     EXPECT_NE(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
 }
@@ -363,5 +363,5 @@ TEST(ArchiveSession, EveryMemberOfALargeArchiveExtractsByName) {
         ASSERT_TRUE(archive.Extract({entry.name}, true, dir.Text(), options).AllMatchedCompleted())
             << entry.name;
     EXPECT_EQ(FilesBelow(dir.Text()).size(), 300u);
-    EXPECT_EQ(ReadFile(dir.File("m/file0123.txt")), "member 123\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("m/file0123.txt")), "member 123\n");
 }

@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace unziptest {
@@ -21,18 +20,6 @@ std::string ZipData(const std::string& relative) {
         return relative;
     }
     return std::string(root) + "/zip/" + relative;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
 }
 
 bool Exists(const std::string& path) {
@@ -59,7 +46,7 @@ std::string Sha256Hex(const std::string& data) {
 
 std::vector<Checksum> ReadChecksums(const std::string& path) {
     std::vector<Checksum> sums;
-    std::istringstream lines(ReadFile(path));
+    std::istringstream lines(ReadWholeFile(path));
     Checksum c;
     while (lines >> c.digest >> c.size >> c.archive >> c.member)
         sums.push_back(c);

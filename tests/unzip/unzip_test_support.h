@@ -1,11 +1,12 @@
 #pragma once
-// Helpers of the archive engine tests: test data, file contents, SHA-256 digests and UnzipRun.
+// Helpers of the archive engine tests: test data, the files below a folder, SHA-256 digests and UnzipRun.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/common/scratch_folder.h"
+#include "tests/common/test_support.h"
 #include "unzip/engine.h"
 
 namespace unziptest {
@@ -13,8 +14,6 @@ namespace unziptest {
 // <repo>/tests/data/zip/<relative>, through ORVIK_TEST_DATA.
 std::string ZipData(const std::string& relative);
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
 // Every regular file below `root`, as paths relative to it with "/" separators, sorted.
 std::vector<std::string> FilesBelow(const std::string& root);

@@ -97,7 +97,7 @@ TEST(UnzipperExtract, CreatesTheDestinationChainAndTheMembersDirectories) {
     const std::string destination = dir.File("Prog/App");
     EXPECT_EQ(zip.ExtractFile("docs/guide.txt", destination.c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
-    EXPECT_EQ(ReadFile(dir.File("Prog/App/docs/guide.txt")).size(), 9000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("Prog/App/docs/guide.txt")).size(), 9000u);
 }
 
 TEST(UnzipperExtract, ThePerMemberLoopOfTheCopyStepExtractsEverything) {
@@ -122,7 +122,7 @@ TEST(UnzipperExtract, MembersOfAPrefixedArchiveSucceedDespiteTheArchiveWarning) 
     EXPECT_EQ(zip.GetTotalSize(), 3032);
     EXPECT_EQ(zip.ExtractFile("readme.txt", dir.Text().c_str()), 1);
     EXPECT_EQ(zip.ExtractFile("data/one.txt", dir.Text().c_str()), 1);
-    EXPECT_EQ(ReadFile(dir.File("data/one.txt")), "Hello from the product archive.\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("data/one.txt")), "Hello from the product archive.\n");
 }
 
 TEST(UnzipperExtract, MembersTheEngineSkipsOrDamagesGiveZero) {
@@ -160,21 +160,21 @@ TEST(UnzipperExtract, AFailedWriteKeepsTheSystemsErrorCodeADamagedMemberHasNone)
 TEST(UnzipperPolicies, ProtectedFilesThatExistAreNeverTouched) {
     SCRATCHFOLDER dir;
     std::filesystem::create_directories(dir.File("conf"));
-    WriteFile(dir.File("setup.ini"), "[old]\n");
-    WriteFile(dir.File("conf/user.ini"), "[old user]\n");
+    WriteWholeFile(dir.File("setup.ini"), "[old]\n");
+    WriteWholeFile(dir.File("conf/user.ini"), "[old user]\n");
     UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.INI|CONF\\USER.INI;ignored field");
     int extracted = -1;
     EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
-    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("setup.ini")), "[old]\n");
     EXPECT_EQ(zip.ExtractFile("conf/user.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
-    EXPECT_EQ(ReadFile(dir.File("conf/user.ini")), "[old user]\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("conf/user.ini")), "[old user]\n");
     // Not protected: replaced.
-    WriteFile(dir.File("program.exe"), "MZ old");
+    WriteWholeFile(dir.File("program.exe"), "MZ old");
     EXPECT_EQ(zip.ExtractFile("program.exe", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
-    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
+    EXPECT_EQ(ReadWholeFile(dir.File("program.exe")), "MZ new");
 }
 
 TEST(UnzipperPolicies, ProtectedFilesThatAreMissingAreExtracted) {
@@ -183,13 +183,13 @@ TEST(UnzipperPolicies, ProtectedFilesThatAreMissingAreExtracted) {
     int extracted = -1;
     EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
-    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[new]\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("setup.ini")), "[new]\n");
 }
 
 TEST(UnzipperPolicies, TheWriteHookIsAskedOnlyForWrittenMembersAndItsRefusalIsAWriteFailure) {
     SCRATCHFOLDER dir;
-    WriteFile(dir.File("setup.ini"), "[old]\n");
-    WriteFile(dir.File("program.exe"), "MZ old");
+    WriteWholeFile(dir.File("setup.ini"), "[old]\n");
+    WriteWholeFile(dir.File("program.exe"), "MZ old");
     UNZIPPER zip(Edge("policies.zip").c_str(), "", "*.ini");
     std::vector<std::string> asked;
     int refusal = 32; // a file in use
@@ -203,29 +203,29 @@ TEST(UnzipperPolicies, TheWriteHookIsAskedOnlyForWrittenMembersAndItsRefusalIsAW
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(zip.LastFailure(), UNZIPPER::FAILURE::Write) << "the user may mend it and try again";
     EXPECT_EQ(zip.LastSystemError(), 32);
-    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ old");
+    EXPECT_EQ(ReadWholeFile(dir.File("program.exe")), "MZ old");
     refusal = 0;
     EXPECT_EQ(zip.ExtractFile("program.exe", dir.Text().c_str()), 1);
-    EXPECT_EQ(ReadFile(dir.File("program.exe")), "MZ new");
+    EXPECT_EQ(ReadWholeFile(dir.File("program.exe")), "MZ new");
     EXPECT_EQ(asked, (std::vector<std::string>{"program.exe", "program.exe"}));
 }
 
 TEST(UnzipperPolicies, AskOverwriteUsesTheDescriptionAndHonoursNo) {
     SCRATCHFOLDER dir;
-    WriteFile(dir.File("setup.ini"), "[old]\n");
+    WriteWholeFile(dir.File("setup.ini"), "[old]\n");
     Answerer no;
     UNZIPPER zip(Edge("policies.zip").c_str(), "other.txt|SETUP.INI;your settings", "", no.Callback());
     int extracted = -1;
     EXPECT_EQ(zip.ExtractFile("setup.ini", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 0);
     EXPECT_EQ(no.asked, (std::vector<std::string>{"your settings"}));
-    EXPECT_EQ(ReadFile(dir.File("setup.ini")), "[old]\n");
+    EXPECT_EQ(ReadWholeFile(dir.File("setup.ini")), "[old]\n");
 }
 
 TEST(UnzipperPolicies, AskOverwriteYesReplacesAndMemberNameStandsInForAMissingDescription) {
     SCRATCHFOLDER dir;
     std::filesystem::create_directories(dir.File("docs"));
-    WriteFile(dir.File("docs/readme.txt"), "old");
+    WriteWholeFile(dir.File("docs/readme.txt"), "old");
     Answerer yes;
     yes.answer = true;
     UNZIPPER zip(Edge("policies.zip").c_str(), "docs\\readme.txt;", "", yes.Callback());
@@ -233,7 +233,7 @@ TEST(UnzipperPolicies, AskOverwriteYesReplacesAndMemberNameStandsInForAMissingDe
     EXPECT_EQ(zip.ExtractFile("docs/readme.txt", dir.Text().c_str(), &extracted), 1);
     EXPECT_EQ(extracted, 1);
     EXPECT_EQ(yes.asked, (std::vector<std::string>{"docs/readme.txt"}));
-    EXPECT_EQ(ReadFile(dir.File("docs/readme.txt")).size(), 3000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("docs/readme.txt")).size(), 3000u);
 }
 
 TEST(UnzipperPolicies, NoQuestionWhenTheFileDoesNotExistOrIsProtected) {
@@ -275,7 +275,7 @@ TEST(UnzipperWorkerThread, EveryMethodExtractsOnTheSmallWorkerStack) {
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(OSYS::WaitThread(thread, OSYS::WAIT_FOREVER));
     EXPECT_EQ(job.failures, 0);
-    EXPECT_EQ(ReadFile(dir.File("hamlet.txt")).size(), 204908u);
+    EXPECT_EQ(ReadWholeFile(dir.File("hamlet.txt")).size(), 204908u);
 }
 
 TEST(UnzipperListing, SizesBeyondFourGiBReachTheCopyStepWhole) {
@@ -313,8 +313,8 @@ TEST(UnzipperLongNames, ComeBackWholeAndInstallUnderTheirOwnNames) {
         EXPECT_EQ(zip.ExtractFile(name.Text(), dir.File("out").c_str()), 1) << name.Text();
     }
     EXPECT_EQ(names, (std::vector<std::string>{first, second}));
-    EXPECT_EQ(ReadFile(dir.File("out/" + first)), "first");
-    EXPECT_EQ(ReadFile(dir.File("out/" + second)), "second");
+    EXPECT_EQ(ReadWholeFile(dir.File("out/" + first)), "first");
+    EXPECT_EQ(ReadWholeFile(dir.File("out/" + second)), "second");
 }
 
 // A component longer than any file system takes (255 characters) is a write failure with the system's

@@ -38,7 +38,7 @@ TEST(Zip64Archives, EveryMemberIsByteExact) {
     ASSERT_EQ(published.size(), 5u);
     std::set<unsigned> methods;
     for (const auto& [archiveName, members] : published) {
-        const std::string bytes = ReadFile(Zip64(archiveName));
+        const std::string bytes = ReadWholeFile(Zip64(archiveName));
         for (bool inMemory : {false, true}) {
             CollectedMessages messages;
             ZipArchive archive(messages);
@@ -70,20 +70,20 @@ TEST(Zip64Archives, ExtractToDiskWithUnzipRun) {
     SCRATCHFOLDER dir;
     RunResult run = Unzip({"-qq", Zip64("7z-deflate64.zip"), "-d", dir.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(ReadFile(dir.File("far-repeats.bin")).size(), 223000u);
+    EXPECT_EQ(ReadWholeFile(dir.File("far-repeats.bin")).size(), 223000u);
     // The self-extractor stub moves the ZIP64 records too; the shift is found as for classic archives.
     SCRATCHFOLDER prefixed;
     run = Unzip({"-qq", Zip64("zip64-prefix.zip"), "-d", prefixed.Text()});
     EXPECT_EQ(run.code, kWarning) << run.messages;
     EXPECT_NE(run.messages.find("extra 1024 bytes at beginning"), std::string::npos) << run.messages;
     EXPECT_EQ(FilesBelow(prefixed.Text()), (std::vector<std::string>{"bin/tool.dat", "readme.txt"}));
-    EXPECT_EQ(ReadFile(prefixed.File("readme.txt")).size(), 9000u);
+    EXPECT_EQ(ReadWholeFile(prefixed.File("readme.txt")).size(), 9000u);
     // Data descriptors with 8-byte sizes, then a classic member after them.
     SCRATCHFOLDER streamed;
     run = Unzip({"-qq", Zip64("zip64-records.zip"), "streamed.txt", "long-matches.bin", "classic.txt", "-d",
                  streamed.Text()});
     EXPECT_EQ(run.code, kOk) << run.messages;
-    EXPECT_EQ(ReadFile(streamed.File("classic.txt")), "Hello from a ZIP64 archive.\n");
+    EXPECT_EQ(ReadWholeFile(streamed.File("classic.txt")), "Hello from a ZIP64 archive.\n");
 }
 
 TEST(Zip64Archives, ListingCarriesSizesBeyondFourGiB) {
