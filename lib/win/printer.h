@@ -5,8 +5,8 @@
 
 #include "lib/osys.h"
 #include "lib/strings.h"
+#include "lib/textlayout.h"
 #include "lib/winhandles.h"
-#include "lib/win/textlayout.h"
 
 // Prints plain text through GDI: the user picks a printer in the print dialog, the text is laid out in the
 // document font between the margins, wrapped at the right margin, broken onto new pages at the bottom

@@ -6,7 +6,7 @@
 #include "lib/orvik.h"
 #include "lib/osys.h"
 #include "lib/textcodec.h"
-#include "lib/win/textlayout.h"
+#include "lib/textlayout.h"
 #include "lib/win/winassert.h"
 #include "setup/res/messages.h"
 

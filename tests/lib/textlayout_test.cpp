@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/win/textlayout.h"
+#include "lib/textlayout.h"
 
 namespace {
 

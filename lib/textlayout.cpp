@@ -1,4 +1,4 @@
-#include "lib/win/textlayout.h"
+#include "lib/textlayout.h"
 
 #include <algorithm>
 #include <cstdint>
