@@ -13,7 +13,8 @@ namespace linuxlink {
 
 // Starts command and waits until done(), for ten seconds at most.
 template <typename DONE> bool RunLinux(std::string command, DONE done) {
-    STARTUPINFOA startup = {sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
