@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <fstream>
 
-namespace copytest {
+namespace testzip {
 
 namespace {
 
@@ -93,4 +93,4 @@ bool WriteZip(const std::string& path, const std::vector<MEMBER>& members) {
     return static_cast<bool>(file);
 }
 
-} // namespace copytest
+} // namespace testzip

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace copytest {
+namespace testzip {
 
 struct MEMBER {
     std::string Name; // "/" separators; a name ending in "/" is a folder
@@ -21,4 +21,4 @@ struct MEMBER {
 // True when the archive was written.
 bool WriteZip(const std::string& path, const std::vector<MEMBER>& members);
 
-} // namespace copytest
+} // namespace testzip

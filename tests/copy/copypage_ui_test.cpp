@@ -235,8 +235,8 @@ protected:
     void WriteConfig(const std::string& lines) const {
         WriteFile(Package / "setup.cfg", "AppName=" + std::string(APPNAME) + "\n" + lines);
     }
-    void WriteArchive(const char* name, const std::vector<copytest::MEMBER>& members) const {
-        ASSERT_TRUE(copytest::WriteZip((Package / name).string(), members));
+    void WriteArchive(const char* name, const std::vector<testzip::MEMBER>& members) const {
+        ASSERT_TRUE(testzip::WriteZip((Package / name).string(), members));
     }
 
     // A service program in the install directory, as an earlier installation left it.
@@ -341,7 +341,7 @@ TEST_F(CopyStepUi, CopiesBothArchivesRegistersAndRecordsEverything) {
                 "UninstallIcon=program.exe\n"
                 "ProtectedFiles=*.ini\n"
                 "AddToFirewall=program.exe\n"
-                "UninstallEmail=feedback@copytest.example;Copy Test\n"
+                "UninstallEmail=feedback@testzip.example;Copy Test\n"
                 "CopyToDest=extra.dat||\n"
                 "FileTypes= " +
                 Extension + "a;" + ProgId("A") +
@@ -409,7 +409,7 @@ TEST_F(CopyStepUi, CopiesBothArchivesRegistersAndRecordsEverything) {
         {"UninstallRootClasses", Extension + "a|" + ProgId("A") + "|" + Extension + "b|" + ProgId("B")},
         {"UninstallProtect", "*.ini"},
         {"UninstallFirewall", "program.exe"},
-        {"UninstallEmail", "feedback@copytest.example;Copy Test"}};
+        {"UninstallEmail", "feedback@testzip.example;Copy Test"}};
     // Then what the program list and deployment tools read: EstimatedSize counts the members and the
     // CopyToDest file, 4,029 bytes, in whole KiB.
     SYSTEMTIME today = {};
@@ -585,7 +585,7 @@ TEST_F(CopyStepUi, ADamagedMemberStopsTheCopyWithItsOwnMessageInsteadOfARetryLoo
 // copy at the next member and undoes it, and Setup ends without asking again.
 TEST_F(CopyStepUi, CancelWhileCopyingAsksOnceAndNoStopsAtTheNextMemberAndUndoesTheCopy) {
     WriteConfig("AppVersion=3.0\nIniKey=" + IniKey + "\nNoCopyComplete=1\n");
-    std::vector<copytest::MEMBER> members;
+    std::vector<testzip::MEMBER> members;
     std::string data(64 * 1024, '\0');
     for (size_t i = 0; i < data.size(); i++)
         data[i] = static_cast<char>((i * 2654435761u) >> 13);

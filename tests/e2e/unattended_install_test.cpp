@@ -216,8 +216,8 @@ TEST_F(UnattendedInstallation, ARunThatCannotBeginShowsNothingAndSaysWhyInItsExi
 // in custom.fil shows that the copy is undone as a whole.
 class UnattendedArchives : public UnattendedInstallation {
 protected:
-    void WriteCustom(const std::vector<copytest::MEMBER>& members) const {
-        ASSERT_TRUE(copytest::WriteZip(Package.File("custom.fil"), members));
+    void WriteCustom(const std::vector<testzip::MEMBER>& members) const {
+        ASSERT_TRUE(testzip::WriteZip(Package.File("custom.fil"), members));
     }
     // The copy's message as the log shows it in an unattended run, in the language library `library`.
     std::string LoggedMessage(const char* library, int id, const std::string& file,
@@ -253,7 +253,7 @@ protected:
 };
 
 TEST_F(UnattendedArchives, AMemberPackedWithBzip2EndsTheRunWithFourNamingTheFileAndTheMethod) {
-    copytest::MEMBER packed{"templates/letter.odemo", "bzip2 bytes", 0, 11, 12};
+    testzip::MEMBER packed{"templates/letter.odemo", "bzip2 bytes", 0, 11, 12};
     packed.VersionNeeded = 46;
     WriteCustom({{"site.ini", "[site]\n"}, packed});
     ASSERT_EQ(RunShowingNothing("/VERYSILENT /DIR:" + Destination), 4u) << Log();
@@ -287,7 +287,7 @@ TEST_F(UnattendedArchives, AnEndRecordThatCountsFewerMembersIsADamagedPackageAnd
 // As today's Windows tools write archives: the MS-DOS host, names in mixed case, and an old archiver's
 // upper-case name and folder marked only by its attribute.
 TEST_F(UnattendedArchives, NamesAreInstalledAndRecordedAsTheyAreWritten) {
-    copytest::MEMBER folder{"OLDDIR", "", 0, 0};
+    testzip::MEMBER folder{"OLDDIR", "", 0, 0};
     folder.Attributes = 0x10;
     WriteCustom({{"site.ini", "[site]\n"},
                  {"notes:v2.txt", "colon"},

@@ -85,11 +85,11 @@ TEST(SpaceNeed, MegabytesOfARefusalNeverShowTwoEqualFigures) {
 TEST(SpaceNeed, BothArchivesAndTheExtraFilesCountAgainstWhatTheyReplace) {
     SCRATCHFOLDER package("space_package");
     SCRATCHFOLDER target("space_target");
-    ASSERT_TRUE(copytest::WriteZip(package.File("setup.fil"), {{"program.exe", std::string(3000, 'p')},
-                                                               {"docs/", ""},
-                                                               {"docs/guide.txt", std::string(9000, 'g')},
-                                                               {"logs/dummy.tmp", ""}}));
-    ASSERT_TRUE(copytest::WriteZip(package.File("custom.fil"), {{"site.ini", std::string(5000, 's')}}));
+    ASSERT_TRUE(testzip::WriteZip(package.File("setup.fil"), {{"program.exe", std::string(3000, 'p')},
+                                                              {"docs/", ""},
+                                                              {"docs/guide.txt", std::string(9000, 'g')},
+                                                              {"logs/dummy.tmp", ""}}));
+    ASSERT_TRUE(testzip::WriteZip(package.File("custom.fil"), {{"site.ini", std::string(5000, 's')}}));
     package.Write("extra.dat", std::string(100, 'e'));
     target.Write("docs/guide.txt", std::string(5000, 'o')); // an earlier installation's file: 2 clusters
     target.Write("extra.dat", std::string(10, 'o'));        // 1 cluster

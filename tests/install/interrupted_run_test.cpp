@@ -59,12 +59,12 @@ std::string Large(char seed) {
     return data;
 }
 
-std::vector<copytest::MEMBER> Members(int version) {
+std::vector<testzip::MEMBER> Members(int version) {
     const std::string v = std::to_string(version);
-    std::vector<copytest::MEMBER> members = {{"app.exe", "app " + v},
-                                             {"docs/", ""},
-                                             {"docs/readme.txt", "readme of version " + v},
-                                             {"big.dat", Large(static_cast<char>('a' + version))}};
+    std::vector<testzip::MEMBER> members = {{"app.exe", "app " + v},
+                                            {"docs/", ""},
+                                            {"docs/readme.txt", "readme of version " + v},
+                                            {"big.dat", Large(static_cast<char>('a' + version))}};
     for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt", "data/d.txt"})
         members.push_back({name, std::string(name) + " " + v});
     members.push_back({version == 1 ? "lib/old.dll" : "lib/sub/new.dll", "library " + v});
@@ -170,10 +170,10 @@ std::vector<std::string> BackupFolders() {
 // held nothing or the beginning of its new file, which the journal knows as the run's.
 testing::AssertionResult NamesHoldWholeFiles(bool update) {
     std::map<std::string, std::string> earlier, later;
-    for (const copytest::MEMBER& member : Members(1))
+    for (const testzip::MEMBER& member : Members(1))
         if (update)
             earlier[member.Name] = member.Data;
-    for (const copytest::MEMBER& member : Members(2))
+    for (const testzip::MEMBER& member : Members(2))
         later[member.Name] = member.Data;
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(DESTINATION, error);
@@ -216,7 +216,7 @@ protected:
     // A package folder of the given version: setup.exe, its languages, setup.cfg and setup.fil.
     static void MakePackage(const SETUPFOLDER& package, int version) {
         package.Write("setup.cfg", Config(version));
-        ASSERT_TRUE(copytest::WriteZip(package.File("setup.fil"), Members(version)));
+        ASSERT_TRUE(testzip::WriteZip(package.File("setup.fil"), Members(version)));
     }
 
     // Runs setup.exe of the package with the arguments and, when point is given, that kill point.

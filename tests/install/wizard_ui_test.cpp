@@ -457,10 +457,10 @@ TEST_F(InstallWizard, ADriveWithoutEnoughSpaceIsRefusedWithBothFiguresAndOneJust
     REQUIRE_SMALL_DRIVE();
     constexpr uint64_t MB = 1024 * 1024;
     constexpr uint64_t CLUSTER = 4096;
-    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"),
-                                   {{"data/", ""},
-                                    {"data/big.bin", std::string(3 * MB - 2 * CLUSTER - 100, 'b')},
-                                    {"small.txt", "one cluster"}}));
+    ASSERT_TRUE(testzip::WriteZip(Package.File("setup.fil"),
+                                  {{"data/", ""},
+                                   {"data/big.bin", std::string(3 * MB - 2 * CLUSTER - 100, 'b')},
+                                   {"small.txt", "one cluster"}}));
     WriteConfig();
     // Needed: 3 MB in whole clusters, the copy's journal one of them (the folder takes none). Free: one
     // cluster less.
@@ -501,7 +501,7 @@ TEST_F(InstallWizard, ADriveWithoutEnoughSpaceIsRefusedWithBothFiguresAndOneJust
 TEST_F(InstallWizard, AnUpdateCountsTheFilesItReplacesAsSpaceItGetsBack) {
     REQUIRE_SMALL_DRIVE();
     constexpr uint64_t MB = 1024 * 1024;
-    ASSERT_TRUE(copytest::WriteZip(Package.File("setup.fil"), {{"big.bin", std::string(4 * MB, 'n')}}));
+    ASSERT_TRUE(testzip::WriteZip(Package.File("setup.fil"), {{"big.bin", std::string(4 * MB, 'n')}}));
     // The earlier version on R: holds a big.bin of 3 MB: the update needs 1 MB more, not 4.
     std::filesystem::create_directories("R:\\Earlier");
     std::ofstream("R:\\Earlier\\big.bin", std::ios::binary) << std::string(3 * MB, 'o');
@@ -541,8 +541,8 @@ TEST_F(InstallWizard, ExitCodesTellAMissingPrerequisiteAndADamagedPackageApart) 
 
     WriteConfig();
     ASSERT_TRUE(
-        copytest::WriteZip(Package.File("setup.fil"),
-                           {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
+        testzip::WriteZip(Package.File("setup.fil"),
+                          {{"first.txt", "1"}, {"broken.txt", "the bytes of this member get damaged"}}));
     std::ifstream in(Package.Path() / "setup.fil", std::ios::binary);
     std::string archive((std::istreambuf_iterator<char>(in)), {});
     in.close();

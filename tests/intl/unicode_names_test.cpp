@@ -253,7 +253,7 @@ private:
 
 // custom.fil with DemoPad's own members and the two of this test.
 void WriteCustomArchive(const PACKAGE& package) {
-    std::vector<copytest::MEMBER> members;
+    std::vector<testzip::MEMBER> members;
     std::string list = DEMO_CUSTOM_MEMBERS;
     for (size_t start = 0; start < list.size();) {
         size_t end = list.find('|', start);
@@ -268,7 +268,7 @@ void WriteCustomArchive(const PACKAGE& package) {
     members.push_back({kFlaggedMember, "stored with the UTF-8 flag\r\n", 0x0800, 3});
     members.push_back({kCp437Member, "stored in code page 437\r\n", 0, 0});
     members.push_back({kLongFolder + "/" + LongFileName(), "a long name\r\n", 0x0800, 3});
-    ASSERT_TRUE(copytest::WriteZip(package.File("custom.fil"), members));
+    ASSERT_TRUE(testzip::WriteZip(package.File("custom.fil"), members));
 }
 
 std::string ScreenshotRoot() {

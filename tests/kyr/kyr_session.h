@@ -51,10 +51,10 @@ public:
                                       "\r\nStartmenuName=KYR Test\r\nNoFinalPopup=1\r\nNoCopyComplete=1\r\n");
         const std::string product = FileText(std::string(ORVIK_STUBS_DIR) + "/kyr.exe");
         ASSERT_GT(product.size(), 1000u) << "the test product kyr.exe was not built";
-        ASSERT_TRUE(copytest::WriteZip(Folder.File("setup.fil"), {{"kyr.exe", product},
-                                                                  {"Script/", ""},
-                                                                  {"Script/logon.rex", "say 'new'"},
-                                                                  {"readme.txt", "KYR"}}));
+        ASSERT_TRUE(testzip::WriteZip(Folder.File("setup.fil"), {{"kyr.exe", product},
+                                                                 {"Script/", ""},
+                                                                 {"Script/logon.rex", "say 'new'"},
+                                                                 {"readme.txt", "KYR"}}));
     }
 
     // The package made, setup started and walked to the destination page.

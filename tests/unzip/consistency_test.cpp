@@ -18,12 +18,12 @@ namespace {
 
 constexpr uint8_t kHostDos = 0, kHostNtfs = 11;
 
-const std::vector<copytest::MEMBER> kThree = {
+const std::vector<testzip::MEMBER> kThree = {
     {"first.txt", "the first member"}, {"second.txt", "the second member"}, {"third.txt", "the third"}};
 
-std::string Written(const SCRATCHFOLDER& dir, const std::vector<copytest::MEMBER>& members) {
+std::string Written(const SCRATCHFOLDER& dir, const std::vector<testzip::MEMBER>& members) {
     const std::string path = dir.File("archive.zip");
-    EXPECT_TRUE(copytest::WriteZip(path, members));
+    EXPECT_TRUE(testzip::WriteZip(path, members));
     return path;
 }
 
@@ -176,7 +176,7 @@ TEST(Methods, ThatTheEngineDoesNotDecodeAreNamedWithTheirMember) {
     };
     for (const Case& c : cases) {
         SCRATCHFOLDER dir;
-        copytest::MEMBER packed{"data/packed.bin", "opaque bytes", c.flags, kHostNtfs, c.method};
+        testzip::MEMBER packed{"data/packed.bin", "opaque bytes", c.flags, kHostNtfs, c.method};
         packed.VersionNeeded = c.version;
         const std::string path = Written(dir, {{"plain.txt", "plain"}, packed});
         CollectedMessages messages;

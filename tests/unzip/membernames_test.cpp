@@ -27,9 +27,9 @@ constexpr const char* kOverlongEscape = "\xC0\xAE\xC0\xAE\xC0\xAF"
 
 // An archive of stored members, written where the test wants it.
 std::string StoredArchive(const SCRATCHFOLDER& dir, const std::string& name,
-                          const std::vector<copytest::MEMBER>& members) {
+                          const std::vector<testzip::MEMBER>& members) {
     const std::string path = dir.File(name);
-    EXPECT_TRUE(copytest::WriteZip(path, members)) << path;
+    EXPECT_TRUE(testzip::WriteZip(path, members)) << path;
     return path;
 }
 

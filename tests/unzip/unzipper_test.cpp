@@ -303,7 +303,7 @@ TEST(UnzipperLongNames, ComeBackWholeAndInstallUnderTheirOwnNames) {
         GTEST_SKIP() << "the program's code page is not UTF-8 (setup.exe's is; see tests/intl)";
     SCRATCHFOLDER dir;
     const std::string archive = dir.File("long.zip");
-    ASSERT_TRUE(copytest::WriteZip(archive, {{first, "first", 0x0800, 3}, {second, "second", 0x0800, 3}}));
+    ASSERT_TRUE(testzip::WriteZip(archive, {{first, "first", 0x0800, 3}, {second, "second", 0x0800, 3}}));
 
     UNZIPPER zip(archive.c_str(), "", "");
     std::vector<std::string> names;
@@ -323,7 +323,7 @@ TEST(UnzipperLongNames, APathTheFileSystemRefusesFailsToBeWrittenAndIsNotCut) {
     const std::string name = "dir/" + std::string(300, 'n') + ".txt";
     SCRATCHFOLDER dir;
     const std::string archive = dir.File("toolong.zip");
-    ASSERT_TRUE(copytest::WriteZip(archive, {{name, "data"}, {"ok.txt", "ok"}}));
+    ASSERT_TRUE(testzip::WriteZip(archive, {{name, "data"}, {"ok.txt", "ok"}}));
 
     UNZIPPER zip(archive.c_str(), "", "");
     STRING listed;
