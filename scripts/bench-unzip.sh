@@ -39,8 +39,8 @@ import benchcorpus
 work, runs, out_dir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 parts = sys.argv[4].split()
 CORPUS_VERSION = "1"
-UNZIPRUN = "build/native/unzip/unziprun"
-LOOP = "build/native/unzip/unzipper_loop"
+UNZIPRUN = "build/native/unzip/tool/unziprun"
+LOOP = "build/native/unzip/tool/unzipper_loop"
 
 
 def build_corpus(path, count, total, seed, huge=0):

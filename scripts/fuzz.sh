@@ -80,7 +80,7 @@ for target in $targets; do
     unzip_fuzz | zipdir_fuzz)
         seeds=$(fresh_seeds "$target")
         find tests/data/zip -type f -iname '*.zip' -exec cp {} "$seeds/" \;
-        run_fuzz "$target" "build/fuzz/unzip/$target" "$share" "$@" || overall=1
+        run_fuzz "$target" "build/fuzz/unzip/fuzz/$target" "$share" "$@" || overall=1
         ;;
     shrink_fuzz | reduce_fuzz | implode_fuzz | deflate_fuzz | deflate64_fuzz)
         case $target in
@@ -91,7 +91,7 @@ for target in $targets; do
         deflate64_fuzz) methods=9 ;;
         esac
         decoder_seeds "$target" "$methods"
-        run_fuzz "$target" "build/fuzz/unzip/$target" "$share" "$@" || overall=1
+        run_fuzz "$target" "build/fuzz/unzip/fuzz/$target" "$share" "$@" || overall=1
         ;;
     text_fuzz)
         seeds=$(fresh_seeds text_fuzz)
@@ -102,7 +102,7 @@ for target in $targets; do
             n=$((n + 1))
             cp "$cfg" "$seeds/test-$n-$(basename "$cfg")"
         done < <(find tests -type f -iname '*.cfg' -print0)
-        run_fuzz text_fuzz build/fuzz/lib/text_fuzz "$share" "$@" || overall=1
+        run_fuzz text_fuzz build/fuzz/lib/fuzz/text_fuzz "$share" "$@" || overall=1
         ;;
     *)
         echo "=== fuzz: unknown target $target" >&2
