@@ -5,12 +5,11 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 
 #include "tests/common/scratch_folder.h"
+#include "tests/common/test_support.h"
 
 class SETUPFOLDER {
     SCRATCHFOLDER Scratch{"setup_test"}; // first: Path names it
@@ -29,16 +28,8 @@ public:
     std::string File(const char* name) const { return (Path / name).string(); }
     std::string Program() const { return File("setup.exe"); }
 
-    std::string Read(const char* name) const {
-        std::ifstream in(Path / name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void Write(const char* name, const std::string& text) const {
-        std::ofstream out(Path / name, std::ios::binary);
-        out << text;
-    }
+    std::string Read(const char* name) const { return ReadWholeFile(File(name)); }
+    void Write(const char* name, const std::string& text) const { WriteWholeFile(File(name), text); }
 
     const std::filesystem::path Path;
 

@@ -110,7 +110,8 @@ TEST_F(AppEntryChain, ProcessEntrySplitsThisProcesssCommandLine) {
     // The runtime library splits the same command line; without quotes both splits agree.
     ASSERT_EQ(gCall.Argc, __argc);
     for (int i = 1; i < __argc; ++i) {
-        if (!std::strchr(__argv[i], '"') && !std::strchr(__argv[i], ' '))
+        if (!std::strchr(__argv[i], '"') && !std::strchr(__argv[i], ' ')) {
             EXPECT_EQ(gCall.Argv[static_cast<size_t>(i)], __argv[i]);
+        }
     }
 }

@@ -64,8 +64,9 @@ TEST(PrivateFolder, OnlyTheUserTheAdministratorsAndSystemMayWrite) {
     SCRATCHFOLDER scratch{SCRATCHFOLDER::Working};
     const STRING folder = CreatePrivateFolder(STRING(std::filesystem::current_path().string().c_str()), "P-");
     ASSERT_TRUE(folder.NotEmpty());
-    if (!RunningUnderWine())
+    if (!RunningUnderWine()) {
         EXPECT_EQ(expected, FolderAccessText(folder)) << "the folder's own list";
+    }
     RemoveDirectoryA(folder.Text());
 }
 
