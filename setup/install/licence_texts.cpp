@@ -12,10 +12,6 @@ constexpr long GEO_AUSTRIA = 14;
 constexpr int LICENCE_GERMAN = 49;
 constexpr int LICENCE_FRENCH = 12;
 
-STRING NotNull(const STRING& text) {
-    return text.NotNull() ? text : STRING("");
-}
-
 const char* const ENGLISH_LICENCE =
     "LICENCE AGREEMENT FOR $PROGRAM\n"
     "\n"
@@ -99,8 +95,11 @@ const char* LicenceFileName(int languagecode) {
 }
 
 STRING PrepareLicenceText(const STRING& text, const STRING& producttitle) {
-    STRING prepared = NotNull(text);
-    prepared.Replace("$PROGRAM", NotNull(producttitle).Text());
+    STRING prepared = text;
+    prepared.MakeNotNull();
+    STRING title = producttitle;
+    title.MakeNotNull();
+    prepared.Replace("$PROGRAM", title.Text());
     prepared.Replace("\r\n", "\n");
     prepared.Replace("\n", "\r\n");
     return prepared;

@@ -28,6 +28,11 @@ TEST(LicenceText, ProductTitleReplacedAndEveryLineEndingCrLf) {
     EXPECT_STREQ(text.Text(), "App 5.9 licence\r\nline\r\nlast App 5.9");
 }
 
+TEST(LicenceText, ANullTextOrTitleReadsAsEmpty) {
+    EXPECT_STREQ(PrepareLicenceText(STRING(), STRING("App 5.9")).Text(), "");
+    EXPECT_STREQ(PrepareLicenceText(STRING("for $PROGRAM\n"), STRING()).Text(), "for \r\n");
+}
+
 TEST(LicenceText, TheBuiltInTextsNameTheProgram) {
     const std::string english = EmbeddedLicenceText(44);
     const std::string german = EmbeddedLicenceText(49);
